@@ -1,0 +1,3 @@
+#include "shell/MainForm.h"
+
+void MainForm::ConvertStart_Click() {}

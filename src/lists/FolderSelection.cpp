@@ -1,0 +1,6 @@
+#include "shell/MainForm.h"
+
+void MainForm::SelctFolder_Click(int) {}
+void MainForm::RefreshSourceList(const QString& folder) {
+    SFileListPath = folder;
+}

@@ -1,0 +1,50 @@
+#include "shell/Dialogs.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace {
+
+QMessageBox::Icon toQtIcon(Dialogs::Icon icon) {
+    switch (icon) {
+    case Dialogs::Icon::Critical:
+        return QMessageBox::Critical;
+    case Dialogs::Icon::Exclamation:
+        return QMessageBox::Warning;
+    case Dialogs::Icon::Information:
+        return QMessageBox::Information;
+    }
+    return QMessageBox::NoIcon;
+}
+
+} // namespace
+
+void QtDialogs::message(QWidget* owner, const QString& title, const QString& text, Icon icon) {
+    QMessageBox box(toQtIcon(icon), title, text, QMessageBox::Ok, owner);
+    box.exec();
+}
+
+bool QtDialogs::confirm(QWidget* owner, const QString& title, const QString& text) {
+    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Yes | QMessageBox::No, owner);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+std::optional<QString> QtDialogs::input(QWidget* owner, const QString& title, const QString& prompt,
+                                        const QString& defaultText) {
+    bool accepted = false;
+    const QString text =
+        QInputDialog::getText(owner, title, prompt, QLineEdit::Normal, defaultText, &accepted);
+    if (!accepted)
+        return std::nullopt;
+    return text;
+}
+
+QString QtDialogs::chooseFolder(QWidget* owner, const QString& title, const QString& startFolder) {
+    const QString chosen = QFileDialog::getExistingDirectory(
+        owner, title, QDir::fromNativeSeparators(startFolder), QFileDialog::ShowDirsOnly);
+    return QDir::toNativeSeparators(chosen);
+}

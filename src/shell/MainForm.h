@@ -1,0 +1,159 @@
+#pragma once
+
+#include "shell/ProgramInfo.h"
+
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+
+class Dialogs;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QLockFile;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+
+// The program's only top-level window. It owns all working state in its controls; the handlers of each
+// subsystem are members implemented in that subsystem's folder (lists/, conversion/, fileops/,
+// tageditor/) and read and write the controls directly. The controls carry their window-definition names
+// as object names ("SelectFolderText(0)", "Bits(13)") so that tests and accessibility tools find them.
+class MainForm : public QWidget {
+    Q_OBJECT
+
+  public:
+    MainForm(const ProgramInfo& program, Dialogs& dialogs, QWidget* parent = nullptr);
+    ~MainForm() override;
+
+    // --- Controls (created from the layout table in MainFormLayout.cpp) ---
+    QGroupBox* Frame1 = nullptr;
+    QGroupBox* Frame2 = nullptr;
+    QGroupBox* Frame3 = nullptr;
+    QGroupBox* Frame4 = nullptr;
+    QGroupBox* Frame5 = nullptr;
+    QGroupBox* Frame6 = nullptr;
+    std::array<QLineEdit*, 3> SelectFolderText{};
+    std::array<QPushButton*, 3> SelctFolder{};
+    QListWidget* SFileList = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    std::array<QRadioButton*, 14> Bits{};
+    std::array<QRadioButton*, 3> Stereo{};
+    std::array<QRadioButton*, 2> ListSort{};
+    QLabel* TempFree = nullptr;
+    QPlainTextEdit* Msg = nullptr;
+    QLineEdit* Prog = nullptr;
+    QLineEdit* NowCount = nullptr;
+    QPushButton* ConvertStart = nullptr;
+    QPushButton* AllSelect = nullptr;
+    QPushButton* OneSelect = nullptr;
+    QPushButton* OneRemove = nullptr;
+    QPushButton* AllRemove = nullptr;
+    QLabel* SelectFileSize = nullptr;
+    QListWidget* SelectList = nullptr;
+    QPushButton* MakeNewDir = nullptr;
+    QListWidget* DFileList = nullptr;
+    QListWidget* FileList = nullptr;
+    QPushButton* DeleteFile = nullptr;
+    QLabel* FreeSpace = nullptr;
+    QLineEdit* PlayListName = nullptr;
+    QPlainTextEdit* M3UText = nullptr;
+    QPushButton* MakePlayList = nullptr;
+    QCheckBox* SetPathCheck = nullptr;
+    QPushButton* SavePlayList = nullptr;
+    QPushButton* ProgExit = nullptr;
+
+    // --- Window state besides the controls ---
+    qint64 QueueBytes = 0; // byte total of the conversion queue
+    int QueueExtent = 0;   // horizontal scroll range last given to SelectList, in pixels
+    QString SFileListPath; // the folder the source list shows
+
+    const ProgramInfo& program() const { return m_program; }
+    Dialogs& dialogs() const { return m_dialogs; }
+
+    // Ends the program at once, without the close request and without writing the settings. Tests
+    // replace it to observe the exit instead of leaving the event loop.
+    std::function<void()> endProgram;
+
+    // --- Busy state ---
+    void EnableControls(bool enabled);
+    // Runs one event handler so that a failure inside it can never leave the window busy: the window
+    // returns to the idle state and the failure is shown.
+    void runHandler(const std::function<void()>& handler);
+
+    // --- Start-up and shutdown (shell/StartupShutdown.cpp) ---
+    // The window's load event. Returns false when the program must end (another instance runs).
+    bool Form_Load();
+    void Form_QueryUnload(bool& cancel);
+    void Form_Unload();
+    void ProgExit_Click();
+
+    // --- Destination listing (lists/) ---
+    void GetDiskFree();
+    void ListSort_Click(int index);
+
+    // --- Conversion queue (lists/) ---
+    void OneSelect_Click();
+    void AllSelect_Click();
+    void OneRemove_Click();
+    void AllRemove_Click();
+    void AddQueueEntry(const QString& path);
+    bool NotInQueue(const QString& path) const;
+    void ShowQueueTotals();
+    // Points the source list at a folder and re-reads it.
+    void RefreshSourceList(const QString& folder);
+
+    // --- Folder selection (lists/) ---
+    void SelctFolder_Click(int index);
+
+    // --- Conversion (conversion/) ---
+    void ConvertStart_Click();
+
+    // --- Playlist, new folder, deletion (fileops/) ---
+    void MakePlayList_Click();
+    void SavePlayList_Click();
+    void MakeNewDir_Click();
+    void DeleteFile_Click();
+
+    // --- Tag editor openers (tageditor/) ---
+    void SFileList_DblClick();
+    void DFileList_DblClick();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void createControls();
+    void applyTabOrder();
+    void connectEvents();
+
+    ProgramInfo m_program;
+    Dialogs& m_dialogs;
+
+  public:
+    // Held from start-up to the end of the program so that a second copy can see this one.
+    std::unique_ptr<QLockFile> instanceLock;
+    // Set once the program is ending, so that nothing more runs afterwards.
+    bool ended = false;
+};
+
+// Enters the busy state for the lifetime of the scope and leaves it at the end, whatever happens.
+class BusyScope {
+  public:
+    explicit BusyScope(MainForm& form) : m_form(form) { m_form.EnableControls(false); }
+    ~BusyScope() { m_form.EnableControls(true); }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+  private:
+    MainForm& m_form;
+};
+
+class QListWidgetItem;
+// An entry for the hidden sorted list: ordered by text without regard to letter case.
+QListWidgetItem* makeSortedListItem(const QString& text);

@@ -1,0 +1,81 @@
+// Renders the main window to a PNG the way a user would find it after a few clicks: folders chosen,
+// files queued, the destination listed. Usage: mp3recast-screenshot OUTPUT.png
+
+#include "shell/Dialogs.h"
+#include "shell/MainForm.h"
+#include "shell/ProgramInfo.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFont>
+#include <QListWidget>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <cstdio>
+
+namespace {
+
+void makeFile(const QString& path, qint64 size) {
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.resize(size);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s OUTPUT.png\n", argv[0]);
+        return 2;
+    }
+    QApplication app(argc, argv);
+    QFont font(QStringLiteral("Noto Sans CJK JP"));
+    font.setPointSize(9);
+    QApplication::setFont(font);
+
+    QTemporaryDir root;
+    const QString music = root.filePath(QStringLiteral("ミュージック"));
+    const QString work = root.filePath(QStringLiteral("作業"));
+    const QString out = root.filePath(QStringLiteral("変換済み"));
+    for (const QString& folder : {music, work, out})
+        QDir().mkpath(folder);
+    const char* sources[] = {"01 春の海.mp3",   "02 さくら.mp3",    "03 Moonlight Serenade.mp3",
+                             "04 荒城の月.mp3", "05 Take Five.mp3", "06 故郷.mp3"};
+    qint64 size = 4'812'345;
+    for (const char* name : sources)
+        makeFile(music + QLatin1Char('/') + QString::fromUtf8(name), size += 731'211);
+    for (const char* name : {"01 春の海.mp3", "02 さくら.mp3"})
+        makeFile(out + QLatin1Char('/') + QString::fromUtf8(name), 2'400'000);
+
+    ProgramInfo program = ProgramInfo::current();
+    program.settingsFolder = root.path();
+    program.lockFolder = root.path();
+    QFile settings(program.settingsFilePath());
+    if (settings.open(QIODevice::WriteOnly)) {
+        settings.write(
+            QStringLiteral("[Setting]\nBits=8\nStereo=2\nSort=1\nInPath=%1\nTempPath=%2\nOutPath=%3\n"
+                           "PlayList=MP3LIST.M3U\nPlayListPathSet=0\n")
+                .arg(music, work, out)
+                .toUtf8());
+        settings.close();
+    }
+
+    QtDialogs dialogs;
+    MainForm form(program, dialogs);
+    if (!form.Form_Load())
+        return 1;
+    form.SFileList->selectAll();
+    form.OneSelect_Click();
+    form.SFileList->clearSelection();
+    form.MakePlayList_Click();
+    form.show();
+    QApplication::processEvents();
+
+    if (!form.grab().save(QString::fromLocal8Bit(argv[1]))) {
+        std::fprintf(stderr, "cannot write %s\n", argv[1]);
+        return 1;
+    }
+    return 0;
+}
