@@ -1,0 +1,153 @@
+/*
+ * libvbmp3: MP3 decoding into WAV files, ID3 tag reading and writing, ID3 genre names.
+ *
+ * Plain C interface without handles: vbmp3_open makes one file the current one, and vbmp3_decodeWave,
+ * vbmp3_getState and vbmp3_close act on it. All text is UTF-8; file names are NUL-terminated byte strings.
+ * Text fields inside records are fixed-size byte arrays: the library writes NUL-terminated text into them
+ * and never past a field; text a caller puts in may fill the whole field (blank-padded, no NUL).
+ * A truth value is 16-bit: zero is failure, anything else success. Numbers are signed 32-bit.
+ */
+#ifndef VBMP3_H
+#define VBMP3_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#if defined(_WIN32)
+#define VBMP3_API __declspec(dllexport)
+#else
+#define VBMP3_API __attribute__((visibility("default")))
+#endif
+
+/* An ID3 tag as the library reads and writes it (656 bytes). */
+typedef struct VBMP3_TAG_INFO {
+    char title[128];
+    char artist[128];
+    char album[128];
+    char year[5]; /* four characters and a NUL */
+    char comment[128];
+    char padding[3];
+    int32_t genre; /* 0..255, -1 for none */
+    char genreName[128];
+    int32_t trackNo; /* 1..255 for an ID3v1.1 tag; -1 for ID3v1.0 (no track number) */
+} VBMP3_TAG_INFO;
+
+/* The tag record without its track number (652 bytes); vbmp3_getGenre and vbmp3_getFileInfo use it. */
+typedef struct VBMP3_SHORT_TAG_INFO {
+    char title[128];
+    char artist[128];
+    char album[128];
+    char year[5];
+    char comment[128];
+    char padding[3];
+    int32_t genre;
+    char genreName[128];
+} VBMP3_SHORT_TAG_INFO;
+
+/* Filled by vbmp3_open (272 bytes). */
+typedef struct VBMP3_INPUT_INFO {
+    char trackName[128];
+    char artistName[128];
+    int32_t channels;     /* of the stream, and of the WAV vbmp3_decodeWave writes */
+    int32_t bitRate;      /* kbit/s; the average for a VBR stream */
+    int32_t samplingRate; /* Hz, of the stream and of the WAV */
+    int32_t totalLength;  /* PCM samples per channel, encoder delay and padding removed */
+} VBMP3_INPUT_INFO;
+
+/* Stream facts that vbmp3_getFileInfo gathers (56 bytes). */
+typedef struct VBMP3_MPEG_INFO {
+    int32_t version;      /* 1 = MPEG-1, 2 = MPEG-2, 25 = MPEG-2.5 */
+    int32_t layer;        /* 1..3 */
+    int32_t bitRate;      /* kbit/s of the first frame */
+    int32_t samplingRate; /* Hz */
+    int32_t channels;     /* 1 or 2 */
+    int32_t channelMode;  /* 0 stereo, 1 joint stereo, 2 dual channel, 3 mono */
+    int32_t frameCount;
+    int32_t totalSamples; /* as VBMP3_INPUT_INFO.totalLength */
+    int32_t durationMs;
+    int32_t vbr; /* 0 CBR, 1 VBR, 2 ABR */
+    int32_t crc; /* nonzero when frames carry a CRC */
+    int32_t copyright;
+    int32_t original;
+    int32_t emphasis;
+} VBMP3_MPEG_INFO;
+
+#ifdef __cplusplus
+static_assert(sizeof(VBMP3_TAG_INFO) == 656, "tag record layout");
+static_assert(offsetof(VBMP3_TAG_INFO, artist) == 128 && offsetof(VBMP3_TAG_INFO, album) == 256, "layout");
+static_assert(offsetof(VBMP3_TAG_INFO, year) == 384 && offsetof(VBMP3_TAG_INFO, comment) == 389, "layout");
+static_assert(offsetof(VBMP3_TAG_INFO, genre) == 520 && offsetof(VBMP3_TAG_INFO, genreName) == 524, "layout");
+static_assert(offsetof(VBMP3_TAG_INFO, trackNo) == 652, "layout");
+static_assert(sizeof(VBMP3_SHORT_TAG_INFO) == 652, "short tag record layout");
+static_assert(offsetof(VBMP3_SHORT_TAG_INFO, genreName) == 524, "layout");
+static_assert(sizeof(VBMP3_INPUT_INFO) == 272, "input information record layout");
+static_assert(offsetof(VBMP3_INPUT_INFO, channels) == 256 && offsetof(VBMP3_INPUT_INFO, totalLength) == 268,
+              "layout");
+static_assert(sizeof(VBMP3_MPEG_INFO) == 56, "MPEG information block layout");
+#endif
+
+/* States of vbmp3_getState besides 1 (running). */
+enum {
+    VBMP3_STATE_DONE = 0,          /* the WAV file is complete */
+    VBMP3_STATE_WRITE_ERROR = -1,  /* the WAV file could not be created or written (full disk) */
+    VBMP3_STATE_DECODE_ERROR = -2, /* the stream could not be decoded further */
+    VBMP3_STATE_FORMAT_ERROR = -3, /* the stream's output format changed and could not be converted */
+    VBMP3_STATE_TOO_LONG = -4,     /* the WAV would exceed the 4 GiB RIFF limit */
+    VBMP3_STATE_NOT_STARTED = -5,  /* no decoding was started since the last vbmp3_open */
+    VBMP3_STATE_CANCELLED = -6     /* vbmp3_close stopped the decoding */
+};
+
+/* Sets the decoder up. Nonzero on success. */
+VBMP3_API int16_t vbmp3_init(void);
+/* Releases what vbmp3_init set up; closes the current file. Harmless when nothing is set up. */
+VBMP3_API void vbmp3_free(void);
+
+/* Fills the short tag record (as vbmp3_getFileTagInfoEX) and the MPEG block. Nonzero when the file holds
+   MPEG audio. Either pointer may be null. */
+VBMP3_API int16_t vbmp3_getFileInfo(const char* fileName, VBMP3_SHORT_TAG_INFO* tag, VBMP3_MPEG_INFO* info);
+
+/* Reads the file's ID3v2 tag (2.2, 2.3, 2.4) when it has one, else its ID3v1 / 1.1 tag, into the record.
+   The record is always rewritten: without a tag it holds empty texts, genre -1 and track -1.
+   Nonzero when a tag was read. */
+VBMP3_API int16_t vbmp3_getFileTagInfoEX(const char* fileName, VBMP3_TAG_INFO* tag);
+
+/* Writes the record as the file's ID3v1 tag (1.1 with a track number 1..255, else 1.0) and as ID3v2 text
+   frames (title, artist, album, year, comment, genre, track), trailing blanks removed. Every other ID3v2
+   frame is kept; the audio is never touched. The file is replaced only by a verified complete copy, so a
+   failure leaves it as it was. optionA and optionB are reserved (callers pass 1). Nonzero on success. */
+VBMP3_API int16_t vbmp3_setTagInfoEX(const char* fileName, const VBMP3_TAG_INFO* tag, int32_t optionA,
+                                     int32_t optionB);
+
+/* Replaces the ID3v2 tag of `to` by a byte-for-byte copy of the ID3v2 tag of `from` (removing it when
+   `from` has none). Same safety as vbmp3_setTagInfoEX. Nonzero on success. */
+VBMP3_API int16_t vbmp3_copyTagV2(const char* from, const char* to);
+
+/* Writes into tag->genreName the name of genre tag->genre (0..255; empty where the list has none).
+   Nonzero when the genre has a name. */
+VBMP3_API int16_t vbmp3_getGenre(VBMP3_SHORT_TAG_INFO* tag);
+
+/* Makes the file the current one (closing any previous one) and fills the record; the total length is
+   exact (the whole stream is scanned). Zero when the file holds no decodable MPEG audio. */
+VBMP3_API int16_t vbmp3_open(const char* fileName, VBMP3_INPUT_INFO* info);
+
+/* Starts decoding the current file into a 16-bit PCM WAV at the stream's rate and channel count and
+   returns at once; a thread of the library does the work. Zero when nothing could be started (no current
+   file, a decoding already running); vbmp3_getState then tells why. */
+VBMP3_API int16_t vbmp3_decodeWave(const char* wavFileName);
+
+/* 1 while decoding runs, with *position = samples per channel written so far; otherwise one of the
+   VBMP3_STATE_ codes (0: the WAV is complete). position may be null. */
+VBMP3_API int32_t vbmp3_getState(int32_t* position);
+
+/* Stops and waits for a running decoding and closes the current file. Harmless when none is open. */
+VBMP3_API void vbmp3_close(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

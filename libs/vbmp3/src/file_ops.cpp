@@ -1,0 +1,244 @@
+#include "file_ops.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace vbmp3 {
+namespace {
+
+class Fd {
+  public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+
+  private:
+    int fd_;
+};
+
+bool readAt(int fd, std::uint64_t offset, void* buffer, std::size_t length) {
+    auto* out = static_cast<unsigned char*>(buffer);
+    while (length > 0) {
+        const ssize_t n = ::pread(fd, out, length, static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        out += n;
+        offset += static_cast<std::uint64_t>(n);
+        length -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool writeAll(int fd, const void* buffer, std::size_t length) {
+    const auto* in = static_cast<const unsigned char*>(buffer);
+    while (length > 0) {
+        const ssize_t n = ::write(fd, in, length);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        in += n;
+        length -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::uint32_t littleEndian32(const unsigned char* p) {
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+// Length of the ID3v2 tag at the start of the file: 0 without one, -1 for a header that is damaged or
+// claims more bytes than the file holds.
+std::int64_t id3v2Length(int fd, std::uint64_t fileSize) {
+    unsigned char h[10];
+    if (fileSize < 10 || !readAt(fd, 0, h, sizeof h) || std::memcmp(h, "ID3", 3) != 0) {
+        return 0;
+    }
+    if (h[3] < 2 || h[3] > 4 || h[4] == 0xFF || ((h[6] | h[7] | h[8] | h[9]) & 0x80) != 0) {
+        return -1;
+    }
+    std::uint64_t length = 10 + ((h[6] << 21) | (h[7] << 14) | (h[8] << 7) | h[9]);
+    if (h[3] == 4 && (h[5] & 0x10) != 0) {
+        length += 10; // footer
+    }
+    return length <= fileSize ? static_cast<std::int64_t>(length) : -1;
+}
+
+} // namespace
+
+bool readLayout(const std::string& path, FileLayout& layout) {
+    const Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return false;
+    }
+    layout = FileLayout{};
+    layout.size = static_cast<std::uint64_t>(st.st_size);
+    const std::int64_t v2 = id3v2Length(fd.get(), layout.size);
+    if (v2 < 0) {
+        return false;
+    }
+    layout.audioBegin = static_cast<std::uint64_t>(v2);
+    layout.audioEnd = layout.size;
+    unsigned char buf[32];
+    if (layout.audioEnd >= layout.audioBegin + 128 && readAt(fd.get(), layout.audioEnd - 128, buf, 3) &&
+        std::memcmp(buf, "TAG", 3) == 0) {
+        layout.hasId3v1 = true;
+        layout.audioEnd -= 128;
+    }
+    if (layout.audioEnd >= layout.audioBegin + 32 && readAt(fd.get(), layout.audioEnd - 32, buf, 32) &&
+        std::memcmp(buf, "APETAGEX", 8) == 0) {
+        // The footer's size counts the items and the footer; a header, when flagged, comes on top.
+        std::uint64_t apeLength = littleEndian32(buf + 12);
+        if ((littleEndian32(buf + 20) & 0x80000000u) != 0) {
+            apeLength += 32;
+        }
+        if (apeLength > layout.audioEnd - layout.audioBegin) {
+            return false;
+        }
+        layout.audioEnd -= apeLength;
+    }
+    return true;
+}
+
+bool readId3v2Bytes(const std::string& path, std::string& tag) {
+    const Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) {
+        return false;
+    }
+    const std::int64_t length = id3v2Length(fd.get(), static_cast<std::uint64_t>(st.st_size));
+    if (length < 0) {
+        return false;
+    }
+    tag.assign(static_cast<std::size_t>(length), '\0');
+    return length == 0 || readAt(fd.get(), 0, tag.data(), tag.size());
+}
+
+bool readId3v1Bytes(const std::string& path, unsigned char (&tag)[128]) {
+    const Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || st.st_size < 128) {
+        return false;
+    }
+    return readAt(fd.get(), static_cast<std::uint64_t>(st.st_size) - 128, tag, sizeof tag) &&
+           std::memcmp(tag, "TAG", 3) == 0;
+}
+
+bool sameBytes(const std::string& a, std::uint64_t beginA, const std::string& b, std::uint64_t beginB,
+               std::uint64_t length) {
+    const Fd fa(::open(a.c_str(), O_RDONLY | O_CLOEXEC));
+    const Fd fb(::open(b.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fa.get() < 0 || fb.get() < 0) {
+        return false;
+    }
+    std::vector<unsigned char> bufA(1 << 16), bufB(1 << 16);
+    for (std::uint64_t done = 0; done < length;) {
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(bufA.size(), length - done));
+        if (!readAt(fa.get(), beginA + done, bufA.data(), n) ||
+            !readAt(fb.get(), beginB + done, bufB.data(), n) ||
+            std::memcmp(bufA.data(), bufB.data(), n) != 0) {
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
+bool sameAudio(const std::string& original, const std::string& rewritten) {
+    FileLayout before, after;
+    if (!readLayout(original, before) || !readLayout(rewritten, after)) {
+        return false;
+    }
+    const std::uint64_t length = before.audioEnd - before.audioBegin;
+    return length == after.audioEnd - after.audioBegin &&
+           sameBytes(original, before.audioBegin, rewritten, after.audioBegin, length);
+}
+
+Replacement::Replacement(const std::string& target) : target_(target) {
+    struct stat st {};
+    if (::stat(target.c_str(), &st) != 0) {
+        return;
+    }
+    const std::size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    std::string pattern = folder + "." + name + ".vbmp3-XXXXXX";
+    fd_ = ::mkstemp(pattern.data());
+    if (fd_ >= 0) {
+        path_ = pattern;
+        ::fchmod(fd_, st.st_mode & 07777);
+    }
+}
+
+Replacement::~Replacement() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+    if (!path_.empty() && !committed_) {
+        ::unlink(path_.c_str());
+    }
+}
+
+bool Replacement::appendFrom(const std::string& source, std::uint64_t begin, std::uint64_t end) {
+    const Fd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd_ < 0 || in.get() < 0) {
+        return false;
+    }
+    std::vector<unsigned char> buffer(1 << 16);
+    for (std::uint64_t at = begin; at < end;) {
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), end - at));
+        if (!readAt(in.get(), at, buffer.data(), n) || !writeAll(fd_, buffer.data(), n)) {
+            return false;
+        }
+        at += n;
+    }
+    return true;
+}
+
+bool Replacement::append(const std::string& bytes) {
+    return fd_ >= 0 && writeAll(fd_, bytes.data(), bytes.size());
+}
+
+bool Replacement::finishWriting() {
+    if (fd_ < 0) {
+        return false;
+    }
+    const bool synced = ::fsync(fd_) == 0;
+    const bool closed = ::close(fd_) == 0;
+    fd_ = -1;
+    written_ = synced && closed;
+    return written_;
+}
+
+bool Replacement::commit() {
+    if (!written_) {
+        return false;
+    }
+    // Later edits (TagLib, the ID3v1 tag) went through their own descriptors; flush those too.
+    const Fd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0 || ::fsync(fd.get()) != 0) {
+        return false;
+    }
+    committed_ = ::rename(path_.c_str(), target_.c_str()) == 0;
+    return committed_;
+}
+
+} // namespace vbmp3

@@ -1,0 +1,61 @@
+// Where tags and audio lie inside an MP3 file, and replacing a file only by a complete, verified copy.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace vbmp3 {
+
+// Byte layout of an MP3 file: [ID3v2 tag][audio][APE tag][ID3v1 tag], each tag optional.
+struct FileLayout {
+    std::uint64_t size = 0;
+    std::uint64_t audioBegin = 0; // end of the ID3v2 tag, 0 without one
+    std::uint64_t audioEnd = 0;   // start of the trailing tags
+    bool hasId3v1 = false;
+};
+
+// False when the file cannot be read or its tags claim more bytes than the file holds (a damaged header
+// that would make a tag writer cut away the audio).
+bool readLayout(const std::string& path, FileLayout& layout);
+
+// The whole ID3v2 tag of a file (header, frames, padding, footer); empty when it has none.
+bool readId3v2Bytes(const std::string& path, std::string& tag);
+
+// The last 128 bytes of the file when they are an ID3v1 tag.
+bool readId3v1Bytes(const std::string& path, unsigned char (&tag)[128]);
+
+// True when the byte ranges [beginA, beginA+length) of file a and [beginB, ...) of file b are equal.
+bool sameBytes(const std::string& a, std::uint64_t beginA, const std::string& b, std::uint64_t beginB,
+               std::uint64_t length);
+
+// True when both files hold the same audio bytes (tags may differ).
+bool sameAudio(const std::string& original, const std::string& rewritten);
+
+// A temporary file beside a target, replacing the target only on commit(). Dropped unless committed, so a
+// failure at any step leaves the target as it was.
+class Replacement {
+  public:
+    explicit Replacement(const std::string& target);
+    ~Replacement();
+    Replacement(const Replacement&) = delete;
+    Replacement& operator=(const Replacement&) = delete;
+
+    bool ok() const { return fd_ >= 0; }
+    const std::string& path() const { return path_; }
+    // Appends bytes [begin, end) of a file to the temporary file.
+    bool appendFrom(const std::string& source, std::uint64_t begin, std::uint64_t end);
+    bool append(const std::string& bytes);
+    // Closes the temporary file; later steps may reopen it by path (TagLib does).
+    bool finishWriting();
+    // Flushes the temporary file to disk and renames it over the target.
+    bool commit();
+
+  private:
+    std::string target_;
+    std::string path_;
+    int fd_ = -1;
+    bool written_ = false;
+    bool committed_ = false;
+};
+
+} // namespace vbmp3

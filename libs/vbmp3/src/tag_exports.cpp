@@ -1,0 +1,44 @@
+// The tag and genre operations of the library's C interface.
+#include "tags.h"
+#include "text_codec.h"
+#include "vbmp3.h"
+
+#include <cstring>
+
+extern "C" {
+
+int16_t vbmp3_getFileTagInfoEX(const char* fileName, VBMP3_TAG_INFO* tag) {
+    if (fileName == nullptr || tag == nullptr) {
+        return 0;
+    }
+    return vbmp3::readTag(fileName, *tag) ? 1 : 0;
+}
+
+int16_t vbmp3_setTagInfoEX(const char* fileName, const VBMP3_TAG_INFO* tag, int32_t /*optionA*/,
+                           int32_t /*optionB*/) {
+    if (fileName == nullptr || tag == nullptr) {
+        return 0;
+    }
+    // Work on a copy: the caller may reuse its record while we read it.
+    VBMP3_TAG_INFO record;
+    std::memcpy(&record, tag, sizeof record);
+    return vbmp3::writeTag(fileName, record) ? 1 : 0;
+}
+
+int16_t vbmp3_copyTagV2(const char* from, const char* to) {
+    if (from == nullptr || to == nullptr) {
+        return 0;
+    }
+    return vbmp3::copyId3v2(from, to) ? 1 : 0;
+}
+
+int16_t vbmp3_getGenre(VBMP3_SHORT_TAG_INFO* tag) {
+    if (tag == nullptr) {
+        return 0;
+    }
+    const std::string name = vbmp3::genreName(tag->genre);
+    vbmp3::putField(tag->genreName, sizeof tag->genreName, name);
+    return name.empty() ? 0 : 1;
+}
+
+} // extern "C"

@@ -1,0 +1,222 @@
+#include "text_codec.h"
+
+#include <cerrno>
+#include <cstring>
+#include <iconv.h>
+
+namespace vbmp3 {
+namespace {
+
+// Length of the UTF-8 sequence starting at bytes[i], or 0 when it is malformed (overlong forms,
+// surrogates and code points above U+10FFFF included).
+std::size_t utf8SequenceLength(std::string_view bytes, std::size_t i) {
+    const auto b0 = static_cast<unsigned char>(bytes[i]);
+    if (b0 < 0x80) {
+        return 1;
+    }
+    std::size_t len = 0;
+    unsigned char lo = 0x80, hi = 0xBF; // allowed range of the second byte
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        len = 2;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        len = 3;
+        lo = b0 == 0xE0 ? 0xA0 : 0x80;
+        hi = b0 == 0xED ? 0x9F : 0xBF;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        len = 4;
+        lo = b0 == 0xF0 ? 0x90 : 0x80;
+        hi = b0 == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (i + len > bytes.size()) {
+        return 0;
+    }
+    for (std::size_t k = 1; k < len; ++k) {
+        const auto b = static_cast<unsigned char>(bytes[i + k]);
+        if (k == 1 ? (b < lo || b > hi) : (b < 0x80 || b > 0xBF)) {
+            return 0;
+        }
+    }
+    return len;
+}
+
+// Length of the CP932 character at bytes[i] (1 or 2), or 0 when the bytes are not CP932. The user-defined
+// lead bytes 0xF0..0xF9 count as invalid: real text never uses them, Latin-1 text often does.
+std::size_t cp932CharLength(std::string_view bytes, std::size_t i) {
+    const auto b0 = static_cast<unsigned char>(bytes[i]);
+    if (b0 < 0x80 || (b0 >= 0xA1 && b0 <= 0xDF)) {
+        return 1;
+    }
+    const bool lead = (b0 >= 0x81 && b0 <= 0x9F) || (b0 >= 0xE0 && b0 <= 0xEF) || (b0 >= 0xFA && b0 <= 0xFC);
+    if (!lead || i + 1 >= bytes.size()) {
+        return 0;
+    }
+    const auto b1 = static_cast<unsigned char>(bytes[i + 1]);
+    return (b1 >= 0x40 && b1 <= 0xFC && b1 != 0x7F) ? 2 : 0;
+}
+
+class Iconv {
+  public:
+    Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+    ~Iconv() {
+        if (ok()) {
+            iconv_close(cd_);
+        }
+    }
+    Iconv(const Iconv&) = delete;
+    Iconv& operator=(const Iconv&) = delete;
+    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+
+    // Converts all of `in`; false when any byte sequence has no form in the target encoding.
+    bool convert(std::string_view in, std::string& out) {
+        if (!ok()) {
+            return false;
+        }
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        out.clear();
+        char* src = const_cast<char*>(in.data());
+        std::size_t srcLeft = in.size();
+        char buffer[256];
+        while (srcLeft > 0) {
+            char* dst = buffer;
+            std::size_t dstLeft = sizeof buffer;
+            const std::size_t rc = iconv(cd_, &src, &srcLeft, &dst, &dstLeft);
+            out.append(buffer, sizeof buffer - dstLeft);
+            if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+  private:
+    iconv_t cd_;
+};
+
+std::string latin1ToUtf8(std::string_view bytes) {
+    std::string out;
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x80) {
+            out += c;
+        } else {
+            out += static_cast<char>(0xC0 | (b >> 6));
+            out += static_cast<char>(0x80 | (b & 0x3F));
+        }
+    }
+    return out;
+}
+
+// Latin-1 form of UTF-8 text, or false when a character lies above U+00FF.
+bool utf8ToLatin1(std::string_view utf8, std::string& out) {
+    out.clear();
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto b0 = static_cast<unsigned char>(utf8[i]);
+        if (b0 < 0x80) {
+            out += utf8[i++];
+        } else if ((b0 == 0xC2 || b0 == 0xC3) && i + 1 < utf8.size()) {
+            out += static_cast<char>(((b0 & 0x03) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3F));
+            i += 2;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Longest prefix of CP932 bytes within maxBytes that ends on a character boundary.
+std::string cutCp932(const std::string& bytes, std::size_t maxBytes) {
+    std::size_t end = 0;
+    while (end < bytes.size()) {
+        const std::size_t len = cp932CharLength(bytes, end) == 2 ? 2 : 1;
+        if (end + len > maxBytes) {
+            break;
+        }
+        end += len;
+    }
+    return bytes.substr(0, end);
+}
+
+} // namespace
+
+bool isValidUtf8(std::string_view bytes) {
+    for (std::size_t i = 0; i < bytes.size();) {
+        const std::size_t len = utf8SequenceLength(bytes, i);
+        if (len == 0) {
+            return false;
+        }
+        i += len;
+    }
+    return true;
+}
+
+std::string legacyToUtf8(std::string_view bytes) {
+    if (isValidUtf8(bytes)) {
+        return std::string(bytes);
+    }
+    bool cp932 = true;
+    for (std::size_t i = 0; i < bytes.size() && cp932;) {
+        const std::size_t len = cp932CharLength(bytes, i);
+        cp932 = len != 0;
+        i += len;
+    }
+    std::string out;
+    if (cp932 && Iconv("UTF-8", "CP932").convert(bytes, out)) {
+        return out;
+    }
+    return latin1ToUtf8(bytes);
+}
+
+std::string utf8ToId3v1(std::string_view utf8, std::size_t maxBytes) {
+    std::string out;
+    Iconv toCp932("CP932", "UTF-8");
+    if (toCp932.convert(utf8, out)) {
+        return cutCp932(out, maxBytes);
+    }
+    if (utf8ToLatin1(utf8, out)) {
+        return out.substr(0, maxBytes);
+    }
+    // Mixed scripts: keep what CP932 can say, one character at a time.
+    out.clear();
+    std::string piece;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const std::size_t len = utf8SequenceLength(utf8, i);
+        const std::size_t step = len == 0 ? 1 : len;
+        out += (len != 0 && toCp932.convert(utf8.substr(i, len), piece)) ? piece : std::string("?");
+        i += step;
+    }
+    return cutCp932(out, maxBytes);
+}
+
+std::string_view cutUtf8(std::string_view utf8, std::size_t maxBytes) {
+    std::size_t end = 0;
+    while (end < utf8.size()) {
+        const std::size_t len = utf8SequenceLength(utf8, end);
+        const std::size_t step = len == 0 ? 1 : len;
+        if (end + step > maxBytes) {
+            break;
+        }
+        end += step;
+    }
+    return utf8.substr(0, end);
+}
+
+std::string fieldText(const char* field, std::size_t size) {
+    std::size_t len = 0;
+    while (len < size && field[len] != '\0') {
+        ++len;
+    }
+    while (len > 0 && field[len - 1] == ' ') {
+        --len;
+    }
+    return legacyToUtf8(std::string_view(field, len));
+}
+
+void putField(char* field, std::size_t size, std::string_view utf8) {
+    std::memset(field, 0, size);
+    const std::string_view cut = cutUtf8(utf8, size - 1);
+    std::memcpy(field, cut.data(), cut.size());
+}
+
+} // namespace vbmp3

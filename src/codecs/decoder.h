@@ -1,0 +1,49 @@
+// The program's calls into the decoder library (libvbmp3): MP3 decoding into a WAV work file, ID3 tags,
+// genre names.
+//
+// Every method calls the operation of the same name through decoderFunctions(). The library is loaded and
+// the operation resolved on first use; when either fails the method throws CodecError, whose description
+// names the library and the operation. Otherwise failures show only in the results described here.
+// Records are packed into their byte layouts before a call and unpacked after it (see tag_record.h).
+#pragma once
+
+#include "codecs/tag_record.h"
+
+#include <QString>
+
+namespace codecs {
+
+class Decoder {
+  public:
+    // vbmp3_init: sets the decoder up; false when it cannot be (then neither close() nor free() is due).
+    bool init();
+    // vbmp3_getFileInfo: gathers the file's stream facts; the program uses nothing of it.
+    void getFileInfo(const QString& path);
+    // vbmp3_getFileTagInfoEX: fills `record` from the file's tag (ID3v2, else ID3v1). True when the file
+    // has a tag; without one the record holds empty texts, genre -1 and track -1.
+    bool getFileTagInfo(const QString& path, TagRecord& record);
+    // vbmp3_open: makes the file the current one; info.totalLength is the exact length in samples per
+    // channel. False when the file holds no decodable MP3 audio.
+    bool open(const QString& path, InputInfo& info);
+    // vbmp3_decodeWave: starts decoding the current file into a 16-bit PCM WAV file and returns at once.
+    void decodeWave(const QString& wavPath);
+    // vbmp3_getState: 1 while decoding runs, with `position` (samples per channel, up to totalLength);
+    // 0 when the WAV file is complete; negative when decoding or writing failed.
+    int getState(int& position);
+    // vbmp3_close: stops and waits for a running decoding; closes the current file.
+    void close();
+    // vbmp3_free: releases what init() set up.
+    void free();
+    // vbmp3_setTagInfoEX (options 1, 1): writes the record as the file's ID3v1 and ID3v2 tag. Trailing
+    // blanks are dropped, other ID3v2 frames (cover art, lyrics) and the audio kept; on failure the file
+    // is left as it was. The program does not need the result; it is true when the tag was written.
+    bool setTagInfo(const QString& path, const TagRecord& record);
+    // vbmp3_getGenre: the library's name for genre 0..255, empty where it has none.
+    QString genreName(int number);
+    // vbmp3_copyTagV2: replaces the ID3v2 tag of `to` by a byte-for-byte copy of the one of `from` (or
+    // removes it when `from` has none), keeping everything else of `to`. For a re-encoded file, call it
+    // before setTagInfo() so the copied tag keeps its pictures and other frames. True on success.
+    bool copyId3v2Tag(const QString& from, const QString& to);
+};
+
+} // namespace codecs
