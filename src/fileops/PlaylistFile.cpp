@@ -1,0 +1,77 @@
+#include "fileops/PlaylistFile.h"
+
+#include "shell/PathHelpers.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+
+const QString CrLf = QStringLiteral("\r\n");
+
+// A name that cannot stand for a file of its own inside the folder. The name is used exactly as typed,
+// blanks included, but it must not reach into another folder or name the folder itself.
+bool isUsableFileName(const QString& name) {
+    if (name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    if (name.contains(QChar(0)) || name.contains(QLatin1Char('/')) || name.contains(QDir::separator()))
+        return false;
+#ifdef Q_OS_WIN
+    for (const QChar c : name) {
+        if (c.unicode() < 32 || QStringLiteral("<>:\"|?*").contains(c))
+            return false;
+    }
+#endif
+    return true;
+}
+
+} // namespace
+
+QString PlayListText(const QStringList& entries, const QString& prefix) {
+    QString text;
+    for (const QString& entry : entries)
+        text += prefix + entry + CrLf;
+    return text;
+}
+
+QByteArray PlayListFileBytes(const QString& boxText) {
+    QString text = boxText;
+    text.replace(CrLf, QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    text.replace(QLatin1Char('\n'), CrLf);
+    return (text + CrLf).toUtf8();
+}
+
+QString WritePlayListFile(const QString& folderText, const QString& name, const QByteArray& bytes) {
+    if (name.isEmpty())
+        return QStringLiteral("ﾌﾟﾚｲﾘｽﾄﾌｧｲﾙ名が入力されていません。");
+    if (!isUsableFileName(name))
+        return QStringLiteral("ﾌﾟﾚｲﾘｽﾄﾌｧｲﾙ名に使えない文字が含まれています。");
+
+    const QString folder = QDir::fromNativeSeparators(AddPathSep(folderText));
+    if (folderText.isEmpty() || !QFileInfo(folder).isDir())
+        return QStringLiteral("変換先ﾌｫﾙﾀﾞが見つかりません。");
+
+    const QString path = folder + name;
+    const QFileInfo existing(path);
+    if (existing.exists() || existing.isSymLink()) {
+        if (existing.isDir())
+            return QStringLiteral("同じ名前のﾌｫﾙﾀﾞがあります。");
+        // Renaming a new file over a write-protected one would silently defeat its protection.
+        if (!(existing.permissions() & QFileDevice::WriteOwner))
+            return QStringLiteral("ﾌｧｲﾙが読み取り専用です。");
+    }
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return QStringLiteral("ﾌｧｲﾙを作成できません。(%1)").arg(file.errorString());
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return QStringLiteral("ﾌｧｲﾙに書き込めません。(%1)").arg(reason);
+    }
+    if (!file.commit())
+        return QStringLiteral("ﾌｧｲﾙに書き込めません。(%1)").arg(file.errorString());
+    return {};
+}
