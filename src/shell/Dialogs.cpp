@@ -19,15 +19,22 @@ QMessageBox::Icon toQtIcon(Dialogs::Icon icon) {
     return QMessageBox::NoIcon;
 }
 
+// The program's messages break their lines with a lone CR, which a Qt label would not show as a break.
+QString forDisplay(QString text) {
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
 } // namespace
 
 void QtDialogs::message(QWidget* owner, const QString& title, const QString& text, Icon icon) {
-    QMessageBox box(toQtIcon(icon), title, text, QMessageBox::Ok, owner);
+    QMessageBox box(toQtIcon(icon), title, forDisplay(text), QMessageBox::Ok, owner);
     box.exec();
 }
 
 bool QtDialogs::confirm(QWidget* owner, const QString& title, const QString& text) {
-    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Yes | QMessageBox::No, owner);
+    QMessageBox box(QMessageBox::Warning, title, forDisplay(text), QMessageBox::Yes | QMessageBox::No, owner);
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;

@@ -2,6 +2,7 @@
 
 #include "shell/ProgramInfo.h"
 
+#include <QSet>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -107,12 +108,22 @@ class MainForm : public QWidget {
     void ShowQueueTotals();
     // Points the source list at a folder and re-reads it.
     void RefreshSourceList(const QString& folder);
+    // The paths in SelectList, kept beside it so that the duplicate test does not walk the whole queue
+    // for every file added; every change of SelectList's entries updates it too.
+    QSet<QString> queuedPaths;
+    // Raises SelectList's horizontal scroll range to QueueExtent whenever the list recomputes it.
+    void applyQueueExtent();
+    bool queueExtentGuarded = false;
 
     // --- Folder selection (lists/) ---
     void SelctFolder_Click(int index);
 
     // --- Conversion (conversion/) ---
     void ConvertStart_Click();
+    // Re-encodes one file into the destination path; a request to stop the run comes back through CancelFlag.
+    void ConvertFile(const QString& sourcePath, const QString& destinationPath, int bitRate, int channelMode);
+    // 0 while a conversion run may go on, -1 once it is to stop.
+    qint16 CancelFlag = 0;
 
     // --- Playlist, new folder, deletion (fileops/) ---
     void MakePlayList_Click();
