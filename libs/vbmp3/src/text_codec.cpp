@@ -56,6 +56,30 @@ std::size_t cp932CharLength(std::string_view bytes, std::size_t i) {
     return (b1 >= 0x40 && b1 <= 0xFC && b1 != 0x7F) ? 2 : 0;
 }
 
+// Latin-1 text with accents is often valid CP932 as well: lower-case accents (0xE0..0xEF) read as lead
+// bytes of rare kanji, upper-case ones (0xC0..0xDF) as half-width katakana. Japanese text shows itself by
+// kana or common kanji (lead bytes 0x81..0x9F), or by half-width katakana that come in runs.
+bool looksLikeCp932(std::string_view bytes) {
+    bool commonDoubleByte = false, anyDoubleByte = false, isolatedKana = false;
+    for (std::size_t i = 0; i < bytes.size();) {
+        const std::size_t len = cp932CharLength(bytes, i);
+        if (len == 0) {
+            return false;
+        }
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (len == 2) {
+            anyDoubleByte = true;
+            commonDoubleByte = commonDoubleByte || b <= 0x9F;
+        } else if (b >= 0xA1) {
+            const bool before = i > 0 && static_cast<unsigned char>(bytes[i - 1]) >= 0x80;
+            const bool after = i + 1 < bytes.size() && static_cast<unsigned char>(bytes[i + 1]) >= 0x80;
+            isolatedKana = isolatedKana || (!before && !after);
+        }
+        i += len;
+    }
+    return anyDoubleByte ? commonDoubleByte : !isolatedKana;
+}
+
 class Iconv {
   public:
     Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
@@ -155,14 +179,8 @@ std::string legacyToUtf8(std::string_view bytes) {
     if (isValidUtf8(bytes)) {
         return std::string(bytes);
     }
-    bool cp932 = true;
-    for (std::size_t i = 0; i < bytes.size() && cp932;) {
-        const std::size_t len = cp932CharLength(bytes, i);
-        cp932 = len != 0;
-        i += len;
-    }
     std::string out;
-    if (cp932 && Iconv("UTF-8", "CP932").convert(bytes, out)) {
+    if (looksLikeCp932(bytes) && Iconv("UTF-8", "CP932").convert(bytes, out)) {
         return out;
     }
     return latin1ToUtf8(bytes);

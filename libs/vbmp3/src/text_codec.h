@@ -10,8 +10,8 @@ namespace vbmp3 {
 bool isValidUtf8(std::string_view bytes);
 
 // Bytes of unknown legacy encoding (ID3v1 fields, ID3v2 frames marked ISO-8859-1) as UTF-8: kept when they
-// are valid UTF-8, else read as CP932 when they are valid CP932 (Japanese Windows software wrote it so),
-// else as Latin-1, which accepts any byte.
+// are valid UTF-8, else read as CP932 when they are valid CP932 that looks like Japanese text (Japanese
+// Windows software wrote it so), else as Latin-1, which accepts any byte.
 std::string legacyToUtf8(std::string_view bytes);
 
 // UTF-8 text as an ID3v1 field: CP932 when every character has a CP932 form, else Latin-1 when every
