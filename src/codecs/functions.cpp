@@ -2,6 +2,7 @@
 #include "codecs/library_loader.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 
 namespace codecs {
@@ -13,10 +14,20 @@ template <std::size_t N> struct OperationName {
     char text[N];
 };
 
-// Stands in for an operation: resolves it in the library (cached after the first call) and calls it.
+// Stands in for an operation: resolves it in the library on the first call and calls it. The pointer is
+// kept until the library's location changes; the conversion polls vbmp3_getState in a tight loop.
 template <Library library, OperationName name, typename Result, typename... Args> Result call(Args... args) {
     using Function = Result (*)(Args...);
-    return reinterpret_cast<Function>(resolveOperation(library, name.text))(args...);
+    static std::atomic<QFunctionPointer> cached{nullptr};
+    static std::atomic<unsigned> cachedGeneration{0};
+    QFunctionPointer function = cached.load(std::memory_order_acquire);
+    const unsigned generation = libraryGeneration();
+    if (function == nullptr || cachedGeneration.load(std::memory_order_relaxed) != generation) {
+        function = resolveOperation(library, name.text);
+        cachedGeneration.store(generation, std::memory_order_relaxed);
+        cached.store(function, std::memory_order_release);
+    }
+    return reinterpret_cast<Function>(function)(args...);
 }
 
 constexpr Library D = Library::Decoder;

@@ -6,6 +6,7 @@
 #include <QLibrary>
 #include <QMutex>
 #include <QStringList>
+#include <atomic>
 #include <memory>
 
 namespace codecs {
@@ -16,6 +17,8 @@ struct LibrarySlot {
     std::unique_ptr<QLibrary> library;
     QHash<QByteArray, QFunctionPointer> operations;
 };
+
+std::atomic<unsigned> g_generation{1};
 
 QMutex& slotMutex() {
     static QMutex mutex;
@@ -105,6 +108,11 @@ void setLibraryLocation(Library library, const QString& path) {
     // thread) stays mapped.
     slot.library.reset();
     slot.operations.clear();
+    ++g_generation;
+}
+
+unsigned libraryGeneration() {
+    return g_generation.load();
 }
 
 } // namespace codecs

@@ -22,6 +22,9 @@ QFunctionPointer resolveOperation(Library library, const char* operation);
 // The error raised for an operation the library lacks.
 CodecError missingOperationError(Library library, const char* operation);
 
+// Changes whenever a library location changes, so callers that keep resolved operations know to drop them.
+unsigned libraryGeneration();
+
 // Loads the library from exactly this path (or base name) instead; an empty path restores the normal
 // search. For tests that need a missing library or one lacking operations.
 void setLibraryLocation(Library library, const QString& path);
