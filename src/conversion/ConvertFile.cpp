@@ -86,11 +86,16 @@ class SingleFileConversion {
     }
 
   private:
-    // Message boxes during a run show the normal pointer over the busy window.
-    void show(const QString& text, Dialogs::Icon icon = Dialogs::Icon::Critical) {
-        m_form.setCursor(Qt::ArrowCursor);
+    // Message boxes during a run show the normal pointer over the busy window; the two set-up checks
+    // before anything is opened leave the hourglass as it is.
+    enum class Pointer { Switch, Keep };
+    void show(const QString& text, Dialogs::Icon icon = Dialogs::Icon::Critical,
+              Pointer pointer = Pointer::Switch) {
+        if (pointer == Pointer::Switch)
+            m_form.setCursor(Qt::ArrowCursor);
         m_form.dialogs().message(&m_form, m_form.program().title, text, icon);
-        m_form.setCursor(Qt::WaitCursor);
+        if (pointer == Pointer::Switch)
+            m_form.setCursor(Qt::WaitCursor);
     }
 
     void showPercent(int percent) {
@@ -150,9 +155,10 @@ class SingleFileConversion {
             int number = 0;
             if (codecs::Encoder::versionText(m_encoder.getVersion(number)))
                 return true;
-            show(QStringLiteral("GOGO.DLL が利用できません。"));
+            show(QStringLiteral("GOGO.DLL が利用できません。"), Dialogs::Icon::Critical, Pointer::Keep);
         } catch (const std::exception& failure) {
-            show(QStringLiteral("GOGO.DLL が利用できません。") + CR + describe(failure));
+            show(QStringLiteral("GOGO.DLL が利用できません。") + CR + describe(failure),
+                 Dialogs::Icon::Critical, Pointer::Keep);
         }
         return false;
     }
@@ -173,7 +179,8 @@ class SingleFileConversion {
 
     bool decode() {
         if (!m_decoder.init()) {
-            show(QStringLiteral("デコード処理の初期化に失敗しました。"));
+            show(QStringLiteral("デコード処理の初期化に失敗しました。"), Dialogs::Icon::Critical,
+                 Pointer::Keep);
             return false;
         }
         m_decoderSetUp = true;

@@ -1,0 +1,67 @@
+// A main window wired to real folders for conversion tests: source, work and destination folders in one
+// temporary folder, files queued, the run's visible texts recorded as they change.
+#pragma once
+
+#include "ScriptedDialogs.h"
+#include "TestProgram.h"
+#include "mp3_fixtures.h"
+#include "shell/MainForm.h"
+
+#include <QDir>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRadioButton>
+#include <memory>
+
+struct ConversionSetup {
+    TestProgram program;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<MainForm> form;
+    QString sourceFolder, workFolder, destinationFolder;
+    QStringList nowCounts, captions, percents;
+
+    ConversionSetup() {
+        const QDir root(program.root.path());
+        sourceFolder = root.filePath(QStringLiteral("元"));
+        workFolder = root.filePath(QStringLiteral("作業"));
+        destinationFolder = root.filePath(QStringLiteral("先"));
+        for (const QString& folder : {sourceFolder, workFolder, destinationFolder})
+            QDir().mkpath(folder);
+        form = std::make_unique<MainForm>(program.info, dialogs);
+        form->SelectFolderText[0]->setText(sourceFolder);
+        form->SelectFolderText[1]->setText(workFolder);
+        form->SelectFolderText[2]->setText(destinationFolder);
+        QObject::connect(form->NowCount, &QLineEdit::textChanged,
+                         [this](const QString& t) { nowCounts << t; });
+        QObject::connect(form->Prog, &QLineEdit::textChanged, [this](const QString& t) { percents << t; });
+        QObject::connect(form.get(), &QWidget::windowTitleChanged,
+                         [this](const QString& t) { captions << t; });
+    }
+
+    // Writes an MP3 file into the source folder and queues it; returns its path.
+    QString addSource(const QString& name, const QByteArray& bytes) {
+        const QString path = sourceFolder + QLatin1Char('/') + name;
+        fixtures::writeFile(path, bytes);
+        form->SelectList->addItem(path);
+        return path;
+    }
+
+    void choose(int bitsIndex, int stereoIndex) {
+        form->Bits[bitsIndex]->setChecked(true);
+        form->Stereo[stereoIndex]->setChecked(true);
+    }
+
+    QStringList workFiles() const {
+        return QDir(workFolder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
+    QStringList destinationFiles() const {
+        return QDir(destinationFolder)
+            .entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    }
+    QStringList queue() const {
+        QStringList entries;
+        for (int i = 0; i < form->SelectList->count(); ++i)
+            entries << form->SelectList->item(i)->text();
+        return entries;
+    }
+};
