@@ -1,6 +1,35 @@
+// The three "…" buttons that choose the source, work and destination folders, and the source list that
+// follows the source folder.
+
+#include "lists/ListHelpers.h"
+#include "shell/Dialogs.h"
 #include "shell/MainForm.h"
 
-void MainForm::SelctFolder_Click(int) {}
+#include <QCoreApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QListWidget>
+
+void MainForm::SelctFolder_Click(int index) {
+    const QString start = SelectFolderText[index]->text();
+    const QString chosen = dialogs().chooseFolder(this, QStringLiteral("フォルダを選択してください"), start);
+
+    // The chooser has just closed: let the window repaint where it was, then take the focus back.
+    QCoreApplication::processEvents();
+    activateWindow();
+    setFocus();
+
+    if (chosen.isEmpty())
+        return;
+    SelectFolderText[index]->setText(QDir::toNativeSeparators(chosen));
+    if (index == 0)
+        RefreshSourceList(SelectFolderText[0]->text());
+    else
+        GetDiskFree();
+}
+
 void MainForm::RefreshSourceList(const QString& folder) {
     SFileListPath = folder;
+    SFileList->clear();
+    SFileList->addItems(sortedByName(mp3FileNames(folder)));
 }

@@ -1,12 +1,89 @@
-#include "shell/MainForm.h"
+// From the start of the program until the window is ready, and from the close box or the "終了" button
+// to the end: the single-instance check, the caption, the settings, the first listings.
 
+#include "shell/Dialogs.h"
+#include "shell/MainForm.h"
+#include "shell/PathHelpers.h"
+#include "shell/Settings.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QLockFile>
 #include <QPushButton>
+#include <QRadioButton>
+
+namespace {
+
+const QString SettingSection = QStringLiteral("Setting");
+
+// The setting as an index of an option array, or the default when the text is no integer in range; a
+// hand-edited or damaged file must not leave an array with no option selected.
+int readIndex(const MainForm& form, const QString& key, int defaultValue, int count) {
+    const QString text =
+        IniRead(SettingSection, key, QString::number(defaultValue), form.program().settingsFilePath());
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    return ok && value >= 0 && value < count ? value : defaultValue;
+}
+
+// A folder setting, or the executable folder when the stored one is gone or hidden.
+QString readFolder(const MainForm& form, const QString& key) {
+    const QString executableFolder = form.program().executableFolder;
+    const QString folder = IniRead(SettingSection, key, executableFolder, form.program().settingsFilePath());
+    return FolderExists(folder) ? folder : executableFolder;
+}
+
+template <size_t N> int selectedIndex(const std::array<QRadioButton*, N>& options) {
+    for (size_t i = 0; i < N; ++i) {
+        if (options[i]->isChecked())
+            return int(i);
+    }
+    return -1;
+}
+
+} // namespace
 
 bool MainForm::Form_Load() {
     EnableControls(false);
+
+    // A lock whose owner has died is taken over; a living owner keeps it however long it has run.
+    instanceLock = std::make_unique<QLockFile>(m_program.instanceLockPath());
+    instanceLock->setStaleLockTime(0);
+    if (!instanceLock->tryLock(0)) {
+        instanceLock.reset();
+        m_dialogs.message(this, m_program.title,
+                          m_program.title + QStringLiteral("は 既に実行されています。"),
+                          Dialogs::Icon::Exclamation);
+        ended = true;
+        return false;
+    }
+
     setWindowTitle(m_program.mainCaption());
     QueueExtent = 0;
     QueueBytes = 0;
+
+    Bits[readIndex(*this, QStringLiteral("Bits"), 8, int(Bits.size()))]->setChecked(true);
+    Stereo[readIndex(*this, QStringLiteral("Stereo"), 1, int(Stereo.size()))]->setChecked(true);
+
+    SelectFolderText[0]->setText(readFolder(*this, QStringLiteral("InPath")));
+    RefreshSourceList(SelectFolderText[0]->text());
+    SelectFolderText[1]->setText(readFolder(*this, QStringLiteral("TempPath")));
+    SelectFolderText[2]->setText(readFolder(*this, QStringLiteral("OutPath")));
+
+    PlayListName->setText(IniRead(SettingSection, QStringLiteral("PlayList"), QStringLiteral("MP3LIST.M3U"),
+                                  m_program.settingsFilePath()));
+
+    // 2 is the check box's third, partly checked state; anything else that is not 0 or 1 counts as 0.
+    const int pathSet = readIndex(*this, QStringLiteral("PlayListPathSet"), 0, 3);
+    SetPathCheck->setTristate(pathSet == 2);
+    SetPathCheck->setCheckState(pathSet == 2   ? Qt::PartiallyChecked
+                                : pathSet == 1 ? Qt::Checked
+                                               : Qt::Unchecked);
+
+    // Selecting another option than the window's own runs its click handler, which lists the destination.
+    ListSort[readIndex(*this, QStringLiteral("Sort"), 1, int(ListSort.size()))]->setChecked(true);
+
+    GetDiskFree();
     EnableControls(true);
     return true;
 }
@@ -17,7 +94,27 @@ void MainForm::Form_QueryUnload(bool& cancel) {
         cancel = true;
 }
 
-void MainForm::Form_Unload() {}
+void MainForm::Form_Unload() {
+    // The file path is formed afresh for each write, and the keys go in the order a new file lists them.
+    auto write = [this](const QString& key, const QString& value) {
+        IniWrite(SettingSection, key, value, m_program.settingsFilePath());
+    };
+    if (const int bits = selectedIndex(Bits); bits >= 0)
+        write(QStringLiteral("Bits"), QString::number(bits));
+    if (const int stereo = selectedIndex(Stereo); stereo >= 0)
+        write(QStringLiteral("Stereo"), QString::number(stereo));
+    if (const int sort = selectedIndex(ListSort); sort >= 0)
+        write(QStringLiteral("Sort"), QString::number(sort));
+    write(QStringLiteral("InPath"), SelectFolderText[0]->text());
+    write(QStringLiteral("TempPath"), SelectFolderText[1]->text());
+    write(QStringLiteral("OutPath"), SelectFolderText[2]->text());
+    write(QStringLiteral("PlayList"), PlayListName->text());
+    // Stored as 0 unchecked, 1 checked, 2 partly checked; Qt numbers the last two the other way round.
+    const Qt::CheckState pathSet = SetPathCheck->checkState();
+    write(QStringLiteral("PlayListPathSet"), QString::number(pathSet == Qt::Checked            ? 1
+                                                             : pathSet == Qt::PartiallyChecked ? 2
+                                                                                               : 0));
+}
 
 void MainForm::ProgExit_Click() {
     ended = true;

@@ -1,0 +1,103 @@
+#include "lists/ListHelpers.h"
+
+#include "shell/LegacyText.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QStorageInfo>
+#include <algorithm>
+
+namespace {
+
+constexpr int TwipsPerPixel = 15;
+
+} // namespace
+
+QString groupedNumber(qint64 value) {
+    // Not the locale's grouping: the format fixes "," every three digits whatever the user's locale.
+    const bool negative = value < 0;
+    QString digits = QString::number(value);
+    if (negative)
+        digits.remove(0, 1);
+    for (qsizetype at = digits.size() - 3; at > 0; at -= 3)
+        digits.insert(at, QLatin1Char(','));
+    return negative ? QLatin1Char('-') + digits : digits;
+}
+
+QString queueTotalsText(int count, qint64 bytes) {
+    return QString::number(count) + QStringLiteral("個   変換前容量:") + groupedNumber(bytes) +
+           QStringLiteral("ﾊﾞｲﾄ");
+}
+
+QString destinationFreeText(int count, qint64 freeBytes) {
+    return QString::number(count) + QStringLiteral("個   空き容量：") + groupedNumber(freeBytes) +
+           QStringLiteral("ﾊﾞｲﾄ");
+}
+
+QString workFreeText(qint64 freeBytes) {
+    return QStringLiteral("空き容量：") + groupedNumber(freeBytes) + QStringLiteral("ﾊﾞｲﾄ");
+}
+
+QString creationSortKey(const QDateTime& created, const QString& name, int utcOffsetSeconds) {
+    if (!created.isValid())
+        return QString(SortKeyDateLength, QLatin1Char('0')) + name;
+    // Formatting a UTC value prints it as it stands, so the shift is applied by hand; the seconds field
+    // drops any fraction of a second.
+    const QDateTime shifted = created.toUTC().addSecs(utcOffsetSeconds);
+    return shifted.toString(QStringLiteral("yyyyMMddHHmmss")) + name;
+}
+
+QDateTime creationTime(const QString& path) {
+    const QFileInfo info(path);
+    const QDateTime birth = info.birthTime();
+    return birth.isValid() ? birth : info.lastModified();
+}
+
+int queueExtentFor(const QString& path) {
+    return (cp932ByteCount(path) * 90 + 180) / TwipsPerPixel;
+}
+
+QStringList mp3FileNames(const QString& folder) {
+    QStringList names;
+    if (folder.isEmpty())
+        return names;
+    // Without QDir::Hidden, names starting with "." stay out; QDir::Files alone leaves folders (even one
+    // named "x.mp3") and special files out. Name filters match without regard to letter case.
+    QDirIterator it(QDir::fromNativeSeparators(folder), {QStringLiteral("*.mp3")}, QDir::Files);
+    while (it.hasNext()) {
+        it.next();
+        names.append(it.fileName());
+    }
+    return names;
+}
+
+QStringList sortedByName(QStringList names) {
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        const int folded = a.compare(b, Qt::CaseInsensitive);
+        return folded != 0 ? folded < 0 : a < b;
+    });
+    return names;
+}
+
+qint64 fileSizeOrZero(const QString& path) {
+    const QFileInfo info(path);
+    return info.isFile() ? info.size() : 0;
+}
+
+std::optional<VolumeSpace> volumeOf(const QString& folderText) {
+    const QString path = QDir::fromNativeSeparators(folderText);
+    if (path.isEmpty() || !QDir::isAbsolutePath(path))
+        return std::nullopt;
+    QString existing = QDir::cleanPath(path);
+    while (!QFileInfo(existing).isDir()) {
+        const qsizetype slash = existing.lastIndexOf(QLatin1Char('/'));
+        if (slash < 0 || existing == QLatin1String("/"))
+            return std::nullopt;
+        existing = slash == 0 ? QStringLiteral("/") : existing.left(slash);
+    }
+    const QStorageInfo storage(existing);
+    if (!storage.isValid() || !storage.isReady())
+        return std::nullopt;
+    return VolumeSpace{storage.rootPath(), storage.bytesAvailable()};
+}

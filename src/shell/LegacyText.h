@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+// Text from files that older Windows versions of this kind of tool wrote in the Japanese ANSI code page
+// (CP932, Microsoft's Shift_JIS): settings files, playlists, ID3v1 tags. New files are UTF-8, old ones
+// CP932, and nothing in the bytes says which; UTF-8 is tried first because a CP932 text with any
+// non-ASCII character is almost never valid UTF-8, while the reverse is common.
+
+// True when the bytes form well-formed UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF).
+bool isValidUtf8(const QByteArray& bytes);
+
+// The bytes decoded as CP932, or nothing when they are not valid CP932.
+std::optional<QString> decodeCp932(const QByteArray& bytes);
+
+// The text encoded as CP932, or nothing when some character has no CP932 form.
+std::optional<QByteArray> encodeCp932(const QString& text);
+
+// UTF-8 when the bytes are valid UTF-8, otherwise CP932 when they are valid CP932, otherwise Latin-1
+// (which accepts any byte), so that no input is ever refused.
+QString decodeLegacyText(const QByteArray& bytes);
+
+// How many bytes the character at the given code point takes in CP932 by the width rule: 1 for ASCII
+// and half-width katakana (U+FF61..U+FF9F), 2 for every other character. Used where a width is estimated
+// from a byte count, so characters without a CP932 form are counted as double-byte too.
+int cp932CharBytes(char32_t codePoint);
+
+// The sum of cp932CharBytes over the text's characters (a surrogate pair is one character).
+int cp932ByteCount(const QString& text);

@@ -1,0 +1,226 @@
+// Start-up and shutdown: settings into the controls and back, the fall-backs for missing folders and bad
+// values, the single-instance refusal, the close box refused while busy and "終了" leaving without writing.
+
+#include "ScriptedDialogs.h"
+#include "TestProgram.h"
+#include "shell/MainForm.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLockFile>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtTest>
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+template <size_t N> QList<int> checkedIndexes(const std::array<QRadioButton*, N>& options) {
+    QList<int> checked;
+    for (size_t i = 0; i < N; ++i)
+        if (options[i]->isChecked())
+            checked.append(int(i));
+    return checked;
+}
+
+} // namespace
+
+class TestStartup : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void firstStartDefaultsAndKeyOrder() {
+        TestProgram program;
+        ScriptedDialogs dialogs;
+        const QString exe = program.info.executableFolder;
+        writeFile(exe + QStringLiteral("/a.mp3"), "x");
+        MainForm form(program.info, dialogs);
+        QVERIFY(form.Form_Load());
+
+        QCOMPARE(form.windowTitle(),
+                 QStringLiteral("MP3Recast Version 0.9.5         Copyright (C) 2026 MP3Recast developers"));
+        QCOMPARE(checkedIndexes(form.Bits), QList<int>{8});
+        QCOMPARE(checkedIndexes(form.Stereo), QList<int>{1});
+        QCOMPARE(checkedIndexes(form.ListSort), QList<int>{1});
+        for (QLineEdit* field : form.SelectFolderText)
+            QCOMPARE(field->text(), exe);
+        QCOMPARE(form.SFileList->item(0)->text(), QStringLiteral("a.mp3"));
+        QCOMPARE(form.DFileList->count(), 1);
+        QVERIFY(form.FreeSpace->text().startsWith(QStringLiteral("1個   空き容量：")));
+        QCOMPARE(form.PlayListName->text(), QStringLiteral("MP3LIST.M3U"));
+        QCOMPARE(form.SetPathCheck->checkState(), Qt::Unchecked);
+        QVERIFY(form.ProgExit->isEnabled());
+        QVERIFY(!QFile::exists(program.info.settingsFilePath()));
+
+        QVERIFY(form.close());
+        QCOMPARE(readFile(program.info.settingsFilePath()),
+                 QStringLiteral("[Setting]\nBits=8\nStereo=1\nSort=1\nInPath=%1\nTempPath=%1\nOutPath=%1\n"
+                                "PlayList=MP3LIST.M3U\nPlayListPathSet=0\n")
+                     .arg(exe)
+                     .toUtf8());
+    }
+
+    void settingsValues_data() {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<int>("expected"); // selected option, or the check state for PlayListPathSet
+        QTest::addColumn<QString>("written");
+        auto row = [](const char* key, const char* value, int expected, const char* written) {
+            QTest::addRow("%s=%s", key, value) << QString::fromLatin1(key) << QString::fromLatin1(value)
+                                               << expected << QString::fromLatin1(written);
+        };
+        row("Bits", "13", 13, "13");
+        row("Bits", "0", 0, "0");
+        row("Bits", "14", 8, "8");
+        row("Bits", "-1", 8, "8");
+        row("Bits", "abc", 8, "8");
+        row("Bits", "3.5", 8, "8");
+        row("Stereo", "0", 0, "0");
+        row("Stereo", "3", 1, "1");
+        row("Sort", "0", 0, "0");
+        row("Sort", "2", 1, "1");
+        row("PlayListPathSet", "1", Qt::Checked, "1");
+        row("PlayListPathSet", "2", Qt::PartiallyChecked, "2");
+        row("PlayListPathSet", "5", Qt::Unchecked, "0");
+        row("PlayListPathSet", "yes", Qt::Unchecked, "0");
+    }
+    void settingsValues() {
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        QFETCH(int, expected);
+        QFETCH(QString, written);
+        TestProgram program;
+        ScriptedDialogs dialogs;
+        writeFile(program.info.settingsFilePath(),
+                  QStringLiteral("[Setting]\n%1=%2\n").arg(key, value).toUtf8());
+        MainForm form(program.info, dialogs);
+        QVERIFY(form.Form_Load());
+        if (key == QLatin1String("Bits"))
+            QCOMPARE(checkedIndexes(form.Bits), QList<int>{expected});
+        else if (key == QLatin1String("Stereo"))
+            QCOMPARE(checkedIndexes(form.Stereo), QList<int>{expected});
+        else if (key == QLatin1String("Sort"))
+            QCOMPARE(checkedIndexes(form.ListSort), QList<int>{expected});
+        else
+            QCOMPARE(int(form.SetPathCheck->checkState()), expected);
+
+        // Whatever was shown is what the next start finds.
+        QVERIFY(form.close());
+        const QString file = QString::fromUtf8(readFile(program.info.settingsFilePath()));
+        QVERIFY2(file.contains(QStringLiteral("\n%1=%2\n").arg(key, written)), qPrintable(file));
+    }
+
+    void foldersFallBackAndOtherLinesSurvive() {
+        TestProgram program;
+        ScriptedDialogs dialogs;
+        const QString root = program.root.path();
+        const QString music = root + QStringLiteral("/音楽");
+        QDir().mkpath(music);
+        QDir().mkpath(root + QStringLiteral("/.hidden"));
+        writeFile(music + QStringLiteral("/song.mp3"), "x");
+        writeFile(program.info.settingsFilePath(),
+                  QStringLiteral("; mine\n[Setting]\nInPath=%1/deleted\nTempPath=%1/.hidden\nOutPath=%2\n"
+                                 "PlayList=  名前.m3u  \nExtra=kept\n")
+                      .arg(root, music)
+                      .toUtf8());
+        MainForm form(program.info, dialogs);
+        QVERIFY(form.Form_Load());
+        QCOMPARE(form.SelectFolderText[0]->text(), root);
+        QCOMPARE(form.SFileList->count(), 0); // the executable folder holds no MP3 file
+        QCOMPARE(form.SelectFolderText[1]->text(), root);
+        QCOMPARE(form.SelectFolderText[2]->text(), music);
+        QCOMPARE(form.DFileList->item(0)->text(), QStringLiteral("song.mp3"));
+        QCOMPARE(form.PlayListName->text(), QStringLiteral("名前.m3u"));
+
+        form.Bits[13]->setChecked(true);
+        QVERIFY(form.close());
+        const QByteArray written = readFile(program.info.settingsFilePath());
+        QVERIFY(written.startsWith("; mine\n[Setting]\nInPath=" + root.toUtf8() + "\n"));
+        QVERIFY(written.contains("\nExtra=kept\nBits=13\n"));
+    }
+
+    void secondInstanceRefused() {
+        TestProgram program;
+        ScriptedDialogs dialogs;
+        QLockFile first(program.info.instanceLockPath());
+        QVERIFY(first.tryLock(0));
+        const QByteArray settings = "[Setting]\nBits=13\n";
+        writeFile(program.info.settingsFilePath(), settings);
+        {
+            MainForm form(program.info, dialogs);
+            QVERIFY(!form.Form_Load());
+            QVERIFY(form.ended);
+            QVERIFY(!form.Bits[13]->isChecked()); // the settings were not read
+            QVERIFY(form.windowTitle().isEmpty() || !form.windowTitle().contains(QStringLiteral("Version")));
+        }
+        QCOMPARE(dialogs.shown.size(), 1);
+        QCOMPARE(dialogs.shown[0].title, QStringLiteral("MP3Recast"));
+        QCOMPARE(dialogs.shown[0].text, QStringLiteral("MP3Recastは 既に実行されています。"));
+        QCOMPARE(dialogs.shown[0].icon, Dialogs::Icon::Exclamation);
+        QCOMPARE(readFile(program.info.settingsFilePath()), settings);
+        QVERIFY(first.isLocked());
+        QLockFile third(program.info.instanceLockPath());
+        QVERIFY(!third.tryLock(0)); // the refused copy did not release the first one's lock
+    }
+
+    void staleLockOfDeadProcessDoesNotBlock() {
+        TestProgram program;
+        ScriptedDialogs dialogs;
+        const QString lockPath = program.info.instanceLockPath();
+        QByteArray content;
+        {
+            QLockFile lock(lockPath);
+            QVERIFY(lock.tryLock(0));
+            content = readFile(lockPath);
+        }
+        QProcess child;
+        child.start(QStringLiteral("true"), {});
+        QVERIFY(child.waitForStarted());
+        const qint64 deadPid = child.processId();
+        QVERIFY(child.waitForFinished());
+        writeFile(lockPath, QByteArray::number(deadPid) + content.mid(content.indexOf('\n')));
+
+        MainForm form(program.info, dialogs);
+        QVERIFY(form.Form_Load());
+        QVERIFY(dialogs.shown.isEmpty());
+    }
+
+    void closeRefusedWhileBusyAndProgExitWritesNothing() {
+        TestProgram program;
+        ScriptedDialogs dialogs;
+        MainForm form(program.info, dialogs);
+        QVERIFY(form.Form_Load());
+        form.show();
+        form.EnableControls(false);
+        QVERIFY(!form.close());
+        QVERIFY(form.isVisible());
+        QVERIFY(!QFile::exists(program.info.settingsFilePath()));
+
+        form.EnableControls(true);
+        form.Bits[3]->setChecked(true);
+        int exits = 0;
+        form.endProgram = [&exits] { ++exits; };
+        QTest::mouseClick(form.ProgExit, Qt::LeftButton);
+        QCOMPARE(exits, 1);
+        QVERIFY(form.ended);
+        QVERIFY(!QFile::exists(program.info.settingsFilePath()));
+    }
+};
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"
