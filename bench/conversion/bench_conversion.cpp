@@ -1,0 +1,122 @@
+// The conversion as the user runs it (the real window offscreen, scripted dialogs, the codec libraries)
+// against the same decode and encode work done with direct libmpg123 + LAME calls, in the same run.
+//
+// Usage: bench_conversion [files, default 10] [seconds each, default 60]
+//        bench_conversion --long MINUTES   converts one long file and prints the peak memory
+// Goals: a ratio of at most 1.10 against the direct calls; peak memory under 80 MB for a 60-minute file,
+// not growing with the file's length.
+
+#include "ScriptedDialogs.h"
+#include "direct_conversion.h"
+#include "mp3_fixtures.h"
+#include "shell/MainForm.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// Peak resident memory of this process so far, in MB.
+double peakMegabytes() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    }
+    return -1;
+}
+
+double convertThroughWindow(const QStringList& sources, const QString& root) {
+    ProgramInfo program;
+    program.executableFolder = program.settingsFolder = program.lockFolder = root;
+    ScriptedDialogs dialogs;
+    MainForm form(program, dialogs);
+    const QString work = root + QStringLiteral("/work");
+    const QString out = root + QStringLiteral("/out");
+    QDir().mkpath(work);
+    QDir().mkpath(out);
+    form.SelectFolderText[1]->setText(work);
+    form.SelectFolderText[2]->setText(out);
+    for (const QString& source : sources)
+        form.SelectList->addItem(source);
+    form.Bits[8]->setChecked(true);   // 128 kbit/s
+    form.Stereo[2]->setChecked(true); // joint stereo
+    QElapsedTimer timer;
+    timer.start();
+    form.ConvertStart_Click();
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    if (!dialogs.shown.isEmpty())
+        std::fprintf(stderr, "unexpected message: %s\n", qPrintable(dialogs.shown.first().text));
+    return seconds;
+}
+
+double convertDirect(const QStringList& sources, const QString& root) {
+    const QString out = root + QStringLiteral("/direct");
+    QDir().mkpath(out);
+    QElapsedTimer timer;
+    timer.start();
+    for (const QString& source : sources) {
+        if (!convertDirectly(source, out + QStringLiteral("/Temp.tmp"),
+                             out + QLatin1Char('/') + QFileInfo(source).fileName(), 128))
+            std::fprintf(stderr, "direct conversion failed: %s\n", qPrintable(source));
+    }
+    return timer.nsecsElapsed() / 1e9;
+}
+
+int longFile(int minutes) {
+    QTemporaryDir root;
+    const QString source = root.filePath(QStringLiteral("long.mp3"));
+    if (!writeLongMp3(source, minutes * 60))
+        return 1;
+    const double before = peakMegabytes();
+    const double seconds = convertThroughWindow({source}, root.path());
+    std::printf("%d-minute file: %.1f s (%.1fx real time), peak memory %.1f MB (%.1f MB before the run)\n",
+                minutes, seconds, minutes * 60 / seconds, peakMegabytes(), before);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc >= 3 && std::strcmp(argv[1], "--long") == 0)
+        return longFile(std::atoi(argv[2]));
+
+    const int files = argc > 1 ? std::atoi(argv[1]) : 10;
+    const int seconds = argc > 2 ? std::atoi(argv[2]) : 60;
+    QTemporaryDir root;
+    QStringList sources;
+    for (int i = 0; i < files; ++i) {
+        fixtures::ToneSpec spec;
+        spec.seconds = seconds;
+        spec.bitRate = 192;
+        spec.frequency = 300 + 40 * i;
+        sources << root.filePath(QStringLiteral("%1.mp3").arg(i));
+        fixtures::writeFile(sources.last(), fixtures::makeMp3(spec).bytes);
+    }
+
+    // Alternate the two so that neither gains from a warmer cache; keep the best of each.
+    double window = 1e30, direct = 1e30;
+    for (int round = 0; round < 3; ++round) {
+        direct = std::min(direct, convertDirect(sources, root.path()));
+        window = std::min(window, convertThroughWindow(sources, root.path()));
+    }
+    const double audio = double(files) * seconds;
+    std::printf("%d files of %d s, 192 -> 128 kbit/s joint stereo\n", files, seconds);
+    std::printf("  through the window: %.2f s (%.1fx real time)\n", window, audio / window);
+    std::printf("  direct calls:       %.2f s (%.1fx real time)\n", direct, audio / direct);
+    std::printf("  ratio: %.3f\n", window / direct);
+    return 0;
+}
