@@ -36,7 +36,7 @@ QStringList candidates(Library library, const LibrarySlot& slot) {
     }
     QStringList names;
     if (QCoreApplication::instance() != nullptr) {
-        // QLibrary adds the platform's prefix and suffix to the base name (libvbmp3.so, vbmp3.dll).
+        // QLibrary adds the platform's prefix and suffix to the base name (libvbmp3.so here).
         names << QDir(QCoreApplication::applicationDirPath()).filePath(libraryBaseName(library));
     }
     names << libraryBaseName(library);
