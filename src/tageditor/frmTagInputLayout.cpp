@@ -1,0 +1,145 @@
+// The tag editor's controls, laid out from one table in the units of the window definition (twips, 15 to
+// a pixel).
+
+#include "tageditor/frmTagInput.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace {
+
+enum class Kind { Label, TextBox, ReadOnlyText, Combo, Option, Button };
+
+struct ControlSpec {
+    const char* name;
+    Kind kind;
+    const char* caption;
+    int maxLength;                // characters; 0 for no limit
+    int left, top, width, height; // twips
+};
+
+constexpr int TwipsPerPixel = 15;
+constexpr int ClientWidth = 5070 / TwipsPerPixel;
+constexpr int ClientHeight = 3135 / TwipsPerPixel;
+
+// clang-format off
+const ControlSpec kControls[] = {
+    {"FileNameText", Kind::ReadOnlyText, "", 0, 0, 0, 5055, 315},
+    {"Label15", Kind::Label, "ｱｰﾃｨｽﾄ名　：", 0, 60, 420, 1095, 255},
+    {"txtArtist", Kind::TextBox, "", 30, 1140, 420, 3615, 270},
+    {"Label14", Kind::Label, "ﾄﾗｯｸ名　：", 0, 60, 780, 1095, 255},
+    {"txtTrack", Kind::TextBox, "", 30, 1140, 780, 3615, 270},
+    {"Label17", Kind::Label, "ｱﾙﾊﾞﾑ名　：", 0, 60, 1140, 1095, 255},
+    {"txtAlbum", Kind::TextBox, "", 30, 1140, 1140, 3615, 270},
+    {"Label21", Kind::Label, "ﾘﾘｰｽ年　：", 0, 60, 1500, 1095, 255},
+    {"txtYYYYMM", Kind::TextBox, "", 4, 1140, 1500, 735, 270},
+    {"Label23", Kind::Label, "ｼﾞｬﾝﾙ　：", 0, 60, 1860, 1095, 255},
+    {"cbGenre", Kind::Combo, "", 0, 1140, 1860, 3615, 300},
+    {"Label19", Kind::Label, "ｺﾒﾝﾄ　：", 0, 60, 2220, 1095, 255},
+    {"txtComment", Kind::TextBox, "", 30, 1140, 2220, 3615, 270},
+    {"Label1", Kind::Label, "ﾄﾗｯｸ番号　：", 0, 60, 2640, 1095, 255},
+    {"txtTrackNo", Kind::TextBox, "", 0, 1140, 2580, 615, 315},
+    {"chkSelVer(0)", Kind::Option, "v1.0", 0, 1920, 2580, 735, 255},
+    {"chkSelVer(1)", Kind::Option, "v1.1", 0, 1920, 2880, 735, 255},
+    {"cmdReg", Kind::Button, "更新", 0, 2940, 2700, 975, 375},
+    {"cmdCancel", Kind::Button, "閉じる", 0, 4020, 2700, 975, 375},
+};
+
+// Focus order of the window definition; the labels take no focus and are passed over.
+const char* const kTabOrder[] = {
+    "Label23", "Label21", "Label19", "Label17", "Label15", "Label14", "txtArtist", "txtTrack", "txtAlbum",
+    "txtYYYYMM", "txtComment", "cbGenre", "cmdReg", "cmdCancel", "chkSelVer(0)", "chkSelVer(1)",
+    "txtTrackNo", "Label1", "FileNameText",
+};
+// clang-format on
+
+QWidget* createWidget(const ControlSpec& spec, QWidget* parent) {
+    const QString caption = QString::fromUtf8(spec.caption);
+    switch (spec.kind) {
+    case Kind::Label: {
+        auto* label = new QLabel(caption, parent);
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        return label;
+    }
+    case Kind::TextBox: {
+        auto* text = new QLineEdit(parent);
+        // Also cuts text put in by the program, so a long stored field shows only what may be typed.
+        if (spec.maxLength > 0)
+            text->setMaxLength(spec.maxLength);
+        return text;
+    }
+    case Kind::ReadOnlyText: {
+        auto* text = new QLineEdit(parent);
+        text->setReadOnly(true);
+        return text;
+    }
+    case Kind::Combo: {
+        auto* combo = new QComboBox(parent);
+        combo->setEditable(true);
+        // Typed text never becomes a genre of its own; the genre list stays the library's 256.
+        combo->setInsertPolicy(QComboBox::NoInsert);
+        return combo;
+    }
+    case Kind::Option:
+        return new QRadioButton(caption, parent);
+    case Kind::Button:
+        return new QPushButton(caption, parent);
+    }
+    return nullptr;
+}
+
+template <typename T> T* child(QWidget* root, const char* name) {
+    return root->findChild<T*>(QString::fromLatin1(name));
+}
+
+} // namespace
+
+void frmTagInput::createControls() {
+    setFixedSize(ClientWidth, ClientHeight);
+    for (const ControlSpec& spec : kControls) {
+        QWidget* widget = createWidget(spec, this);
+        widget->setObjectName(QString::fromLatin1(spec.name));
+        widget->setGeometry(spec.left / TwipsPerPixel, spec.top / TwipsPerPixel, spec.width / TwipsPerPixel,
+                            spec.height / TwipsPerPixel);
+    }
+
+    FileNameText = child<QLineEdit>(this, "FileNameText");
+    Label15 = child<QLabel>(this, "Label15");
+    txtArtist = child<QLineEdit>(this, "txtArtist");
+    Label14 = child<QLabel>(this, "Label14");
+    txtTrack = child<QLineEdit>(this, "txtTrack");
+    Label17 = child<QLabel>(this, "Label17");
+    txtAlbum = child<QLineEdit>(this, "txtAlbum");
+    Label21 = child<QLabel>(this, "Label21");
+    txtYYYYMM = child<QLineEdit>(this, "txtYYYYMM");
+    Label23 = child<QLabel>(this, "Label23");
+    cbGenre = child<QComboBox>(this, "cbGenre");
+    Label19 = child<QLabel>(this, "Label19");
+    txtComment = child<QLineEdit>(this, "txtComment");
+    Label1 = child<QLabel>(this, "Label1");
+    txtTrackNo = child<QLineEdit>(this, "txtTrackNo");
+    chkSelVer[0] = child<QRadioButton>(this, "chkSelVer(0)");
+    chkSelVer[1] = child<QRadioButton>(this, "chkSelVer(1)");
+    cmdReg = child<QPushButton>(this, "cmdReg");
+    cmdCancel = child<QPushButton>(this, "cmdCancel");
+
+    // Enter presses "更新" unless another button has the focus; Esc closes the window as "閉じる" does.
+    cmdReg->setDefault(true);
+}
+
+void frmTagInput::applyTabOrder() {
+    QWidget* previous = nullptr;
+    for (const char* name : kTabOrder) {
+        QWidget* widget = findChild<QWidget*>(QString::fromLatin1(name));
+        if (!widget || widget->focusPolicy() == Qt::NoFocus)
+            continue;
+        if (previous)
+            QWidget::setTabOrder(previous, widget);
+        previous = widget;
+    }
+    // The first control in that order is the one with the focus when the window opens.
+    txtArtist->setFocus();
+}

@@ -1,0 +1,101 @@
+// The value rules of the tag editor: track numbers from free text, genre items, the library's path.
+
+#include "tageditor/TagFields.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <limits>
+
+class TestTagFields : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void trackNumberValue_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("value");
+
+        const int highest = std::numeric_limits<qint32>::max();
+        const int lowest = std::numeric_limits<qint32>::min();
+        auto row = [](const char* text, int value) {
+            QTest::newRow(text) << QString::fromUtf8(text) << value;
+        };
+        row("12", 12);
+        row("abc", 0);
+        row("2.5", 2);
+        row("3.5", 4);
+        row("-2.5", -2);
+        row("0.5", 0);
+        row("1.5", 2);
+        row("2.51", 3);
+        row("7a", 7);
+        row("1 2", 12);
+        row(" 4 ", 4);
+        row("\t1\t0", 10);
+        row("+7", 7);
+        row("-3", -3);
+        row(".5", 0);
+        row("5.", 5);
+        row("2.5e1", 25);
+        row("1E3", 1000);
+        row("1e", 1);
+        row("1e+", 1);
+        row("4e-1", 0);
+        row("1,5", 1);
+        row("0x10", 0);
+        row("-", 0);
+        row(".", 0);
+        row("１２", 0); // full-width digits are not a number
+        row("2147483647", highest);
+        row("2147483648", highest);
+        row("99999999999", highest);
+        row("1e400", highest);
+        row("-2147483648", lowest);
+        row("-99999999999", lowest);
+        row("-1e400", lowest);
+        row("1e-400", 0);
+        QTest::newRow("400 digits") << QString(400, u'9') << highest;
+    }
+
+    void trackNumberValue() {
+        QFETCH(QString, text);
+        QFETCH(int, value);
+        QCOMPARE(TrackNumberValue(text), value);
+    }
+
+    void genreItemText_data() {
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("item");
+        QTest::newRow("first") << 0 << QStringLiteral("Blues") << QStringLiteral("000 - Blues");
+        QTest::newRow("blanks around the name dropped")
+            << 7 << QStringLiteral("  Hip-Hop ") << QStringLiteral("007 - Hip-Hop");
+        QTest::newRow("no name") << 255 << QString() << QStringLiteral("255 - ");
+        QTest::newRow("Japanese name") << 42 << QStringLiteral("ｿｳﾙ") << QStringLiteral("042 - ｿｳﾙ");
+    }
+
+    void genreItemText() {
+        QFETCH(int, number);
+        QFETCH(QString, name);
+        QFETCH(QString, item);
+        QCOMPARE(GenreItemText(number, name), item);
+    }
+
+    void libraryPathIsTrimmedUnlessTheExactNameExists() {
+        QTemporaryDir folder;
+        const QString plain = folder.filePath(QStringLiteral("a.mp3"));
+        const QString blank = folder.filePath(QStringLiteral("b.mp3 "));
+        QFile(plain).open(QIODevice::WriteOnly);
+        QFile(blank).open(QIODevice::WriteOnly);
+
+        QCOMPARE(TagLibraryPath(plain), plain);
+        QCOMPARE(TagLibraryPath(QStringLiteral("  ") + plain + QStringLiteral(" ")), plain);
+        // A name that really ends in a blank is that file, not another one.
+        QCOMPARE(TagLibraryPath(blank), blank);
+        QCOMPARE(TagLibraryPath(folder.filePath(QStringLiteral("gone.mp3 "))),
+                 folder.filePath(QStringLiteral("gone.mp3")));
+    }
+};
+
+QTEST_MAIN(TestTagFields)
+#include "tst_tagfields.moc"
