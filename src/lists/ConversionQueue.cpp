@@ -9,7 +9,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QScrollBar>
-#include <memory>
 
 namespace {
 
@@ -41,14 +40,25 @@ void MainForm::AllSelect_Click() {
 
 void MainForm::OneRemove_Click() {
     BusyScope busy(*this);
-    // Walking from the end takes each selected entry out without moving the entries still to be looked
-    // at, and leaves the same entries in the same order as a walk from the front.
-    for (int i = SelectList->count() - 1; i >= 0; --i) {
-        if (!SelectList->item(i)->isSelected())
-            continue;
-        std::unique_ptr<QListWidgetItem> entry(SelectList->takeItem(i));
-        QueueBytes -= fileSizeOrZero(entry->text());
-        queuedPaths.remove(entry->text());
+    // Taking entries out one by one makes the list and its selection renumber everything behind each
+    // one, which grows with the square of the queue; the entries that stay are put back in one go instead,
+    // in their order, which is what the walk over the selected entries leaves.
+    const QList<QListWidgetItem*> selected = SelectList->selectedItems();
+    if (!selected.isEmpty()) {
+        const QSet<QListWidgetItem*> leaving(selected.begin(), selected.end());
+        QStringList kept;
+        for (int i = 0; i < SelectList->count(); ++i) {
+            const QString path = SelectList->item(i)->text();
+            if (leaving.contains(SelectList->item(i))) {
+                QueueBytes -= fileSizeOrZero(path);
+                queuedPaths.remove(path);
+            } else {
+                kept.append(path);
+            }
+        }
+        SelectList->clear();
+        SelectList->addItems(kept);
+        applyQueueExtent(); // removing entries never narrows the scroll range
     }
 
     if (SelectList->count() < 1)

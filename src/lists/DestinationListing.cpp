@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
+#include <algorithm>
 
 void MainForm::GetDiskFree() {
     const QString folder = AddPathSep(SelectFolderText[2]->text());
@@ -17,21 +18,28 @@ void MainForm::GetDiskFree() {
     FileList->clear();
     DFileList->clear();
 
-    // The hidden list keeps itself sorted as entries arrive; its sorting is switched off while they go in
-    // so that a folder of thousands of files is sorted once instead of searched once per file.
+    // The hidden list keeps its entries in order by comparing their case-folded texts; folding both
+    // texts anew for every comparison made sorting a large folder slow. The entries are put in order here
+    // with exactly that comparison, each text folded once, and handed to the list already sorted (a
+    // stable sort, as the list's own, so equal texts keep the order the folder gave them).
+    struct Entry {
+        QString folded;
+        QString text;
+    };
     const int utcOffset = QDateTime::currentDateTime().offsetFromUtc();
-    QList<QListWidgetItem*> entries;
+    QList<Entry> entries;
     for (const QString& name : mp3FileNames(folder)) {
-        const QString entry =
-            byDate ? creationSortKey(creationTime(AddPathSep(SelectFolderText[2]->text()) + name), name,
-                                     utcOffset)
-                   : name;
-        entries.append(makeSortedListItem(entry));
+        QString text = byDate ? creationSortKey(creationTime(AddPathSep(SelectFolderText[2]->text()) + name),
+                                                name, utcOffset)
+                              : name;
+        entries.append({text.toCaseFolded(), std::move(text)});
     }
+    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        return QString::localeAwareCompare(a.folded, b.folded) < 0;
+    });
     FileList->setSortingEnabled(false);
-    for (QListWidgetItem* entry : entries)
-        FileList->addItem(entry);
-    FileList->sortItems(Qt::AscendingOrder);
+    for (const Entry& entry : entries)
+        FileList->addItem(makeSortedListItem(entry.text));
     FileList->setSortingEnabled(true);
 
     QStringList names;

@@ -62,6 +62,8 @@ class TestDestinationListing : public QObject {
         QCOMPARE(creationSortKey(created, QStringLiteral("a.mp3"), 9 * 3600),
                  QStringLiteral("20030102090507a.mp3"));
         QCOMPARE(creationSortKey(created, QStringLiteral("a.mp3"), 0), QStringLiteral("20030102000507a.mp3"));
+        QCOMPARE(creationSortKey(created.toOffsetFromUtc(-5 * 3600), QStringLiteral("a.mp3"), 9 * 3600),
+                 QStringLiteral("20030102090507a.mp3"));
         QCOMPARE(creationSortKey(QDateTime(), QStringLiteral("x.mp3"), 0),
                  QStringLiteral("00000000000000x.mp3"));
     }
@@ -82,6 +84,9 @@ class TestDestinationListing : public QObject {
         QCOMPARE(texts(form.DFileList), byName);
         QCOMPARE(texts(form.FileList), byName);
         QVERIFY(form.FileList->isHidden());
+        // The entries are in the list's own order, so one added now lands where it belongs.
+        form.FileList->addItem(makeSortedListItem(QStringLiteral("B2.mp3")));
+        QCOMPARE(texts(form.FileList), (QStringList{"A.MP3", "b.mp3", "B2.mp3", "c.Mp3", "z.mp3"}));
 
         // Created in the same second, the other three keep their name order after the oldest file.
         form.ListSort[0]->setChecked(true);
