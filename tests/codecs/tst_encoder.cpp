@@ -42,7 +42,7 @@ class TestEncoder : public QObject {
                 const codecruns::EncodeRun run =
                     codecruns::encode(path("stereo.wav"), path("out.mp3"), bitRate, mode);
                 QVERIFY2(run.detectResult == 0 && run.lastResult == 1, qPrintable(label));
-                QVERIFY2(run.calls == run.frameCount, qPrintable(label));
+                QVERIFY2(run.calls == run.frameCount + 1, qPrintable(label)); // the last call completes the file
 
                 const QByteArray mp3 = fixtures::readFile(path("out.mp3"));
                 const auto frames = fixtures::scanFrames(mp3);
@@ -81,7 +81,7 @@ class TestEncoder : public QObject {
         QVERIFY(fixtures::writeFile(path("in.wav"), fixtures::makeWav(rate, channels, samples)));
         const codecruns::EncodeRun encoded = codecruns::encode(path("in.wav"), path("re.mp3"), 128, mode);
         QCOMPARE(encoded.lastResult, 1);
-        QCOMPARE(encoded.calls, encoded.frameCount);
+        QCOMPARE(encoded.calls, encoded.frameCount + 1);
 
         const codecruns::DecodeRun decoded = codecruns::decode(path("re.mp3"), path("re.wav"));
         QCOMPARE(decoded.finalState, 0);

@@ -66,11 +66,13 @@ GOGO_API int32_t MPGE_setConfigureVB(int32_t item, int32_t number, const char* t
    items outside their lists. */
 GOGO_API int32_t MPGE_detectConfigureVB(void);
 
-/* Reads an item into *value; MC_FRAME_COUNT after a successful check. 0 on success. */
+/* Reads an item into *value; MC_FRAME_COUNT after a successful check: the number of calls of
+   MPGE_processFrameVB that return 0 before the one that completes the file. 0 on success. */
 GOGO_API int32_t MPGE_getConfigureVB(int32_t item, int32_t* value);
 
-/* Encodes the next frame's worth of samples. 0 while more follow; 1 when the input is used up, the
-   encoder flushed, the LAME/Info tag written into the first frame and the output closed successfully;
+/* Encodes the next frame's worth of samples and returns 0, MC_FRAME_COUNT times; the call after those
+   returns 1 once the encoder is flushed, the LAME/Info tag written into the first frame and the output
+   closed successfully;
    an ME_ code on a read, write or encoding error (the output is then incomplete). */
 GOGO_API int32_t MPGE_processFrameVB(void);
 

@@ -89,7 +89,7 @@ class Encoding {
         }
         consumed_ = 0;
         calls_ = 0;
-        // Each call consumes one output frame's worth of input, the last one whatever is left.
+        // Each counted call consumes one output frame's worth of input, the last one whatever is left.
         const std::int64_t perCallScaled = kSamplesPerFrame * wav_.rate();
         frameCount_ = std::max<std::int64_t>(1, (wav_.samples() * settings_.outRate + perCallScaled - 1) /
                                                     perCallScaled);
@@ -123,20 +123,25 @@ class Encoding {
         if (!ready_) {
             return ME_NOT_READY;
         }
+        // The frame count's calls each encode a frame's worth of input; one more call flushes the encoder
+        // and completes the file, so a caller counting calls against the frame count ends at 100%.
+        if (calls_ >= frameCount_) {
+            return finish();
+        }
         ++calls_;
-        const std::int64_t target = std::min<std::int64_t>(
-            wav_.samples(),
-            (calls_ * kSamplesPerFrame * wav_.rate() + settings_.outRate - 1) / settings_.outRate);
+        const std::int64_t target =
+            calls_ == frameCount_
+                ? wav_.samples()
+                : std::min<std::int64_t>(wav_.samples(),
+                                         (calls_ * kSamplesPerFrame * wav_.rate() + settings_.outRate - 1) /
+                                             settings_.outRate);
         const std::int64_t count = target - consumed_;
         const int32_t rc = encode(count);
         if (rc != 0) {
             return fail(rc);
         }
         consumed_ = target;
-        if (consumed_ < wav_.samples()) {
-            return 0;
-        }
-        return finish();
+        return 0;
     }
 
     void close() {
