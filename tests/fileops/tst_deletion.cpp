@@ -76,6 +76,12 @@ class TestDeletion : public QObject {
         QVERIFY(!busyWhileAsked);
 
         QCOMPARE(filesIn(folder.path()), (QStringList{QStringLiteral("a.mp3"), QStringLiteral("e.mp3")}));
+        // The list is read anew from the folder.
+        QStringList listed;
+        for (int i = 0; i < form.DFileList->count(); ++i)
+            listed.append(form.DFileList->item(i)->text());
+        listed.sort();
+        QCOMPARE(listed, (QStringList{QStringLiteral("a.mp3"), QStringLiteral("e.mp3")}));
         QVERIFY(form.DeleteFile->isEnabled());
         QVERIFY(form.DFileList->isEnabled());
         QCOMPARE(form.cursor().shape(), Qt::ArrowCursor);

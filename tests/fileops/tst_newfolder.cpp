@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -65,12 +66,18 @@ class TestNewFolder : public QObject {
         QTemporaryDir root;
         ScriptedDialogs dialogs;
         MainForm form(program.info, dialogs);
+        QVERIFY(QFile(root.filePath(QStringLiteral("x.mp3"))).open(QIODevice::WriteOnly));
         form.SelectFolderText[2]->setText(root.path());
+        form.DFileList->addItem(QStringLiteral("stale.mp3"));
         dialogs.inputAnswers.append(root.path() + typed);
         QTest::mouseClick(form.MakeNewDir, Qt::LeftButton);
 
         QCOMPARE(dialogs.messageTexts(), QStringList{});
         QCOMPARE(form.SelectFolderText[2]->text(), root.path() + field);
+        // The destination list now shows the new folder: empty, or x.mp3 for the folder that was there.
+        QCOMPARE(form.DFileList->count(), folders.isEmpty() ? 1 : 0);
+        if (folders.isEmpty())
+            QCOMPARE(form.DFileList->item(0)->text(), QStringLiteral("x.mp3"));
         for (const QString& folder : folders)
             QVERIFY2(QFileInfo(root.filePath(folder)).isDir(), qPrintable(folder));
     }
@@ -131,6 +138,7 @@ class TestNewFolder : public QObject {
         ScriptedDialogs dialogs;
         MainForm form(program.info, dialogs);
         form.SelectFolderText[2]->setText(QStringLiteral("/before"));
+        form.DFileList->addItem(QStringLiteral("kept.mp3"));
         dialogs.inputAnswers.append(answer);
         QTest::mouseClick(form.MakeNewDir, Qt::LeftButton);
         QFile::setPermissions(root.filePath(QStringLiteral("locked")),
@@ -143,6 +151,7 @@ class TestNewFolder : public QObject {
         QCOMPARE(shown.icon, Dialogs::Icon::Critical);
         QCOMPARE(shown.title, program.info.title);
         QCOMPARE(form.SelectFolderText[2]->text(), QStringLiteral("/before"));
+        QCOMPARE(form.DFileList->count(), 1); // not refreshed
         for (const QString& folder : madeBefore)
             QVERIFY2(QFileInfo(root.filePath(folder)).isDir(), qPrintable(folder));
         QVERIFY(QFileInfo(root.filePath(QStringLiteral("F"))).isFile());
