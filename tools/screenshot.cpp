@@ -37,16 +37,21 @@ int main(int argc, char* argv[]) {
 
     QTemporaryDir root;
     const QString music = root.filePath(QStringLiteral("ミュージック"));
-    const QString work = root.filePath(QStringLiteral("作業"));
     const QString out = root.filePath(QStringLiteral("変換済み"));
+    // The work folder on a volume of its own where there is one (a RAM disk), so that both free-space
+    // labels show a figure.
+    QTemporaryDir ramDisk(QStringLiteral("/dev/shm/mp3recast-screenshot-XXXXXX"));
+    const QString work =
+        ramDisk.isValid() ? ramDisk.filePath(QStringLiteral("作業")) : root.filePath(QStringLiteral("作業"));
     for (const QString& folder : {music, work, out})
         QDir().mkpath(folder);
-    const char* sources[] = {"01 春の海.mp3",   "02 さくら.mp3",    "03 Moonlight Serenade.mp3",
-                             "04 荒城の月.mp3", "05 Take Five.mp3", "06 故郷.mp3"};
+    const char* sources[] = {
+        "01 春の海.mp3",    "02 さくら.mp3", "03 Moonlight Serenade.mp3", "04 荒城の月.mp3",
+        "05 Take Five.mp3", "06 故郷.mp3",   "07 赤とんぼ.mp3",           "08 In a Sentimental Mood.mp3"};
     qint64 size = 4'812'345;
     for (const char* name : sources)
         makeFile(music + QLatin1Char('/') + QString::fromUtf8(name), size += 731'211);
-    for (const char* name : {"01 春の海.mp3", "02 さくら.mp3"})
+    for (const char* name : {"01 春の海.mp3", "02 さくら.mp3", "Fly Me to the Moon.mp3"})
         makeFile(out + QLatin1Char('/') + QString::fromUtf8(name), 2'400'000);
 
     ProgramInfo program = ProgramInfo::current();
@@ -66,9 +71,13 @@ int main(int argc, char* argv[]) {
     MainForm form(program, dialogs);
     if (!form.Form_Load())
         return 1;
-    form.SFileList->selectAll();
+    // The first two are converted already: the rest are queued.
+    for (int i = 2; i < form.SFileList->count(); ++i)
+        form.SFileList->item(i)->setSelected(true);
     form.OneSelect_Click();
     form.SFileList->clearSelection();
+    form.SFileList->item(2)->setSelected(true);
+    form.SelectList->item(0)->setSelected(true);
     form.MakePlayList_Click();
     form.show();
     QApplication::processEvents();
