@@ -46,16 +46,21 @@ template <size_t N> int selectedIndex(const std::array<QRadioButton*, N>& option
 bool MainForm::Form_Load() {
     EnableControls(false);
 
-    // A lock whose owner has died is taken over; a living owner keeps it however long it has run.
+    // A lock whose owner has died is taken over; a living owner keeps it however long it has run. Only a
+    // lock held by another copy refuses the start: when the lock cannot be made at all (no runtime
+    // folder, no rights), the program runs without one rather than claim a copy that does not exist.
     instanceLock = std::make_unique<QLockFile>(m_program.instanceLockPath());
     instanceLock->setStaleLockTime(0);
     if (!instanceLock->tryLock(0)) {
+        const bool heldByAnother = instanceLock->error() == QLockFile::LockFailedError;
         instanceLock.reset();
-        m_dialogs.message(this, m_program.title,
-                          m_program.title + QStringLiteral("は 既に実行されています。"),
-                          Dialogs::Icon::Exclamation);
-        ended = true;
-        return false;
+        if (heldByAnother) {
+            m_dialogs.message(this, m_program.title,
+                              m_program.title + QStringLiteral("は 既に実行されています。"),
+                              Dialogs::Icon::Exclamation);
+            ended = true;
+            return false;
+        }
     }
 
     setWindowTitle(m_program.mainCaption());
