@@ -207,6 +207,8 @@ class TestConversionRun : public QObject {
 
         bool clicked = false;
         QObject::connect(setup.form->Prog, &QLineEdit::textChanged, [&](const QString& text) {
+            if (!text.endsWith(QLatin1Char('%')))
+                return;
             const int percent = text.chopped(1).toInt();
             const bool inPhase =
                 whileDecoding ? (percent > 0 && percent < 50) : (percent > 50 && percent < 100);
