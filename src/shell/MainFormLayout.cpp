@@ -3,6 +3,8 @@
 
 #include "shell/MainForm.h"
 
+#include "shell/FormLayout.h"
+
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QFont>
@@ -40,8 +42,6 @@ struct ControlSpec {
     const char* toolTip;
     int left, top, width, height; // twips
 };
-
-constexpr int TwipsPerPixel = 15;
 
 // clang-format off
 const ControlSpec kControls[] = {
@@ -212,10 +212,6 @@ QWidget* createWidget(const ControlSpec& spec, QWidget* parent) {
     return nullptr;
 }
 
-template <typename T> T* child(QWidget* root, const char* name) {
-    return root->findChild<T*>(QString::fromLatin1(name));
-}
-
 template <typename T, std::size_t N>
 void bindArray(QWidget* root, const char* base, std::array<T*, N>& target) {
     for (std::size_t i = 0; i < N; ++i)
@@ -234,49 +230,48 @@ void MainForm::createControls() {
         Q_ASSERT(parent);
         QWidget* widget = createWidget(spec, parent);
         widget->setObjectName(QString::fromLatin1(spec.name));
-        widget->setGeometry(spec.left / TwipsPerPixel, spec.top / TwipsPerPixel, spec.width / TwipsPerPixel,
-                            spec.height / TwipsPerPixel);
+        widget->setGeometry(twipsToPixels(spec.left, spec.top, spec.width, spec.height));
         if (spec.toolTip[0] != '\0')
             widget->setToolTip(QString::fromUtf8(spec.toolTip));
     }
 
-    Frame1 = child<QGroupBox>(this, "Frame1");
-    Frame2 = child<QGroupBox>(this, "Frame2");
-    Frame3 = child<QGroupBox>(this, "Frame3");
-    Frame4 = child<QGroupBox>(this, "Frame4");
-    Frame5 = child<QGroupBox>(this, "Frame5");
-    Frame6 = child<QGroupBox>(this, "Frame6");
+    Frame1 = childNamed<QGroupBox>(this, "Frame1");
+    Frame2 = childNamed<QGroupBox>(this, "Frame2");
+    Frame3 = childNamed<QGroupBox>(this, "Frame3");
+    Frame4 = childNamed<QGroupBox>(this, "Frame4");
+    Frame5 = childNamed<QGroupBox>(this, "Frame5");
+    Frame6 = childNamed<QGroupBox>(this, "Frame6");
     bindArray(this, "SelectFolderText", SelectFolderText);
     bindArray(this, "SelctFolder", SelctFolder);
     bindArray(this, "Bits", Bits);
     bindArray(this, "Stereo", Stereo);
     bindArray(this, "ListSort", ListSort);
-    SFileList = child<QListWidget>(this, "SFileList");
-    Label1 = child<QLabel>(this, "Label1");
-    Label2 = child<QLabel>(this, "Label2");
-    Label3 = child<QLabel>(this, "Label3");
-    TempFree = child<QLabel>(this, "TempFree");
-    Msg = child<QPlainTextEdit>(this, "Msg");
-    Prog = child<QLineEdit>(this, "Prog");
-    NowCount = child<QLineEdit>(this, "NowCount");
-    ConvertStart = child<QPushButton>(this, "ConvertStart");
-    AllSelect = child<QPushButton>(this, "AllSelect");
-    OneSelect = child<QPushButton>(this, "OneSelect");
-    OneRemove = child<QPushButton>(this, "OneRemove");
-    AllRemove = child<QPushButton>(this, "AllRemove");
-    SelectFileSize = child<QLabel>(this, "SelectFileSize");
-    SelectList = child<QListWidget>(this, "SelectList");
-    MakeNewDir = child<QPushButton>(this, "MakeNewDir");
-    DFileList = child<QListWidget>(this, "DFileList");
-    FileList = child<QListWidget>(this, "FileList");
-    DeleteFile = child<QPushButton>(this, "DeleteFile");
-    FreeSpace = child<QLabel>(this, "FreeSpace");
-    PlayListName = child<QLineEdit>(this, "PlayListName");
-    M3UText = child<QPlainTextEdit>(this, "M3UText");
-    MakePlayList = child<QPushButton>(this, "MakePlayList");
-    SetPathCheck = child<QCheckBox>(this, "SetPathCheck");
-    SavePlayList = child<QPushButton>(this, "SavePlayList");
-    ProgExit = child<QPushButton>(this, "ProgExit");
+    SFileList = childNamed<QListWidget>(this, "SFileList");
+    Label1 = childNamed<QLabel>(this, "Label1");
+    Label2 = childNamed<QLabel>(this, "Label2");
+    Label3 = childNamed<QLabel>(this, "Label3");
+    TempFree = childNamed<QLabel>(this, "TempFree");
+    Msg = childNamed<QPlainTextEdit>(this, "Msg");
+    Prog = childNamed<QLineEdit>(this, "Prog");
+    NowCount = childNamed<QLineEdit>(this, "NowCount");
+    ConvertStart = childNamed<QPushButton>(this, "ConvertStart");
+    AllSelect = childNamed<QPushButton>(this, "AllSelect");
+    OneSelect = childNamed<QPushButton>(this, "OneSelect");
+    OneRemove = childNamed<QPushButton>(this, "OneRemove");
+    AllRemove = childNamed<QPushButton>(this, "AllRemove");
+    SelectFileSize = childNamed<QLabel>(this, "SelectFileSize");
+    SelectList = childNamed<QListWidget>(this, "SelectList");
+    MakeNewDir = childNamed<QPushButton>(this, "MakeNewDir");
+    DFileList = childNamed<QListWidget>(this, "DFileList");
+    FileList = childNamed<QListWidget>(this, "FileList");
+    DeleteFile = childNamed<QPushButton>(this, "DeleteFile");
+    FreeSpace = childNamed<QLabel>(this, "FreeSpace");
+    PlayListName = childNamed<QLineEdit>(this, "PlayListName");
+    M3UText = childNamed<QPlainTextEdit>(this, "M3UText");
+    MakePlayList = childNamed<QPushButton>(this, "MakePlayList");
+    SetPathCheck = childNamed<QCheckBox>(this, "SetPathCheck");
+    SavePlayList = childNamed<QPushButton>(this, "SavePlayList");
+    ProgExit = childNamed<QPushButton>(this, "ProgExit");
 
     // Each option array is one exclusive group, whatever frame it sits in.
     auto group = [this](auto& buttons) {
@@ -298,13 +293,5 @@ void MainForm::createControls() {
 }
 
 void MainForm::applyTabOrder() {
-    QWidget* previous = nullptr;
-    for (const char* name : kTabOrder) {
-        QWidget* widget = findChild<QWidget*>(QString::fromLatin1(name));
-        if (!widget || widget->focusPolicy() == Qt::NoFocus)
-            continue;
-        if (previous)
-            QWidget::setTabOrder(previous, widget);
-        previous = widget;
-    }
+    ::applyTabOrder(this, kTabOrder);
 }

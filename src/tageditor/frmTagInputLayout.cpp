@@ -3,6 +3,8 @@
 
 #include "tageditor/frmTagInput.h"
 
+#include "shell/FormLayout.h"
+
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,7 +23,6 @@ struct ControlSpec {
     int left, top, width, height; // twips
 };
 
-constexpr int TwipsPerPixel = 15;
 constexpr int ClientWidth = 5070 / TwipsPerPixel;
 constexpr int ClientHeight = 3135 / TwipsPerPixel;
 
@@ -91,10 +92,6 @@ QWidget* createWidget(const ControlSpec& spec, QWidget* parent) {
     return nullptr;
 }
 
-template <typename T> T* child(QWidget* root, const char* name) {
-    return root->findChild<T*>(QString::fromLatin1(name));
-}
-
 } // namespace
 
 void frmTagInput::createControls() {
@@ -102,44 +99,35 @@ void frmTagInput::createControls() {
     for (const ControlSpec& spec : kControls) {
         QWidget* widget = createWidget(spec, this);
         widget->setObjectName(QString::fromLatin1(spec.name));
-        widget->setGeometry(spec.left / TwipsPerPixel, spec.top / TwipsPerPixel, spec.width / TwipsPerPixel,
-                            spec.height / TwipsPerPixel);
+        widget->setGeometry(twipsToPixels(spec.left, spec.top, spec.width, spec.height));
     }
 
-    FileNameText = child<QLineEdit>(this, "FileNameText");
-    Label15 = child<QLabel>(this, "Label15");
-    txtArtist = child<QLineEdit>(this, "txtArtist");
-    Label14 = child<QLabel>(this, "Label14");
-    txtTrack = child<QLineEdit>(this, "txtTrack");
-    Label17 = child<QLabel>(this, "Label17");
-    txtAlbum = child<QLineEdit>(this, "txtAlbum");
-    Label21 = child<QLabel>(this, "Label21");
-    txtYYYYMM = child<QLineEdit>(this, "txtYYYYMM");
-    Label23 = child<QLabel>(this, "Label23");
-    cbGenre = child<QComboBox>(this, "cbGenre");
-    Label19 = child<QLabel>(this, "Label19");
-    txtComment = child<QLineEdit>(this, "txtComment");
-    Label1 = child<QLabel>(this, "Label1");
-    txtTrackNo = child<QLineEdit>(this, "txtTrackNo");
-    chkSelVer[0] = child<QRadioButton>(this, "chkSelVer(0)");
-    chkSelVer[1] = child<QRadioButton>(this, "chkSelVer(1)");
-    cmdReg = child<QPushButton>(this, "cmdReg");
-    cmdCancel = child<QPushButton>(this, "cmdCancel");
+    FileNameText = childNamed<QLineEdit>(this, "FileNameText");
+    Label15 = childNamed<QLabel>(this, "Label15");
+    txtArtist = childNamed<QLineEdit>(this, "txtArtist");
+    Label14 = childNamed<QLabel>(this, "Label14");
+    txtTrack = childNamed<QLineEdit>(this, "txtTrack");
+    Label17 = childNamed<QLabel>(this, "Label17");
+    txtAlbum = childNamed<QLineEdit>(this, "txtAlbum");
+    Label21 = childNamed<QLabel>(this, "Label21");
+    txtYYYYMM = childNamed<QLineEdit>(this, "txtYYYYMM");
+    Label23 = childNamed<QLabel>(this, "Label23");
+    cbGenre = childNamed<QComboBox>(this, "cbGenre");
+    Label19 = childNamed<QLabel>(this, "Label19");
+    txtComment = childNamed<QLineEdit>(this, "txtComment");
+    Label1 = childNamed<QLabel>(this, "Label1");
+    txtTrackNo = childNamed<QLineEdit>(this, "txtTrackNo");
+    chkSelVer[0] = childNamed<QRadioButton>(this, "chkSelVer(0)");
+    chkSelVer[1] = childNamed<QRadioButton>(this, "chkSelVer(1)");
+    cmdReg = childNamed<QPushButton>(this, "cmdReg");
+    cmdCancel = childNamed<QPushButton>(this, "cmdCancel");
 
     // Enter presses "更新" unless another button has the focus; Esc closes the window as "閉じる" does.
     cmdReg->setDefault(true);
 }
 
 void frmTagInput::applyTabOrder() {
-    QWidget* previous = nullptr;
-    for (const char* name : kTabOrder) {
-        QWidget* widget = findChild<QWidget*>(QString::fromLatin1(name));
-        if (!widget || widget->focusPolicy() == Qt::NoFocus)
-            continue;
-        if (previous)
-            QWidget::setTabOrder(previous, widget);
-        previous = widget;
-    }
+    ::applyTabOrder(this, kTabOrder);
     // The first control in that order is the one with the focus when the window opens.
     txtArtist->setFocus();
 }

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QRect>
+#include <QWidget>
+#include <span>
+
+// Shared by the windows that are built from layout tables in the units of the window definitions.
+
+// Twips, 1/1440 inch, are 15 to a pixel at 96 dots per inch; Qt scales logical pixels for other screens.
+constexpr int TwipsPerPixel = 15;
+
+inline QRect twipsToPixels(int left, int top, int width, int height) {
+    return QRect(left / TwipsPerPixel, top / TwipsPerPixel, width / TwipsPerPixel, height / TwipsPerPixel);
+}
+
+// The child with this object name (the window definition's control name).
+template <typename T> T* childNamed(QWidget* root, const char* name) {
+    return root->findChild<T*>(QString::fromLatin1(name));
+}
+
+// Sets the focus order of the named controls; controls that take no focus (frames, labels, display
+// fields) are passed over.
+void applyTabOrder(QWidget* root, std::span<const char* const> names);
