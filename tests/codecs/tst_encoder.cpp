@@ -42,7 +42,8 @@ class TestEncoder : public QObject {
                 const codecruns::EncodeRun run =
                     codecruns::encode(path("stereo.wav"), path("out.mp3"), bitRate, mode);
                 QVERIFY2(run.detectResult == 0 && run.lastResult == 1, qPrintable(label));
-                QVERIFY2(run.calls == run.frameCount + 1, qPrintable(label)); // the last call completes the file
+                QVERIFY2(run.calls == run.frameCount + 1,
+                         qPrintable(label)); // the last call completes the file
 
                 const QByteArray mp3 = fixtures::readFile(path("out.mp3"));
                 const auto frames = fixtures::scanFrames(mp3);
