@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -127,6 +128,26 @@ class CaseInsensitiveItem : public QListWidgetItem {
     }
 };
 
+// A one-line caption centred on the ink of its glyphs rather than on the font's line box. The window
+// definition's labels are 13 pixels high, less than the line height of a CJK face at dialog size, and a
+// plain label would cut the bottom off the characters.
+class CaptionLabel : public QLabel {
+  public:
+    using QLabel::QLabel;
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const QFontMetrics metrics(font());
+        const QRect ink = metrics.tightBoundingRect(text());
+        const int baseline = (height() - ink.height()) / 2 - ink.top();
+        const int advance = metrics.horizontalAdvance(text());
+        const int x = (alignment() & Qt::AlignRight) ? width() - advance : 0;
+        painter.setPen(palette().color(QPalette::WindowText));
+        painter.drawText(x, baseline, text());
+    }
+};
+
 void useHighlightText(QWidget* widget) {
     QPalette palette = widget->palette();
     const QColor highlight = palette.color(QPalette::Highlight);
@@ -148,9 +169,9 @@ QWidget* createWidget(const ControlSpec& spec, QWidget* parent) {
     case Kind::Frame:
         return new QGroupBox(caption, parent);
     case Kind::Label:
-        return new QLabel(caption, parent);
+        return new CaptionLabel(caption, parent);
     case Kind::HighlightLabel: {
-        auto* label = new QLabel(caption, parent);
+        auto* label = new CaptionLabel(caption, parent);
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         useHighlightText(label);
         return label;
@@ -287,9 +308,12 @@ void MainForm::createControls() {
     Stereo[1]->setChecked(true);
     ListSort[0]->setChecked(true);
 
-    // The progress figures are drawn over the status text's upper right corner.
+    // The progress figures are drawn over the status text's upper right corner, and the queue's labels
+    // over the queue's top edge, which they overlap by a pixel.
     Prog->raise();
     NowCount->raise();
+    Label3->raise();
+    SelectFileSize->raise();
 }
 
 void MainForm::applyTabOrder() {
