@@ -1,5 +1,6 @@
 #include "file_ops.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -114,6 +115,21 @@ bool readLayout(const std::string& path, FileLayout& layout) {
             return false;
         }
         layout.audioEnd -= apeLength;
+    }
+    return true;
+}
+
+bool audioRegion(const std::string& path, std::uint64_t& begin, std::uint64_t& end) {
+    const Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return false;
+    }
+    end = static_cast<std::uint64_t>(st.st_size);
+    begin = static_cast<std::uint64_t>(std::max<std::int64_t>(0, id3v2Length(fd.get(), end)));
+    unsigned char buf[3];
+    if (end >= begin + 128 && readAt(fd.get(), end - 128, buf, 3) && std::memcmp(buf, "TAG", 3) == 0) {
+        end -= 128;
     }
     return true;
 }

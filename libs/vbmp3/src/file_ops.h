@@ -18,6 +18,10 @@ struct FileLayout {
 // that would make a tag writer cut away the audio).
 bool readLayout(const std::string& path, FileLayout& layout);
 
+// Where MPEG frames may lie: after a sound ID3v2 tag (from the start when it is damaged), before an ID3v1
+// tag. Other trailing tags are left to the frame scan, which stops at them.
+bool audioRegion(const std::string& path, std::uint64_t& begin, std::uint64_t& end);
+
 // The whole ID3v2 tag of a file (header, frames, padding, footer); empty when it has none.
 bool readId3v2Bytes(const std::string& path, std::string& tag);
 
