@@ -51,10 +51,13 @@ class Replacement {
     bool append(const std::string& bytes);
     // Closes the temporary file; later steps may reopen it by path (TagLib does).
     bool finishWriting();
-    // Flushes the temporary file to disk and renames it over the target.
+    // Flushes the temporary file to disk and renames it over the target; a target with several hard links
+    // is rewritten in place instead, so that all its names keep the new content.
     bool commit();
 
   private:
+    bool copyInPlace(int from);
+
     std::string target_;
     std::string path_;
     int fd_ = -1;
