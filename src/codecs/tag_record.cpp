@@ -5,7 +5,11 @@
 namespace codecs {
 namespace {
 
+// An empty text leaves its field all zero, as in a record nobody filled in.
 template <std::size_t N> void putText(char (&field)[N], const QString& text) {
+    if (text.isEmpty()) {
+        return;
+    }
     const QByteArray bytes = packText(text, static_cast<int>(N));
     std::memcpy(field, bytes.constData(), N);
 }
@@ -23,9 +27,7 @@ template <typename Layout> void packCommon(const TagRecord& record, Layout& layo
     putText(layout.year, record.year);
     putText(layout.comment, record.comment);
     layout.genre = record.genre;
-    if (!record.genreName.isEmpty()) {
-        putText(layout.genreName, record.genreName);
-    }
+    putText(layout.genreName, record.genreName);
 }
 
 template <typename Layout> TagRecord unpackCommon(const Layout& layout) {
