@@ -1,6 +1,7 @@
 #include "shell/Dialogs.h"
 #include "shell/MainForm.h"
 #include "shell/ProgramInfo.h"
+#include "shell/Translations.h"
 
 #include <QApplication>
 #include <QFont>
@@ -10,6 +11,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("MP3Recast"));
     QApplication::setApplicationVersion(QStringLiteral("0.9.5"));
+    installTranslations(app);
 
     // Japanese captions need a CJK face; the system's sans-serif for Japanese at dialog size.
     QFont font(QStringLiteral("Noto Sans CJK JP"));

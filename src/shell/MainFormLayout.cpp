@@ -299,6 +299,7 @@ void MainForm::createControls() {
         auto* buttonGroup = new QButtonGroup(this);
         for (QRadioButton* button : buttons)
             buttonGroup->addButton(button);
+        keepTabStopOnChecked(buttonGroup);
     };
     group(Bits);
     group(Stereo);
