@@ -148,7 +148,9 @@ class TestMainForm : public QObject {
         QVERIFY(form.windowFlags() & Qt::WindowMinimizeButtonHint);
         QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
         QVERIFY(form.windowFlags() & Qt::WindowCloseButtonHint);
-        QCOMPARE(form.windowIcon().actualSize(QSize(16, 16)), QSize(16, 16));
+        // Drawn for every size a desktop asks for, not scaled up from the title bar's 16 pixels.
+        QCOMPARE(form.windowIcon().availableSizes(),
+                 (QList<QSize>{{16, 16}, {32, 32}, {48, 48}, {64, 64}, {128, 128}, {256, 256}}));
     }
 
     void kindsOfFieldsAndLists() {
