@@ -4,10 +4,17 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 #include <QStorageInfo>
 #include <QTimeZone>
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -103,7 +110,22 @@ std::optional<VolumeSpace> volumeOf(const QString& folderText) {
         existing = slash == 0 ? QStringLiteral("/") : existing.left(slash);
     }
     const QStorageInfo storage(existing);
-    if (!storage.isValid() || !storage.isReady())
+    if (storage.isValid() && storage.isReady())
+        return VolumeSpace{storage.rootPath(), storage.bytesAvailable()};
+
+    // In a chroot whose root is a plain folder (as package builders use) the mount table names no
+    // volume for most folders; the file system itself still tells the free space, and the device
+    // tells which folders share a volume.
+    std::error_code error;
+    const std::filesystem::space_info space =
+        std::filesystem::space(std::filesystem::path(QFile::encodeName(existing).toStdString()), error);
+    if (error)
         return std::nullopt;
-    return VolumeSpace{storage.rootPath(), storage.bytesAvailable()};
+    QString volume = existing;
+#ifdef Q_OS_UNIX
+    struct stat status {};
+    if (::stat(QFile::encodeName(existing).constData(), &status) == 0)
+        volume = QStringLiteral("device:") + QString::number(qulonglong(status.st_dev));
+#endif
+    return VolumeSpace{volume, qint64(space.available)};
 }

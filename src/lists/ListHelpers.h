@@ -45,9 +45,10 @@ QStringList sortedByName(QStringList names);
 // The file's size in bytes, or 0 when it cannot be read (the file vanished meanwhile).
 qint64 fileSizeOrZero(const QString& path);
 
-// The volume that holds the folder named by the text, as the root it is mounted on and the bytes
-// available to the user. A folder that does not exist yet belongs to the volume of its nearest existing
-// parent. A text that is empty or not an absolute path names no volume.
+// The volume that holds the folder named by the text, as the root it is mounted on (or, where the mount
+// table does not show it, an identifier of its device) and the bytes available to the user. A folder that
+// does not exist yet belongs to the volume of its nearest existing parent. A text that is empty or not an
+// absolute path names no volume.
 struct VolumeSpace {
     QString rootPath;
     qint64 bytesAvailable = 0;

@@ -2,6 +2,7 @@
 
 #include "shell/ProgramInfo.h"
 
+#include <QPointer>
 #include <QSet>
 #include <QWidget>
 #include <array>
@@ -115,6 +116,10 @@ class MainForm : public QWidget {
     void applyQueueExtent();
     bool queueExtentGuarded = false;
 
+    // Files and folders dropped onto the source list or the queue (lists/FileDrops.cpp): each MP3 file,
+    // and the MP3 files of each folder in name order, join the queue once.
+    void QueueDroppedPaths(const QStringList& paths);
+
     // --- Folder selection (lists/) ---
     void SelctFolder_Click(int index);
 
@@ -142,9 +147,14 @@ class MainForm : public QWidget {
     void createControls();
     void applyTabOrder();
     void connectEvents();
+    void acceptFileDrops();
 
     ProgramInfo m_program;
     Dialogs& m_dialogs;
+    // Where the focus was when the window became busy; disabling that control moves the focus on (to
+    // the sort options, the only controls left enabled), and the idle state gives it back.
+    QPointer<QWidget> m_focusBeforeBusy;
+    bool m_busy = false;
 
   public:
     // Held from start-up to the end of the program so that a second copy can see this one.
