@@ -13,7 +13,7 @@ namespace codecs {
 namespace {
 
 struct LibrarySlot {
-    QString location; // empty: the executable's folder, then the system's search path
+    QString location; // empty: beside the executable, its private library folder, the system's path
     std::unique_ptr<QLibrary> library;
     QHash<QByteArray, QFunctionPointer> operations;
 };
@@ -36,8 +36,13 @@ QStringList candidates(Library library, const LibrarySlot& slot) {
     }
     QStringList names;
     if (QCoreApplication::instance() != nullptr) {
-        // QLibrary adds the platform's prefix and suffix to the base name (libvbmp3.so here).
-        names << QDir(QCoreApplication::applicationDirPath()).filePath(libraryBaseName(library));
+        // QLibrary adds the platform's prefix and suffix to the base name (libvbmp3.so here). A portable
+        // copy or the build tree keeps the libraries beside the program; an installed one in its private
+        // library folder, found relative to the program so that the whole tree can be moved.
+        const QDir programFolder(QCoreApplication::applicationDirPath());
+        names << programFolder.filePath(libraryBaseName(library));
+        names << QDir::cleanPath(programFolder.filePath(QStringLiteral(MP3RECAST_PRIVATE_LIBDIR_REL) +
+                                                        QLatin1Char('/') + libraryBaseName(library)));
     }
     names << libraryBaseName(library);
     return names;

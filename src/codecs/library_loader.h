@@ -14,9 +14,10 @@ enum class Library { Decoder, Encoder };
 QString libraryBaseName(Library library);
 QString libraryFileName(Library library);
 
-// Loads the library on first use - from the executable's folder first, then the system's library path -
-// and returns the named operation. Throws CodecError naming the library and the operation when the
-// library cannot be loaded or lacks it. A loaded library stays loaded for the life of the process.
+// Loads the library on first use - from the executable's folder first, then the installed program's private
+// library folder (MP3RECAST_PRIVATE_LIBDIR_REL from the executable's folder), then the system's library path
+// - and returns the named operation. Throws CodecError naming the library and the operation when the library
+// cannot be loaded or lacks it. A loaded library stays loaded for the life of the process.
 QFunctionPointer resolveOperation(Library library, const char* operation);
 
 // The error raised for an operation the library lacks.

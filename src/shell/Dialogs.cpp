@@ -44,7 +44,7 @@ std::optional<QString> QtDialogs::input(QWidget* owner, const QString& title, co
                                         const QString& defaultText) {
     bool accepted = false;
     const QString text =
-        QInputDialog::getText(owner, title, prompt, QLineEdit::Normal, defaultText, &accepted);
+        QInputDialog::getText(owner, title, forDisplay(prompt), QLineEdit::Normal, defaultText, &accepted);
     if (!accepted)
         return std::nullopt;
     return text;

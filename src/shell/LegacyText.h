@@ -6,8 +6,8 @@
 
 // Text from files written on Japanese Windows systems in the ANSI code page (CP932, Microsoft's
 // Shift_JIS): settings files, playlists, ID3v1 tags. Files written here are UTF-8, files carried over
-// from such a system CP932, and nothing in the bytes says which; UTF-8 is tried first because a CP932 text with any
-// non-ASCII character is almost never valid UTF-8, while the reverse is common.
+// from such a system CP932, and nothing in the bytes says which; UTF-8 is tried first because a CP932 text
+// with any non-ASCII character is almost never valid UTF-8, while the reverse is common.
 
 // True when the bytes form well-formed UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF).
 bool isValidUtf8(const QByteArray& bytes);

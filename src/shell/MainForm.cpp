@@ -84,6 +84,9 @@ void MainForm::connectEvents() {
         });
     }
 
+    // A stored 2 shows the partly checked state; the user's click only ever checks or clears the box.
+    connect(SetPathCheck, &QCheckBox::clicked, this, [this] { SetPathCheck->setTristate(false); });
+
     connect(SFileList, &QListWidget::itemDoubleClicked, this,
             [this] { runHandler([this] { SFileList_DblClick(); }); });
     connect(DFileList, &QListWidget::itemDoubleClicked, this,

@@ -8,40 +8,134 @@
 
 namespace {
 
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// Only blanks and tabs are trimmed, as the profile functions do: a full-width space belongs to the value.
+QByteArray trimBlanks(const QByteArray& bytes) {
+    qsizetype first = 0;
+    qsizetype last = bytes.size();
+    while (first < last && isBlank(bytes.at(first)))
+        ++first;
+    while (last > first && isBlank(bytes.at(last - 1)))
+        --last;
+    return bytes.mid(first, last - first);
+}
+
+bool isQuoted(const QByteArray& bytes) {
+    return bytes.size() >= 2 && (bytes.front() == '"' || bytes.front() == '\'') &&
+           bytes.back() == bytes.front();
+}
+
+bool isAscii(const QByteArray& bytes) {
+    for (const char c : bytes)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
+// A name in the file against a name the program asks for, without regard to letter case. Names are
+// nearly always ASCII; only others are decoded.
+bool sameName(const QByteArray& stored, const QString& wanted) {
+    const QString name = isAscii(stored) ? QString::fromLatin1(stored) : decodeLegacyText(stored);
+    return name.compare(wanted, Qt::CaseInsensitive) == 0;
+}
+
 // The name inside "[name]" when the line is a section header.
-std::optional<QString> sectionName(const QString& line) {
-    const QString trimmed = line.trimmed();
-    if (!trimmed.startsWith(QLatin1Char('[')))
+std::optional<QByteArray> sectionName(const QByteArray& line) {
+    const QByteArray trimmed = trimBlanks(line);
+    if (!trimmed.startsWith('['))
         return std::nullopt;
-    qsizetype close = trimmed.indexOf(QLatin1Char(']'));
+    qsizetype close = trimmed.indexOf(']');
     if (close < 0)
         close = trimmed.size();
-    return trimmed.mid(1, close - 1).trimmed();
+    return trimBlanks(trimmed.mid(1, close - 1));
 }
 
-// The key of a "key=value" line; nothing for a line without "=".
-std::optional<QString> keyName(const QString& line) {
-    const qsizetype equals = line.indexOf(QLatin1Char('='));
+// "=" never occurs inside a multi-byte character, in UTF-8 or in CP932, so the bytes can be split on it.
+std::optional<QByteArray> keyName(const QByteArray& line) {
+    const qsizetype equals = line.indexOf('=');
     if (equals < 0)
         return std::nullopt;
-    return line.left(equals).trimmed();
+    return trimBlanks(line.left(equals));
 }
 
-bool sameName(const QString& a, const QString& b) {
-    return a.compare(b, Qt::CaseInsensitive) == 0;
+QByteArray storedValue(const QByteArray& line) {
+    QByteArray value = trimBlanks(line.mid(line.indexOf('=') + 1));
+    if (isQuoted(value))
+        value = value.mid(1, value.size() - 2);
+    return value;
 }
 
-// The header line of the first section called section and the end of its lines (the next header or the
-// end of the text); header is -1 when the section is missing.
-struct SectionRange {
-    qsizetype header = -1;
-    qsizetype end = -1;
-};
+// One line per key: a line break inside a value would split it and could smuggle in a key of its own,
+// and a NUL ends the value as it does for the C string the Windows functions take. A value that itself
+// starts and ends with a quote gets a pair of its own, which reading drops again.
+QByteArray valueForLine(const QString& value) {
+    QString line = value;
+    const qsizetype nul = line.indexOf(QChar(0));
+    if (nul >= 0)
+        line.truncate(nul);
+    line.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    QByteArray bytes = line.toUtf8();
+    if (isQuoted(bytes))
+        bytes = '"' + bytes + '"';
+    return bytes;
+}
 
-SectionRange findSection(const QStringList& lines, const QString& section) {
-    SectionRange range;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const std::optional<QString> name = sectionName(lines[i]);
+} // namespace
+
+ProfileFile ProfileFile::fromBytes(const QByteArray& bytes) {
+    ProfileFile file;
+    qsizetype start = 0;
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        file.m_byteOrderMark = bytes.left(3);
+        start = 3;
+    }
+    while (start < bytes.size()) {
+        const qsizetype newline = bytes.indexOf('\n', start);
+        Line line;
+        if (newline < 0) {
+            line.text = bytes.mid(start);
+            start = bytes.size();
+        } else {
+            const bool crlf = newline > start && bytes.at(newline - 1) == '\r';
+            line.text = bytes.mid(start, newline - start - (crlf ? 1 : 0));
+            line.end = crlf ? QByteArrayLiteral("\r\n") : QByteArrayLiteral("\n");
+            start = newline + 1;
+        }
+        file.m_lines.append(line);
+    }
+    // New lines take the break the file already uses.
+    if (!file.m_lines.isEmpty() && !file.m_lines.front().end.isEmpty())
+        file.m_lineBreak = file.m_lines.front().end;
+    return file;
+}
+
+ProfileFile ProfileFile::load(const QString& path) {
+    ProfileFile refused;
+    refused.m_refused = true;
+    const QFileInfo info(path);
+    if (info.isSymLink() && !info.exists())
+        return refused; // a dangling link: writing would put a file where the link points
+    if (!info.exists())
+        return ProfileFile();
+    if (!info.isFile() || info.size() > MaxFileBytes)
+        return refused;
+    QFile input(path);
+    if (!input.open(QIODevice::ReadOnly))
+        return refused; // never replace a file whose other lines could not be kept
+    const QByteArray bytes = input.read(MaxFileBytes + 1);
+    if (bytes.size() > MaxFileBytes || input.error() != QFileDevice::NoError)
+        return refused;
+    return fromBytes(bytes);
+}
+
+ProfileFile::Range ProfileFile::findSection(const QString& section) const {
+    Range range;
+    for (qsizetype i = 0; i < m_lines.size(); ++i) {
+        const std::optional<QByteArray> name = sectionName(m_lines[i].text);
         if (!name)
             continue;
         if (range.header >= 0) {
@@ -52,107 +146,95 @@ SectionRange findSection(const QStringList& lines, const QString& section) {
             range.header = i;
     }
     if (range.header >= 0)
-        range.end = lines.size();
+        range.end = m_lines.size();
     return range;
 }
 
-int utf8Bytes(char32_t codePoint) {
-    if (codePoint < 0x80)
-        return 1;
-    if (codePoint < 0x800)
-        return 2;
-    if (codePoint < 0x10000)
-        return 3;
-    return 4;
-}
-
-// One line per key: a line break inside a value would split it and could smuggle in a key of its own,
-// and a NUL ends the value as it does for the C string the Windows functions take.
-QString singleLineValue(const QString& value) {
-    QString line = value;
-    const qsizetype nul = line.indexOf(QChar(0));
-    if (nul >= 0)
-        line.truncate(nul);
-    line.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    return line;
-}
-
-} // namespace
-
-ProfileText parseProfile(const QByteArray& bytes) {
-    ProfileText text;
-    QString decoded;
-    if (isValidUtf8(bytes)) {
-        decoded = QString::fromUtf8(bytes);
-        if (decoded.startsWith(QChar(0xFEFF)))
-            decoded.remove(0, 1);
-    } else if (std::optional<QString> legacy = decodeCp932(bytes)) {
-        decoded = *legacy;
-        text.legacyEncoding = true;
-    } else {
-        decoded = QString::fromLatin1(bytes);
-    }
-
-    const qsizetype firstBreak = decoded.indexOf(QLatin1Char('\n'));
-    if (firstBreak > 0 && decoded.at(firstBreak - 1) == QLatin1Char('\r'))
-        text.lineBreak = QStringLiteral("\r\n");
-
-    if (decoded.isEmpty())
-        return text;
-    text.lines = decoded.split(QLatin1Char('\n'));
-    if (text.lines.last().isEmpty())
-        text.lines.removeLast(); // the break that ends the last line
-    for (QString& line : text.lines) {
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-    }
-    return text;
-}
-
-QByteArray serializeProfile(const ProfileText& text) {
-    QString joined;
-    for (const QString& line : text.lines)
-        joined += line + text.lineBreak;
-    return joined.toUtf8();
-}
-
-std::optional<QString> findProfileValue(const QStringList& lines, const QString& section,
-                                        const QString& key) {
-    const SectionRange range = findSection(lines, section);
+qsizetype ProfileFile::findKey(const Range& range, const QString& key) const {
     for (qsizetype i = range.header + 1; range.header >= 0 && i < range.end; ++i) {
-        const std::optional<QString> name = keyName(lines[i]);
+        const std::optional<QByteArray> name = keyName(m_lines[i].text);
         if (name && sameName(*name, key))
-            return lines[i].mid(lines[i].indexOf(QLatin1Char('=')) + 1).trimmed();
+            return i;
     }
-    return std::nullopt;
+    return -1;
 }
 
-void setProfileValue(QStringList& lines, const QString& section, const QString& key, const QString& value) {
-    const QString newLine = key + QLatin1Char('=') + singleLineValue(value);
-    const SectionRange range = findSection(lines, section);
+std::optional<QString> ProfileFile::value(const QString& section, const QString& key) const {
+    const qsizetype line = findKey(findSection(section), key);
+    if (line < 0)
+        return std::nullopt;
+    return decodeLegacyText(storedValue(m_lines[line].text));
+}
+
+QString ProfileFile::read(const QString& section, const QString& key, const QString& defaultValue) const {
+    const std::optional<QString> found = value(section, key);
+    if (!found || found->isEmpty())
+        return defaultValue;
+    return TrimNull(cutToCp932Bytes(*found, MaxProfileValueBytes));
+}
+
+void ProfileFile::write(const QString& section, const QString& key, const QString& value) {
+    const QByteArray text = key.toUtf8() + '=' + valueForLine(value);
+    const Range range = findSection(section);
     if (range.header < 0) {
-        if (!lines.isEmpty() && !lines.last().trimmed().isEmpty())
-            lines.append(QString());
-        lines.append(QLatin1Char('[') + section + QLatin1Char(']'));
-        lines.append(newLine);
+        if (!m_lines.isEmpty() && !trimBlanks(m_lines.back().text).isEmpty())
+            m_lines.append({QByteArray(), m_lineBreak});
+        m_lines.append({'[' + section.toUtf8() + ']', m_lineBreak});
+        m_lines.append({text, m_lineBreak});
+        m_changed = true;
         return;
     }
-    qsizetype lastFilled = range.header;
-    for (qsizetype i = range.header + 1; i < range.end; ++i) {
-        const std::optional<QString> name = keyName(lines[i]);
-        if (name && sameName(*name, key)) {
-            lines[i] = newLine;
-            return;
+    const qsizetype existing = findKey(range, key);
+    if (existing >= 0) {
+        Line& line = m_lines[existing];
+        if (line.text != text && decodeLegacyText(storedValue(line.text)) != value) {
+            line.text = text;
+            m_changed = true;
         }
-        if (!lines[i].trimmed().isEmpty())
-            lastFilled = i;
+        return;
     }
     // After the section's last entry, so that blank lines separating it from the next section stay put.
-    lines.insert(lastFilled + 1, newLine);
+    qsizetype lastFilled = range.header;
+    for (qsizetype i = range.header + 1; i < range.end; ++i) {
+        if (!trimBlanks(m_lines[i].text).isEmpty())
+            lastFilled = i;
+    }
+    m_lines.insert(lastFilled + 1, {text, m_lineBreak});
+    m_changed = true;
 }
 
-QString cutToEncodedBytes(const QString& value, int maxBytes, bool legacyEncoding) {
+QByteArray ProfileFile::toBytes() const {
+    QByteArray bytes = m_byteOrderMark;
+    for (qsizetype i = 0; i < m_lines.size(); ++i) {
+        const Line& line = m_lines[i];
+        bytes += line.text;
+        // A last line without a break gets one once a line follows it.
+        bytes += line.end.isEmpty() && i + 1 < m_lines.size() ? m_lineBreak : line.end;
+    }
+    return bytes;
+}
+
+bool ProfileFile::save(const QString& path) const {
+    if (m_refused)
+        return false;
+    if (!m_changed)
+        return true;
+    const QFileInfo info(path);
+    // A read-only settings file stays as it is, as the profile functions leave it.
+    if (info.exists() && !info.isWritable())
+        return false;
+    QSaveFile output(path);
+    if (!output.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray bytes = toBytes();
+    if (output.write(bytes) != bytes.size()) {
+        output.cancelWriting();
+        return false;
+    }
+    return output.commit();
+}
+
+QString cutToCp932Bytes(const QString& value, int maxBytes) {
     int used = 0;
     qsizetype end = 0;
     while (end < value.size()) {
@@ -160,7 +242,7 @@ QString cutToEncodedBytes(const QString& value, int maxBytes, bool legacyEncodin
             value.at(end).isHighSurrogate() && end + 1 < value.size() && value.at(end + 1).isLowSurrogate();
         const char32_t codePoint =
             pair ? QChar::surrogateToUcs4(value.at(end), value.at(end + 1)) : value.at(end).unicode();
-        const int bytes = legacyEncoding ? cp932CharBytes(codePoint) : utf8Bytes(codePoint);
+        const int bytes = cp932CharBytes(codePoint);
         if (used + bytes > maxBytes)
             break;
         used += bytes;
@@ -187,37 +269,11 @@ QString TrimNull(const QString& text) {
 
 QString IniRead(const QString& section, const QString& key, const QString& defaultValue,
                 const QString& file) {
-    QFile input(file);
-    if (!input.open(QIODevice::ReadOnly))
-        return defaultValue;
-    const ProfileText text = parseProfile(input.readAll());
-    const std::optional<QString> value = findProfileValue(text.lines, section, key);
-    if (!value || value->isEmpty())
-        return defaultValue;
-    return TrimNull(cutToEncodedBytes(*value, MaxProfileValueBytes, text.legacyEncoding));
+    return ProfileFile::load(file).read(section, key, defaultValue);
 }
 
 bool IniWrite(const QString& section, const QString& key, const QString& value, const QString& file) {
-    ProfileText text;
-    const QFileInfo info(file);
-    if (info.exists()) {
-        // A read-only settings file stays as it is, as the profile functions leave it.
-        if (!info.isFile() || !info.isWritable())
-            return false;
-        QFile input(file);
-        if (!input.open(QIODevice::ReadOnly))
-            return false; // never replace a file whose other lines could not be kept
-        text = parseProfile(input.readAll());
-    }
-    setProfileValue(text.lines, section, key, value);
-
-    QSaveFile output(file);
-    if (!output.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray bytes = serializeProfile(text);
-    if (output.write(bytes) != bytes.size()) {
-        output.cancelWriting();
-        return false;
-    }
-    return output.commit();
+    ProfileFile profile = ProfileFile::load(file);
+    profile.write(section, key, value);
+    return profile.save(file);
 }

@@ -1,52 +1,88 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
-#include <QStringList>
 #include <optional>
 
 // The settings file: a profile (INI) text file with sections in square brackets and one "key=value"
 // line per key, read and written the way the Windows profile functions do it, so that a file carried over
 // from Windows keeps working: section and key names match without regard to letter case, values come
-// back without surrounding blanks, a missing or empty value gives the caller's default, and a write
-// replaces or adds one line and keeps every other line of the file as it was.
+// back without surrounding blanks and without one pair of surrounding quotes, a missing or empty value
+// gives the caller's default, and a write replaces or adds one line and keeps every other line of the
+// file byte for byte.
 
-// The value of key in section of the file, cut to at most MaxProfileValueBytes bytes of the file's
-// encoding (never inside a character) and cleaned with TrimNull; defaultValue, unchanged, when the file,
-// the section or the key is missing or the value is empty.
+// A value longer than this comes back cut. Counted as the Windows code page (CP932) counts it, so that
+// every value a user could keep there survives here: one byte for ASCII and half-width katakana, two for
+// every other character (those without a CP932 form too).
+constexpr int MaxProfileValueBytes = 255;
+
+// The file in memory: parsed once, read and changed any number of times, written once. The text is kept
+// as bytes; only the names and values asked for are decoded (UTF-8 when valid, else CP932, else
+// Latin-1), so lines in any encoding, even none, go back out exactly as they came in.
+class ProfileFile {
+  public:
+    // A settings file holds a few hundred bytes. Anything larger, and anything that is not a regular
+    // file (a FIFO would block the start, a link to a device would be read without end), is not read:
+    // the defaults apply and the program never writes into it.
+    static constexpr qint64 MaxFileBytes = 1024 * 1024;
+
+    ProfileFile() = default;
+    static ProfileFile fromBytes(const QByteArray& bytes);
+    static ProfileFile load(const QString& path);
+
+    // The value of key in the first section named section, without surrounding blanks and one pair of
+    // surrounding quotes, uncut; nothing when the section or the key is missing.
+    std::optional<QString> value(const QString& section, const QString& key) const;
+
+    // IniRead's answer: the value cut to MaxProfileValueBytes and cleaned with TrimNull, or defaultValue
+    // when it is missing or empty.
+    QString read(const QString& section, const QString& key, const QString& defaultValue) const;
+
+    // Replaces the line of key in section, or adds it after the section's last entry, or adds the section
+    // with the key at the end. A line that already holds the value is left as it is.
+    void write(const QString& section, const QString& key, const QString& value);
+
+    QByteArray toBytes() const;
+
+    // Writes the file when something changed and the file may be written: a file that was refused on
+    // reading, or that exists without write permission, is left alone. The file is replaced only once
+    // the new text is completely written. True when the file holds the text.
+    bool save(const QString& path) const;
+
+    bool isChanged() const { return m_changed; }
+    // False when the file was there but is not one the program reads or writes.
+    bool isUsable() const { return !m_refused; }
+
+  private:
+    struct Line {
+        QByteArray text; // without its line break
+        QByteArray end;  // "\r\n", "\n", or empty for a last line without a break
+    };
+    struct Range {
+        qsizetype header = -1; // the section's header line, -1 when the section is missing
+        qsizetype end = -1;    // the next header, or the number of lines
+    };
+    Range findSection(const QString& section) const;
+    qsizetype findKey(const Range& range, const QString& key) const;
+
+    QByteArray m_byteOrderMark;
+    QList<Line> m_lines;
+    QByteArray m_lineBreak = QByteArrayLiteral("\n");
+    bool m_changed = false;
+    bool m_refused = false;
+};
+
+// The value of key in section of the file (see ProfileFile::read); the file is read for this one call.
 QString IniRead(const QString& section, const QString& key, const QString& defaultValue, const QString& file);
 
-// Sets key in section of the file to value, creating the file and the section when they are missing.
-// The file is replaced only once the new text is completely written, so a failure leaves the old file
-// as it was. A file that exists but may not be written is left alone. The result is true when the file
-// now holds the value; callers may ignore it.
+// Sets key in section of the file to value and writes the file (see ProfileFile::save); the result may
+// be ignored.
 bool IniWrite(const QString& section, const QString& key, const QString& value, const QString& file);
 
 // The text without leading and trailing spaces, then without one final NUL character, then cut before
 // the first NUL that remains.
 QString TrimNull(const QString& text);
 
-// A value longer than this, in bytes of the file's encoding, comes back cut.
-constexpr int MaxProfileValueBytes = 255;
-
-// The file's text as lines, with what is needed to write it back in the same shape.
-struct ProfileText {
-    QStringList lines;                        // without line breaks
-    QString lineBreak = QStringLiteral("\n"); // the break the file already uses, CR LF or LF
-    bool legacyEncoding = false;              // the bytes were CP932, not UTF-8
-};
-
-// Splits file bytes into lines; UTF-8 when valid (a byte order mark is dropped), otherwise CP932.
-ProfileText parseProfile(const QByteArray& bytes);
-
-// The lines joined with the file's line break, ending with one, as UTF-8.
-QByteArray serializeProfile(const ProfileText& text);
-
-// The trimmed value of the first line of key in the first section named section; nothing when absent.
-std::optional<QString> findProfileValue(const QStringList& lines, const QString& section, const QString& key);
-
-// Replaces the line of key in section, or adds it at the end of the section (after its last non-blank
-// line), or adds the section with the key at the end of the text.
-void setProfileValue(QStringList& lines, const QString& section, const QString& key, const QString& value);
-
-// The longest start of value that takes at most maxBytes bytes in UTF-8, or in CP932 when legacyEncoding.
-QString cutToEncodedBytes(const QString& value, int maxBytes, bool legacyEncoding);
+// The longest start of value whose CP932 byte count (by the width rule) is at most maxBytes.
+QString cutToCp932Bytes(const QString& value, int maxBytes);

@@ -19,19 +19,17 @@ const QString SettingSection = QStringLiteral("Setting");
 
 // The setting as an index of an option array, or the default when the text is no integer in range; a
 // hand-edited or damaged file must not leave an array with no option selected.
-int readIndex(const MainForm& form, const QString& key, int defaultValue, int count) {
-    const QString text =
-        IniRead(SettingSection, key, QString::number(defaultValue), form.program().settingsFilePath());
+int readIndex(const ProfileFile& settings, const QString& key, int defaultValue, int count) {
+    const QString text = settings.read(SettingSection, key, QString::number(defaultValue));
     bool ok = false;
     const int value = text.toInt(&ok);
     return ok && value >= 0 && value < count ? value : defaultValue;
 }
 
-// A folder setting, or the executable folder when the stored one is gone or hidden.
-QString readFolder(const MainForm& form, const QString& key) {
-    const QString executableFolder = form.program().executableFolder;
-    const QString folder = IniRead(SettingSection, key, executableFolder, form.program().settingsFilePath());
-    return FolderExists(folder) ? folder : executableFolder;
+// A folder setting, or the folder's default when the stored one is gone or hidden.
+QString readFolder(const ProfileFile& settings, const QString& key, const QString& defaultFolder) {
+    const QString folder = settings.read(SettingSection, key, defaultFolder);
+    return FolderExists(folder) ? folder : defaultFolder;
 }
 
 template <size_t N> int selectedIndex(const std::array<QRadioButton*, N>& options) {
@@ -68,30 +66,35 @@ bool MainForm::Form_Load() {
     QueueExtent = 0;
     QueueBytes = 0;
 
-    Bits[readIndex(*this, QStringLiteral("Bits"), 8, int(Bits.size()))]->setChecked(true);
-    Stereo[readIndex(*this, QStringLiteral("Stereo"), 1, int(Stereo.size()))]->setChecked(true);
+    // The file is read once; each setting is then looked up in memory.
+    const ProfileFile settings = ProfileFile::load(m_program.settingsFilePath());
+    Bits[readIndex(settings, QStringLiteral("Bits"), 8, int(Bits.size()))]->setChecked(true);
+    Stereo[readIndex(settings, QStringLiteral("Stereo"), 1, int(Stereo.size()))]->setChecked(true);
 
-    SelectFolderText[0]->setText(readFolder(*this, QStringLiteral("InPath")));
+    SelectFolderText[0]->setText(
+        readFolder(settings, QStringLiteral("InPath"), m_program.defaultSourceFolder()));
     RefreshSourceList(SelectFolderText[0]->text());
-    SelectFolderText[1]->setText(readFolder(*this, QStringLiteral("TempPath")));
-    SelectFolderText[2]->setText(readFolder(*this, QStringLiteral("OutPath")));
+    SelectFolderText[1]->setText(
+        readFolder(settings, QStringLiteral("TempPath"), m_program.defaultWorkFolder()));
+    SelectFolderText[2]->setText(
+        readFolder(settings, QStringLiteral("OutPath"), m_program.defaultDestinationFolder()));
 
-    PlayListName->setText(IniRead(SettingSection, QStringLiteral("PlayList"), QStringLiteral("MP3LIST.M3U"),
-                                  m_program.settingsFilePath()));
+    PlayListName->setText(
+        settings.read(SettingSection, QStringLiteral("PlayList"), QStringLiteral("MP3LIST.M3U")));
 
-    // 2 is the check box's third, partly checked state; anything else that is not 0 or 1 counts as 0.
-    const int pathSet = readIndex(*this, QStringLiteral("PlayListPathSet"), 0, 3);
+    // 2 is the check box's third, partly checked state, kept as it is until the user clicks the box (a
+    // click only ever checks or clears it); anything else that is not 0 or 1 counts as 0.
+    const int pathSet = readIndex(settings, QStringLiteral("PlayListPathSet"), 0, 3);
     SetPathCheck->setTristate(pathSet == 2);
     SetPathCheck->setCheckState(pathSet == 2   ? Qt::PartiallyChecked
                                 : pathSet == 1 ? Qt::Checked
                                                : Qt::Unchecked);
 
     // Selecting another option than the window's own runs its click handler, which lists the destination.
-    ListSort[readIndex(*this, QStringLiteral("Sort"), 1, int(ListSort.size()))]->setChecked(true);
+    ListSort[readIndex(settings, QStringLiteral("Sort"), 1, int(ListSort.size()))]->setChecked(true);
 
     // How many files a run converts at once, each in a worker process (1: in the window's own process).
-    const int jobs =
-        IniRead(SettingSection, QStringLiteral("Jobs"), QString(), m_program.settingsFilePath()).toInt();
+    const int jobs = settings.read(SettingSection, QStringLiteral("Jobs"), QString()).toInt();
     Jobs = jobs >= 1 && jobs <= MaxJobs ? jobs : core::WorkerPool::defaultWorkers();
 
     GetDiskFree();
@@ -106,9 +109,12 @@ void MainForm::Form_QueryUnload(bool& cancel) {
 }
 
 void MainForm::Form_Unload() {
-    // The file path is formed afresh for each write, and the keys go in the order a new file lists them.
-    auto write = [this](const QString& key, const QString& value) {
-        IniWrite(SettingSection, key, value, m_program.settingsFilePath());
+    // Read again, so that lines edited by hand meanwhile survive; the keys go in the order a new file
+    // lists them, and the file is written once at the end (not at all when nothing changed).
+    const QString path = m_program.settingsFilePath();
+    ProfileFile settings = ProfileFile::load(path);
+    auto write = [&settings](const QString& key, const QString& value) {
+        settings.write(SettingSection, key, value);
     };
     if (const int bits = selectedIndex(Bits); bits >= 0)
         write(QStringLiteral("Bits"), QString::number(bits));
@@ -126,6 +132,7 @@ void MainForm::Form_Unload() {
                                                              : pathSet == Qt::PartiallyChecked ? 2
                                                                                                : 0));
     write(QStringLiteral("Jobs"), QString::number(Jobs));
+    settings.save(path);
 }
 
 void MainForm::ProgExit_Click() {

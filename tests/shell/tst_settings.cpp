@@ -1,12 +1,15 @@
 // The settings file as a Windows profile file: how values are found, cleaned, cut and defaulted, how a
-// write keeps the rest of the file, and how text written on Windows in CP932 is read.
+// write keeps the rest of the file byte for byte, how text written on Windows in CP932 is read, and which
+// files are never read or written.
 
 #include "shell/LegacyText.h"
 #include "shell/Settings.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <sys/stat.h>
 
 namespace {
 
@@ -50,9 +53,22 @@ class TestSettings : public QObject {
         QTest::newRow("names ignore case, CR LF") << QByteArray("[setting]\r\nKEY=13\r\n") << "13";
         QTest::newRow("blanks around") << QByteArray("[Setting]\n Key =  my list.m3u  \n") << "my list.m3u";
         QTest::newRow("empty value") << QByteArray("[Setting]\nKey=   \n") << dflt;
-        // 255 bytes of UTF-8 hold 85 three-byte characters; with one ASCII byte first only 84 fit.
-        QTest::newRow("UTF-8 cut") << "[Setting]\nKey=a" + Kanji300
-                                   << QStringLiteral("a") + QString(84, QChar(0x3042));
+        QTest::newRow("empty quotes") << QByteArray("[Setting]\nKey=\"\"\n") << dflt;
+        QTest::newRow("one pair of quotes") << QByteArray("[Setting]\nKey=\"3\"\n") << "3";
+        QTest::newRow("single quotes, inner kept") << QByteArray("[Setting]\nKey='\"a\"'\n") << "\"a\"";
+        QTest::newRow("unpaired quote") << QByteArray("[Setting]\nKey=\"3\n") << "\"3";
+        // Only blanks and tabs are trimmed; an ideographic space is part of the value.
+        QTest::newRow("full-width space") << "[Setting]\nKey=\t" + QStringLiteral("　曲　").toUtf8() + " \n"
+                                          << QStringLiteral("　曲　");
+        // The limit counts CP932 bytes whatever the file's encoding: 300 bytes of UTF-8 are 200 of CP932,
+        // of which one ASCII byte and 127 double-byte characters fit.
+        QTest::newRow("UTF-8 counted as CP932")
+            << "[Setting]\nKey=a" + Kanji300 + Kanji300 << QStringLiteral("a") + QString(127, QChar(0x3042));
+        // A character without a CP932 form counts as two bytes, a surrogate pair as one character.
+        QTest::newRow("no CP932 form")
+            << "[Setting]\nKey=" + QString(130, QChar(0x00E9)).toUtf8() << QString(127, QChar(0x00E9));
+        QTest::newRow("surrogate pairs") << "[Setting]\nKey=" + QStringLiteral("😀").repeated(130).toUtf8()
+                                         << QStringLiteral("😀").repeated(127);
         // Written on Windows: "D:\音楽\表ｿﾝｸﾞ" in CP932, where 表 ends in the byte 0x5C.
         QTest::newRow("CP932 file")
             << QByteArray("[Setting]\r\nKey=D:\\\x89\xB9\x8A\x79\\\x95\x5C\xBF\xDD\xB8\xDE\r\n")
@@ -78,17 +94,62 @@ class TestSettings : public QObject {
                  QByteArray("; kept comment\r\n[SETTING]\r\nBits=13\r\nCustom=x\r\nStereo=2\r\n"
                             "\r\n[Other]\r\nStereo=9\r\n"));
 
-        // A CP932 file comes back as UTF-8 with its other lines intact.
-        writeAll(file(), "[Setting]\nInPath=D:\\\x89\xB9\x8A\x79\n");
-        QVERIFY(IniWrite(Setting, QStringLiteral("Bits"), QStringLiteral("8"), file()));
-        QCOMPARE(readAll(file()), QStringLiteral("[Setting]\nInPath=D:\\音楽\nBits=8\n").toUtf8());
+        // Lines in CP932, in no encoding at all, with mixed breaks and no final break go back out exactly;
+        // the written value is UTF-8, the value already there is left as it is.
+        const QByteArray untouched = "\xEF\xBB\xBF[Setting]\nInPath=D:\\\x89\xB9\x8A\x79\r\n"
+                                     "Junk=\xFF\xFE\x80 \x81\n[Other]\r\nOutPath=\x95\x5C";
+        ProfileFile profile = ProfileFile::fromBytes(untouched);
+        QCOMPARE(profile.toBytes(), untouched);
+        profile.write(Setting, QStringLiteral("inpath"), QStringLiteral("D:\\音楽"));
+        QVERIFY(!profile.isChanged());
+        profile.write(Setting, QStringLiteral("OutPath"), QStringLiteral("E:\\表"));
+        profile.write(QStringLiteral("New"), QStringLiteral("K"), QStringLiteral("v"));
+        QCOMPARE(profile.toBytes(), untouched.left(untouched.indexOf("[Other]")) +
+                                        "OutPath=E:\\\xE8\xA1\xA8\n" +
+                                        "[Other]\r\nOutPath=\x95\x5C\n\n[New]\nK=v\n");
+        QCOMPARE(profile.value(QStringLiteral("other"), QStringLiteral("outpath")), QStringLiteral("表"));
 
-        // A line break in a value cannot smuggle in a key of its own.
+        // Values read back as written: quotes the value carries itself survive, a line break in a value
+        // cannot smuggle in a key of its own.
+        QVERIFY(IniWrite(Setting, QStringLiteral("PlayList"), QStringLiteral("\"a b\""), file()));
+        QCOMPARE(IniRead(Setting, QStringLiteral("PlayList"), QString(), file()), QStringLiteral("\"a b\""));
         QVERIFY(IniWrite(Setting, QStringLiteral("PlayList"), QStringLiteral("a\nSort=0"), file()));
         QCOMPARE(IniRead(Setting, QStringLiteral("Sort"), QStringLiteral("1"), file()), QStringLiteral("1"));
 
         const QString nowhere = dir.filePath(QStringLiteral("gone/MP3Recast.INI"));
         QVERIFY(!IniWrite(Setting, QStringLiteral("Bits"), QStringLiteral("1"), nowhere));
+    }
+
+    // A FIFO would block the start, a link to a device would be read without end, a huge file is no
+    // settings file: the defaults apply and none of them is ever written into.
+    void refusesFilesItShouldNotRead() {
+        const QString fifo = dir.filePath(QStringLiteral("fifo.INI"));
+        QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const QString zero = dir.filePath(QStringLiteral("zero.INI"));
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), zero));
+        const QString dangling = dir.filePath(QStringLiteral("dangling.INI"));
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("nowhere/x.INI")), dangling));
+        const QString huge = dir.filePath(QStringLiteral("huge.INI"));
+        const QByteArray hugeBytes = "[Setting]\nBits=3\n" + QByteArray(ProfileFile::MaxFileBytes, ';');
+        writeAll(huge, hugeBytes);
+
+        QElapsedTimer timer;
+        timer.start();
+        for (const QString& path : {fifo, zero, dangling, huge}) {
+            QVERIFY2(!ProfileFile::load(path).isUsable(), qPrintable(path));
+            QCOMPARE(IniRead(Setting, QStringLiteral("Bits"), QStringLiteral("8"), path),
+                     QStringLiteral("8"));
+            QVERIFY(!IniWrite(Setting, QStringLiteral("Bits"), QStringLiteral("1"), path));
+        }
+        QVERIFY(timer.elapsed() < 5000);
+        QVERIFY(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile());
+        QVERIFY(QFileInfo(zero).isSymLink() && QFileInfo(dangling).isSymLink());
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("nowhere"))));
+        QCOMPARE(readAll(huge), hugeBytes);
+
+        // Up to the limit a file is an ordinary settings file.
+        writeAll(huge, hugeBytes.left(ProfileFile::MaxFileBytes));
+        QCOMPARE(IniRead(Setting, QStringLiteral("Bits"), QStringLiteral("8"), huge), QStringLiteral("3"));
     }
 
     void legacyText() {

@@ -95,7 +95,7 @@ class TestStartup : public QObject {
         row("Sort", "0", 0, "0");
         row("Sort", "2", 1, "1");
         row("PlayListPathSet", "1", Qt::Checked, "1");
-        row("PlayListPathSet", "2", Qt::PartiallyChecked, "2");
+        row("PlayListPathSet", "2", Qt::PartiallyChecked, "2"); // untouched, the stored 2 stays
         row("PlayListPathSet", "5", Qt::Unchecked, "0");
     }
     void settingsValues() {
@@ -147,6 +147,86 @@ class TestStartup : public QObject {
         const QByteArray written = readFile(program.info.settingsFilePath());
         QVERIFY(written.startsWith("; mine\n[Setting]\nInPath=" + root.toUtf8() + "\n"));
         QVERIFY(written.contains("\nExtra=kept\nBits=13\n"));
+    }
+
+    // A path of 287 bytes in UTF-8 is 201 in CP932, within the 255 bytes a value may hold there.
+    void longJapaneseFolderSurvives() {
+        TestProgram program;
+        ScriptedDialogs dialogs;
+        const QString root = program.root.path();
+        const int kanji = (287 - int(root.toUtf8().size()) - 2) / 3;
+        const QString padding((287 - int(root.toUtf8().size()) - 2) % 3, QLatin1Char('x'));
+        const QString folder = root + QLatin1Char('/') + QString(kanji / 2, QChar(0x97F3)) +
+                               QLatin1Char('/') + QString(kanji - kanji / 2, QChar(0x697D)) + padding;
+        QCOMPARE(folder.toUtf8().size(), 287);
+        QVERIFY(QDir().mkpath(folder));
+        writeFile(program.info.settingsFilePath(), "[Setting]\nInPath=" + folder.toUtf8() + "\n");
+        MainForm form(program.info, dialogs);
+        QVERIFY(form.Form_Load());
+        QCOMPARE(form.SelectFolderText[0]->text(), folder);
+        QVERIFY(form.close());
+        QVERIFY(readFile(program.info.settingsFilePath()).contains("\nInPath=" + folder.toUtf8() + "\n"));
+    }
+
+    void pathCheckClickNeverPartial() {
+        TestProgram program;
+        ScriptedDialogs dialogs;
+        writeFile(program.info.settingsFilePath(), "[Setting]\nPlayListPathSet=2\n");
+        MainForm form(program.info, dialogs);
+        QVERIFY(form.Form_Load());
+        QCOMPARE(form.SetPathCheck->checkState(), Qt::PartiallyChecked);
+        QList<Qt::CheckState> states;
+        for (int i = 0; i < 3; ++i) {
+            QTest::mouseClick(form.SetPathCheck, Qt::LeftButton, {},
+                              QPoint(5, form.SetPathCheck->height() / 2));
+            states.append(form.SetPathCheck->checkState());
+        }
+        QCOMPARE(states, (QList<Qt::CheckState>{Qt::Checked, Qt::Unchecked, Qt::Checked}));
+    }
+
+    // Installed (the private library folder beside bin/), the settings live in the user's configuration
+    // folder even where the program folder is writable, and the folders default to the user's own.
+    void installedAndPortableDefaults() {
+        TestProgram program;
+        ScriptedDialogs dialogs;
+        const QString root = program.root.path();
+        ProgramInfo info = program.info;
+        info.settingsFolder.clear();
+        info.userConfigRoot = root + QStringLiteral("/config");
+        info.userCacheRoot = root + QStringLiteral("/cache");
+        info.userMusicFolder = root + QStringLiteral("/home/Music");
+        info.userHomeFolder = root + QStringLiteral("/home");
+        QVERIFY(QDir().mkpath(info.userHomeFolder));
+
+        // Portable: everything beside the executable.
+        QVERIFY(!info.isInstalled());
+        QCOMPARE(info.settingsFilePath(), root + QStringLiteral("/MP3Recast.INI"));
+        QCOMPARE(info.defaultWorkFolder(), root);
+
+        info.executableFolder = root + QStringLiteral("/usr/bin");
+        QVERIFY(QDir(root).mkpath(QStringLiteral("usr/bin/") + ProgramInfo::privateLibraryFolder()));
+        QVERIFY(info.isInstalled());
+        const QString settings = root + QStringLiteral("/config/MP3Recast/MP3Recast.INI");
+        QCOMPARE(info.settingsFilePath(), settings);
+        {
+            MainForm form(info, dialogs);
+            QVERIFY(form.Form_Load());
+            QCOMPARE(form.SelectFolderText[0]->text(), info.userHomeFolder); // no music folder
+            QCOMPARE(form.SelectFolderText[1]->text(), root + QStringLiteral("/cache/MP3Recast"));
+            QVERIFY(QFileInfo(form.SelectFolderText[1]->text()).isDir());
+            QCOMPARE(form.SelectFolderText[2]->text(), info.userHomeFolder);
+            QVERIFY(form.close());
+        }
+        QVERIFY(readFile(settings).contains("\nTempPath=" + root.toUtf8() + "/cache/MP3Recast\n"));
+        QVERIFY(!QFile::exists(info.executableFolder + QStringLiteral("/MP3Recast.INI")));
+
+        // A stored folder that is gone falls back to the same defaults.
+        QVERIFY(QDir().mkpath(info.userMusicFolder));
+        writeFile(settings, "[Setting]\nOutPath=/no/such/folder\n");
+        MainForm form(info, dialogs);
+        QVERIFY(form.Form_Load());
+        QCOMPARE(form.SelectFolderText[0]->text(), info.userMusicFolder);
+        QCOMPARE(form.SelectFolderText[2]->text(), info.userMusicFolder);
     }
 
     void secondInstanceRefused() {

@@ -1,5 +1,6 @@
 // Decoding the current file into a WAV file on a thread of the library, over libmpg123.
 #include "file_ops.h"
+#include "mpeg_stream.h"
 #include "tags.h"
 #include "text_codec.h"
 #include "vbmp3.h"
@@ -8,26 +9,53 @@
 #include <atomic>
 #include <climits>
 #include <cstring>
+#include <fcntl.h>
 #include <mpg123.h>
 #include <mutex>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace vbmp3 {
 namespace {
 
-struct StreamFacts {
-    long rate = 0;
-    int channels = 0;
-    off_t length = 0; // samples per channel, gapless
-    off_t frames = 0;
-    mpg123_frameinfo info{};
+// One run of frames presented to libmpg123 as a file of its own, so that a gap in the stream is never
+// bridged by a bit reservoir from the frames before it.
+struct SegmentReader {
+    int fd = -1;
+    Segment segment;
+    std::uint64_t position = 0;
 };
 
-// Opens a file for decoding to 16-bit PCM at its first frame's rate and channel count. That output
-// format is then fixed: libmpg123 resamples and mixes any later frames that differ (glued files), so the
-// WAV header always describes its data. With `scan` the whole stream is parsed for the exact length.
-mpg123_handle* openStream(const std::string& path, bool scan, StreamFacts& facts) {
+ssize_t readSegment(void* handle, void* buffer, size_t count) {
+    auto* r = static_cast<SegmentReader*>(handle);
+    const std::uint64_t left = r->segment.length - r->position;
+    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(count, left));
+    const ssize_t got =
+        n == 0 ? 0 : ::pread(r->fd, buffer, n, static_cast<off_t>(r->segment.offset + r->position));
+    if (got > 0) {
+        r->position += static_cast<std::uint64_t>(got);
+    }
+    return got;
+}
+
+off_t seekSegment(void* handle, off_t offset, int whence) {
+    auto* r = static_cast<SegmentReader*>(handle);
+    const std::int64_t base = whence == SEEK_SET   ? 0
+                              : whence == SEEK_CUR ? static_cast<std::int64_t>(r->position)
+                                                   : static_cast<std::int64_t>(r->segment.length);
+    const std::int64_t target = base + offset;
+    if (target < 0 || target > static_cast<std::int64_t>(r->segment.length)) {
+        return -1;
+    }
+    r->position = static_cast<std::uint64_t>(target);
+    return static_cast<off_t>(target);
+}
+
+// A decoder for 16-bit PCM at the first frame's rate and channel count. That output format is then fixed:
+// libmpg123 resamples and mixes any later frames that differ (joined files), so the WAV header always
+// describes its data. Gapless trimming is ours: libmpg123 gives up on it for cut files.
+mpg123_handle* newDecoder(const MpegStream& stream) {
     static std::once_flag initOnce;
     std::call_once(initOnce, [] { mpg123_init(); });
     int err = MPG123_OK;
@@ -35,35 +63,27 @@ mpg123_handle* openStream(const std::string& path, bool scan, StreamFacts& facts
     if (mh == nullptr) {
         return nullptr;
     }
-    int encoding = 0;
-    // Each call is judged by its own result: mpg123_errcode may still hold an older error.
-    const bool ok = mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0) == MPG123_OK &&
-                    // Resync over damaged stretches of any length instead of giving up after 1 KiB.
-                    mpg123_param(mh, MPG123_RESYNC_LIMIT, -1, 0) == MPG123_OK &&
-                    mpg123_open(mh, path.c_str()) == MPG123_OK &&
-                    mpg123_getformat(mh, &facts.rate, &facts.channels, &encoding) == MPG123_OK &&
-                    mpg123_format_none(mh) == MPG123_OK &&
-                    mpg123_format(mh, facts.rate, facts.channels == 1 ? MPG123_MONO : MPG123_STEREO,
-                                  MPG123_ENC_SIGNED_16) == MPG123_OK &&
-                    (!scan || mpg123_scan(mh) == MPG123_OK) && mpg123_info(mh, &facts.info) == MPG123_OK;
-    if (ok) {
-        facts.length = mpg123_length(mh);
-        facts.frames = mpg123_framelength(mh);
-        if (facts.length > 0 && facts.length <= INT32_MAX && facts.channels >= 1 && facts.channels <= 2) {
-            return mh;
-        }
+    const long flags = MPG123_QUIET | MPG123_IGNORE_INFOFRAME | MPG123_NO_PEEK_END;
+    const bool ok =
+        mpg123_param(mh, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0) == MPG123_OK &&
+        mpg123_param(mh, MPG123_ADD_FLAGS, flags, 0) == MPG123_OK &&
+        mpg123_replace_reader_handle(mh, readSegment, seekSegment, nullptr) == MPG123_OK &&
+        mpg123_format_none(mh) == MPG123_OK &&
+        mpg123_format(mh, stream.first.rate, stream.first.channels() == 1 ? MPG123_MONO : MPG123_STEREO,
+                      MPG123_ENC_SIGNED_16) == MPG123_OK;
+    if (!ok) {
+        mpg123_delete(mh);
+        return nullptr;
     }
-    mpg123_delete(mh);
-    return nullptr;
+    return mh;
 }
 
-int32_t averageBitRate(const std::string& path, const StreamFacts& facts) {
-    FileLayout layout;
-    if (facts.info.vbr == MPG123_CBR || !readLayout(path, layout) || facts.rate <= 0) {
-        return facts.info.bitrate;
+int32_t averageBitRate(const MpegStream& stream) {
+    if (!stream.variableBitRate) {
+        return stream.first.bitRate;
     }
-    const double seconds = static_cast<double>(facts.length) / static_cast<double>(facts.rate);
-    return static_cast<int32_t>((layout.audioEnd - layout.audioBegin) * 8.0 / seconds / 1000.0 + 0.5);
+    const double seconds = static_cast<double>(stream.decodedLength) / stream.first.rate;
+    return static_cast<int32_t>(static_cast<double>(stream.audioBytes) * 8.0 / seconds / 1000.0 + 0.5);
 }
 
 class Session {
@@ -84,8 +104,8 @@ class Session {
 
     bool open(const std::string& path, VBMP3_INPUT_INFO* info) {
         close();
-        StreamFacts facts;
-        mpg123_handle* mh = openStream(path, true, facts);
+        MpegStream stream;
+        mpg123_handle* mh = scanMpegStream(path, stream) ? newDecoder(stream) : nullptr;
         const std::lock_guard lock(mutex_);
         if (info != nullptr) {
             std::memset(info, 0, sizeof *info);
@@ -94,16 +114,17 @@ class Session {
             return false;
         }
         handle_ = mh;
-        facts_ = facts;
+        stream_ = stream;
+        path_ = path;
         if (info != nullptr) {
             VBMP3_TAG_INFO tag;
             readTag(path, tag);
             putField(info->trackName, sizeof info->trackName, fieldText(tag.title, sizeof tag.title));
             putField(info->artistName, sizeof info->artistName, fieldText(tag.artist, sizeof tag.artist));
-            info->channels = facts.channels;
-            info->bitRate = averageBitRate(path, facts);
-            info->samplingRate = static_cast<int32_t>(facts.rate);
-            info->totalLength = static_cast<int32_t>(facts.length);
+            info->channels = stream.first.channels();
+            info->bitRate = averageBitRate(stream);
+            info->samplingRate = stream.first.rate;
+            info->totalLength = static_cast<int32_t>(stream.length);
         }
         return true;
     }
@@ -115,7 +136,7 @@ class Session {
         }
         position_ = 0;
         auto wav = std::make_unique<WavWriter>();
-        if (!wav->open(wavPath, facts_.rate, facts_.channels)) {
+        if (!wav->open(wavPath, stream_.first.rate, stream_.first.channels())) {
             state_ = VBMP3_STATE_WRITE_ERROR;
             return false;
         }
@@ -147,41 +168,100 @@ class Session {
     }
 
   private:
-    int32_t decode(WavWriter& wav) {
+    // Writes the part of `samples` decoded samples (starting at decoded sample `at`) that lies inside
+    // the gapless range.
+    bool emit(WavWriter& wav, const unsigned char* data, std::int64_t at, std::int64_t samples) {
+        const std::int64_t from = std::max(at, stream_.skip);
+        const std::int64_t to = std::min(at + samples, stream_.skip + stream_.length);
+        if (from >= to) {
+            return true;
+        }
+        const std::size_t frameBytes = 2 * static_cast<std::size_t>(stream_.first.channels());
+        if (!wav.write(data + static_cast<std::size_t>(from - at) * frameBytes,
+                       static_cast<std::size_t>(to - from) * frameBytes)) {
+            return false;
+        }
+        written_ += to - from;
+        position_ = static_cast<int32_t>(written_);
+        return true;
+    }
+
+    // Decodes one run of frames; false only when the WAV could not be written.
+    int32_t decodeSegment(WavWriter& wav, int fd, const Segment& segment, std::int64_t& decoded) {
+        SegmentReader reader{fd, segment, 0};
+        if (mpg123_open_handle(handle_, &reader) != MPG123_OK) {
+            return 1; // nothing of it could be decoded: skipped, the length is kept by padding
+        }
         std::vector<unsigned char> buffer(1 << 16);
-        const std::size_t frameBytes = 2 * static_cast<std::size_t>(facts_.channels);
-        std::int64_t samples = 0;
+        const std::size_t frameBytes = 2 * static_cast<std::size_t>(stream_.first.channels());
+        int32_t result = 1;
         while (!stop_) {
             std::size_t done = 0;
             const int rc = mpg123_read(handle_, buffer.data(), buffer.size(), &done);
-            if (done > 0 && !wav.write(buffer.data(), done)) {
-                return wav.tooLong() ? VBMP3_STATE_TOO_LONG : VBMP3_STATE_WRITE_ERROR;
+            const auto samples = static_cast<std::int64_t>(done / frameBytes);
+            if (!emit(wav, buffer.data(), decoded, samples)) {
+                result = wav.tooLong() ? VBMP3_STATE_TOO_LONG : VBMP3_STATE_WRITE_ERROR;
+                break;
             }
-            samples += static_cast<std::int64_t>(done / frameBytes);
-            position_ = static_cast<int32_t>(std::min<std::int64_t>(samples, INT32_MAX));
-            if (rc == MPG123_DONE) {
-                return wav.finish() ? VBMP3_STATE_DONE : VBMP3_STATE_WRITE_ERROR;
-            }
+            decoded += samples;
             if (rc == MPG123_NEW_FORMAT) {
                 // The format table allows one format only, so this is a formality; anything else would
                 // mean the header no longer describes the data.
                 long rate = 0;
                 int channels = 0, encoding = 0;
                 if (mpg123_getformat(handle_, &rate, &channels, &encoding) != MPG123_OK ||
-                    rate != facts_.rate || channels != facts_.channels || encoding != MPG123_ENC_SIGNED_16) {
-                    return VBMP3_STATE_FORMAT_ERROR;
+                    rate != stream_.first.rate || channels != stream_.first.channels() ||
+                    encoding != MPG123_ENC_SIGNED_16) {
+                    result = VBMP3_STATE_FORMAT_ERROR;
+                    break;
                 }
             } else if (rc != MPG123_OK) {
-                return VBMP3_STATE_DECODE_ERROR;
+                break; // the end, or frames libmpg123 refuses: skipped like any damage
             }
         }
-        return VBMP3_STATE_CANCELLED;
+        mpg123_close(handle_);
+        return result;
+    }
+
+    int32_t decode(WavWriter& wav) {
+        const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            return VBMP3_STATE_DECODE_ERROR;
+        }
+        written_ = 0;
+        std::int64_t decoded = 0;
+        int32_t result = 1;
+        for (const Segment& segment : stream_.segments) {
+            if (stop_ || (result = decodeSegment(wav, fd, segment, decoded)) != 1) {
+                break;
+            }
+        }
+        ::close(fd);
+        if (stop_) {
+            return VBMP3_STATE_CANCELLED;
+        }
+        if (result != 1) {
+            return result;
+        }
+        // The promised length holds even where libmpg123 gave fewer samples than the frames promise.
+        const std::vector<unsigned char> silence(1 << 14, 0);
+        const std::size_t frameBytes = 2 * static_cast<std::size_t>(stream_.first.channels());
+        while (written_ < stream_.length) {
+            const std::int64_t n = std::min<std::int64_t>(
+                stream_.length - written_, static_cast<std::int64_t>(silence.size() / frameBytes));
+            if (!emit(wav, silence.data(), stream_.skip + written_, n)) {
+                return wav.tooLong() ? VBMP3_STATE_TOO_LONG : VBMP3_STATE_WRITE_ERROR;
+            }
+        }
+        return wav.finish() ? VBMP3_STATE_DONE : VBMP3_STATE_WRITE_ERROR;
     }
 
     std::mutex mutex_;
     bool initialized_ = false;
     mpg123_handle* handle_ = nullptr;
-    StreamFacts facts_;
+    MpegStream stream_;
+    std::string path_;
+    std::int64_t written_ = 0;
     std::thread worker_;
     std::atomic<bool> stop_{false};
     std::atomic<int32_t> state_{VBMP3_STATE_NOT_STARTED};
@@ -193,34 +273,29 @@ Session& session() {
     return instance;
 }
 
-void fillMpegInfo(const StreamFacts& facts, VBMP3_MPEG_INFO& out) {
-    const mpg123_frameinfo& fi = facts.info;
-    out.version = fi.version == MPG123_1_0 ? 1 : fi.version == MPG123_2_0 ? 2 : 25;
-    out.layer = fi.layer;
-    out.bitRate = fi.bitrate;
-    out.samplingRate = static_cast<int32_t>(fi.rate);
-    out.channels = facts.channels;
-    out.channelMode = fi.mode;
-    out.frameCount = static_cast<int32_t>(std::min<off_t>(facts.frames, INT32_MAX));
-    out.totalSamples = static_cast<int32_t>(facts.length);
-    out.durationMs = static_cast<int32_t>(std::min<double>(facts.length * 1000.0 / facts.rate, INT32_MAX));
-    out.vbr = fi.vbr;
-    out.crc = (fi.flags & MPG123_CRC) != 0;
-    out.copyright = (fi.flags & MPG123_COPYRIGHT) != 0;
-    out.original = (fi.flags & MPG123_ORIGINAL) != 0;
-    out.emphasis = fi.emphasis;
+void fillMpegInfo(const MpegStream& stream, VBMP3_MPEG_INFO& out) {
+    const FrameHeader& h = stream.first;
+    out.version = h.version;
+    out.layer = h.layer;
+    out.bitRate = h.bitRate;
+    out.samplingRate = h.rate;
+    out.channels = h.channels();
+    out.channelMode = h.mode;
+    out.frameCount = static_cast<int32_t>(std::min<std::int64_t>(stream.frames, INT32_MAX));
+    out.totalSamples = static_cast<int32_t>(stream.length);
+    out.durationMs = static_cast<int32_t>(static_cast<double>(stream.length) * 1000.0 / h.rate);
+    out.vbr = stream.variableBitRate ? 1 : 0;
+    out.crc = h.crc;
+    out.copyright = h.copyright;
+    out.original = h.original;
+    out.emphasis = h.emphasis;
 }
 
 } // namespace
 
 bool hasMpegAudio(const std::string& path) {
-    StreamFacts facts;
-    mpg123_handle* mh = openStream(path, false, facts);
-    if (mh == nullptr) {
-        return false;
-    }
-    mpg123_delete(mh);
-    return true;
+    MpegStream stream;
+    return scanMpegStream(path, stream);
 }
 
 } // namespace vbmp3
@@ -247,14 +322,12 @@ int16_t vbmp3_getFileInfo(const char* fileName, VBMP3_SHORT_TAG_INFO* tag, VBMP3
     if (info != nullptr) {
         std::memset(info, 0, sizeof *info);
     }
-    vbmp3::StreamFacts facts;
-    mpg123_handle* mh = vbmp3::openStream(fileName, true, facts);
-    if (mh == nullptr) {
+    vbmp3::MpegStream stream;
+    if (!vbmp3::scanMpegStream(fileName, stream)) {
         return 0;
     }
-    mpg123_delete(mh);
     if (info != nullptr) {
-        vbmp3::fillMpegInfo(facts, *info);
+        vbmp3::fillMpegInfo(stream, *info);
     }
     return 1;
 }

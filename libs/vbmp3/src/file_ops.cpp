@@ -1,5 +1,6 @@
 #include "file_ops.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -118,6 +119,21 @@ bool readLayout(const std::string& path, FileLayout& layout) {
     return true;
 }
 
+bool audioRegion(const std::string& path, std::uint64_t& begin, std::uint64_t& end) {
+    const Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return false;
+    }
+    end = static_cast<std::uint64_t>(st.st_size);
+    begin = static_cast<std::uint64_t>(std::max<std::int64_t>(0, id3v2Length(fd.get(), end)));
+    unsigned char buf[3];
+    if (end >= begin + 128 && readAt(fd.get(), end - 128, buf, 3) && std::memcmp(buf, "TAG", 3) == 0) {
+        end -= 128;
+    }
+    return true;
+}
+
 bool readId3v2Bytes(const std::string& path, std::string& tag) {
     const Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st {};
@@ -184,6 +200,10 @@ Replacement::Replacement(const std::string& target) : target_(target) {
     fd_ = ::mkstemp(pattern.data());
     if (fd_ >= 0) {
         path_ = pattern;
+        // Owner first: changing it may clear the set-id bits the mode then restores.
+        if (::fchown(fd_, st.st_uid, st.st_gid) != 0) {
+            // Only the superuser may give a file away; others keep their own copy's owner.
+        }
         ::fchmod(fd_, st.st_mode & 07777);
     }
 }
@@ -237,8 +257,46 @@ bool Replacement::commit() {
     if (fd.get() < 0 || ::fsync(fd.get()) != 0) {
         return false;
     }
+    struct stat st {};
+    if (::stat(target_.c_str(), &st) != 0) {
+        return false;
+    }
+    if (st.st_nlink > 1) {
+        // A rename would split the file from its other names: its content is rewritten in place.
+        return copyInPlace(fd.get());
+    }
     committed_ = ::rename(path_.c_str(), target_.c_str()) == 0;
     return committed_;
+}
+
+bool Replacement::copyInPlace(int from) {
+    struct stat st {};
+    const Fd to(::open(target_.c_str(), O_WRONLY | O_CLOEXEC));
+    if (::fstat(from, &st) != 0 || to.get() < 0) {
+        return false;
+    }
+    // Claim the space first, so that a full disk stops the write before it touches the file.
+    const int reserved = ::posix_fallocate(to.get(), 0, st.st_size);
+    if (reserved != 0 && reserved != EOPNOTSUPP && reserved != EINVAL) {
+        return false;
+    }
+    std::vector<unsigned char> buffer(1 << 16);
+    for (std::uint64_t at = 0; at < static_cast<std::uint64_t>(st.st_size);) {
+        const std::size_t n = static_cast<std::size_t>(
+            std::min<std::uint64_t>(buffer.size(), static_cast<std::uint64_t>(st.st_size) - at));
+        if (!readAt(from, at, buffer.data(), n) ||
+            ::pwrite(to.get(), buffer.data(), n, static_cast<off_t>(at)) != static_cast<ssize_t>(n)) {
+            return false;
+        }
+        at += n;
+    }
+    // The copy stays until the file is complete on disk: it is the only whole version meanwhile.
+    if (::ftruncate(to.get(), st.st_size) != 0 || ::fsync(to.get()) != 0) {
+        return false;
+    }
+    ::unlink(path_.c_str());
+    committed_ = true;
+    return true;
 }
 
 } // namespace vbmp3

@@ -18,6 +18,10 @@ struct FileLayout {
 // that would make a tag writer cut away the audio).
 bool readLayout(const std::string& path, FileLayout& layout);
 
+// Where MPEG frames may lie: after a sound ID3v2 tag (from the start when it is damaged), before an ID3v1
+// tag. Other trailing tags are left to the frame scan, which stops at them.
+bool audioRegion(const std::string& path, std::uint64_t& begin, std::uint64_t& end);
+
 // The whole ID3v2 tag of a file (header, frames, padding, footer); empty when it has none.
 bool readId3v2Bytes(const std::string& path, std::string& tag);
 
@@ -47,10 +51,13 @@ class Replacement {
     bool append(const std::string& bytes);
     // Closes the temporary file; later steps may reopen it by path (TagLib does).
     bool finishWriting();
-    // Flushes the temporary file to disk and renames it over the target.
+    // Flushes the temporary file to disk and renames it over the target; a target with several hard links
+    // is rewritten in place instead, so that all its names keep the new content.
     bool commit();
 
   private:
+    bool copyInPlace(int from);
+
     std::string target_;
     std::string path_;
     int fd_ = -1;

@@ -1,178 +1,316 @@
 #include "file_ops.h"
+#include "mpeg_stream.h"
 #include "tags.h"
 #include "text_codec.h"
 
+#include <climits>
+#include <cstdlib>
 #include <cstring>
-#include <taglib/commentsframe.h>
-#include <taglib/id3v2tag.h>
-#include <taglib/mpegfile.h>
-#include <taglib/textidentificationframe.h>
 
 namespace vbmp3 {
 namespace {
 
-// The record's texts, with the blank padding a caller may have added removed.
-struct TagTexts {
-    std::string title, artist, album, year, comment, genre, track;
-    int genreNumber = -1;
-    int trackNumber = -1;
+// The record's values, with the blank padding a caller may have added removed.
+struct Record {
+    std::string title, artist, album, year, comment, genreName;
+    int genre = -1; // 0..254; -1 (or 255) for none
+    int track = -1; // 1.. ; -1 for none
 
     bool empty() const {
         return title.empty() && artist.empty() && album.empty() && year.empty() && comment.empty() &&
-               genre.empty() && track.empty();
+               genre < 0 && genreName.empty() && track < 0;
     }
 };
 
-TagTexts textsOf(const VBMP3_TAG_INFO& tag, int id3v2Version) {
-    TagTexts t;
-    t.title = fieldText(tag.title, sizeof tag.title);
-    t.artist = fieldText(tag.artist, sizeof tag.artist);
-    t.album = fieldText(tag.album, sizeof tag.album);
-    t.year = fieldText(tag.year, sizeof tag.year);
-    t.comment = fieldText(tag.comment, sizeof tag.comment);
-    // 255 is ID3v1's "no genre"; a free genre name (read from an ID3v2 tag) is kept when no number is set.
-    if (tag.genre >= 0 && tag.genre < 255) {
-        t.genreNumber = tag.genre;
-        t.genre = genreName(tag.genre);
-        if (t.genre.empty()) {
-            t.genre = id3v2Version == 4 ? std::to_string(tag.genre) : "(" + std::to_string(tag.genre) + ")";
-        }
-    } else {
-        t.genre = fieldText(tag.genreName, sizeof tag.genreName);
-    }
-    if (tag.trackNo >= 1) {
-        t.trackNumber = tag.trackNo;
-        t.track = std::to_string(tag.trackNo);
-    }
-    return t;
+Record recordOf(const VBMP3_TAG_INFO& tag) {
+    Record r;
+    r.title = fieldText(tag.title, sizeof tag.title);
+    r.artist = fieldText(tag.artist, sizeof tag.artist);
+    r.album = fieldText(tag.album, sizeof tag.album);
+    r.year = fieldText(tag.year, sizeof tag.year);
+    r.comment = fieldText(tag.comment, sizeof tag.comment);
+    // 255 is ID3v1's "no genre"; a free genre name (read from an ID3v2 tag) counts when no number is set.
+    r.genre = tag.genre >= 0 && tag.genre < 255 ? tag.genre : -1;
+    r.genreName = r.genre < 0 ? fieldText(tag.genreName, sizeof tag.genreName) : genreName(r.genre);
+    r.track = tag.trackNo >= 1 ? tag.trackNo : -1;
+    return r;
 }
 
-// ID3v1.1 when the track number fits its one byte, else ID3v1.0.
-std::string renderId3v1(const TagTexts& t) {
+std::string trimmed(std::string_view text) {
+    while (!text.empty() && text.back() == ' ') {
+        text.remove_suffix(1);
+    }
+    return std::string(text);
+}
+
+std::string firstCharacters(const std::string& utf8, std::size_t count) {
+    std::size_t end = 0;
+    for (std::size_t n = 0; end < utf8.size() && n < count; ++n) {
+        do {
+            ++end;
+        } while (end < utf8.size() && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80);
+    }
+    return utf8.substr(0, end);
+}
+
+// Whether the record says what the tag says, allowing for the cuts on the way into the record: the
+// field's 127 bytes, and the 30 characters the program's tag editor keeps.
+bool sameText(const std::string& current, const std::string& record) {
+    const std::string full = trimmed(current);
+    return full == record || (!record.empty() && (trimmed(cutUtf8(full, 127)) == record ||
+                                                  trimmed(firstCharacters(full, 30)) == record));
+}
+
+std::size_t findFrame(const Id3v2Tag& tag, const std::string& id) {
+    for (std::size_t i = 0; i < tag.frames.size(); ++i) {
+        if (tag.frames[i].id == id) {
+            return i;
+        }
+    }
+    return std::string::npos;
+}
+
+void removeFrames(Id3v2Tag& tag, const std::string& id, std::size_t keep = std::string::npos) {
+    for (std::size_t i = tag.frames.size(); i-- > 0;) {
+        if (tag.frames[i].id == id && i != keep) {
+            tag.frames.erase(tag.frames.begin() + static_cast<std::ptrdiff_t>(i));
+        }
+    }
+}
+
+// Puts the content into the first frame of that name (where it stood) or a new one; drops the others.
+void setFrame(Id3v2Tag& tag, const std::string& id, const std::string& content) {
+    std::size_t at = findFrame(tag, id);
+    if (at == std::string::npos) {
+        tag.frames.push_back({id, {}, {}});
+        at = tag.frames.size() - 1;
+    }
+    tag.frames[at].flags[1] = 0; // the new content is plain: no compression, grouping or unsynchronisation
+    tag.frames[at].data = content;
+    removeFrames(tag, id, at);
+}
+
+void setText(Id3v2Tag& tag, const char* id, const std::string& value) {
+    const std::string name = frameIdFor(tag.version, id);
+    if (value.empty()) {
+        removeFrames(tag, name);
+    } else if (!name.empty()) {
+        setFrame(tag, name, textContent(value, tag.version));
+    }
+}
+
+std::string genreText(const Record& r, int version) {
+    if (r.genre < 0 || !r.genreName.empty()) {
+        return r.genreName;
+    }
+    return version == 4 ? std::to_string(r.genre) : "(" + std::to_string(r.genre) + ")";
+}
+
+std::string trackText(const Id3v2Tag& tag, int track) {
+    // "5/12" becomes "7/12": the number of tracks is not the record's to change.
+    const std::string old = tag.version == 0 ? std::string() : [&] {
+        std::string content;
+        const std::size_t at = findFrame(tag, frameIdFor(tag.version, "TRCK"));
+        if (at == std::string::npos || !frameContent(tag, tag.frames[at], content)) {
+            return std::string();
+        }
+        const std::vector<std::string> values = textValues(content);
+        return values.empty() ? std::string() : values.front();
+    }();
+    const std::size_t slash = old.find('/');
+    return std::to_string(track) + (slash == std::string::npos ? std::string() : old.substr(slash));
+}
+
+void setComment(Id3v2Tag& tag, int chosen, const std::string& text) {
+    std::string language = "eng", description, content, oldText;
+    if (chosen >= 0) {
+        Id3v2Frame& frame = tag.frames[static_cast<std::size_t>(chosen)];
+        frameContent(tag, frame, content);
+        commentParts(content, language, description, oldText);
+        if (text.empty()) {
+            tag.frames.erase(tag.frames.begin() + chosen);
+        } else {
+            frame.flags[1] = 0;
+            frame.data = commentContent(language, description, text, tag.version);
+        }
+    } else if (!text.empty()) {
+        tag.frames.push_back(
+            {frameIdFor(tag.version, "COMM"), {}, commentContent(language, "", text, tag.version)});
+    }
+}
+
+// Changes in the ID3v2 tag exactly the fields in which the record differs from what the file says; false
+// when nothing changes.
+bool applyRecord(Id3v2Tag& tag, const Record& r, const TagValues& current) {
+    Id3v2Tag before = tag;
+    if (tag.version == 0) {
+        tag.version = 3;
+    }
+    int chosenComment = -1;
+    id3v2Values(tag, &chosenComment);
+    // The comment frame first: the indices of the others do not matter.
+    if (!sameText(current.comment, r.comment)) {
+        setComment(tag, chosenComment, r.comment);
+    }
+    if (!sameText(current.title, r.title)) {
+        setText(tag, "TIT2", r.title);
+    }
+    if (!sameText(current.artist, r.artist)) {
+        setText(tag, "TPE1", r.artist);
+    }
+    if (!sameText(current.album, r.album)) {
+        setText(tag, "TALB", r.album);
+    }
+    if (!sameText(current.year, r.year)) {
+        // The reader looks at TDRC, TYER, TDRL in turn: the year goes where it will be found first.
+        if (r.year.empty()) {
+            for (const char* id : {"TDRC", "TYER", "TDRL"}) {
+                setText(tag, id, "");
+            }
+        } else if (tag.version == 4) {
+            setText(tag, "TDRC", r.year);
+        } else {
+            setText(tag, "TDRC", "");
+            setText(tag, "TYER", r.year);
+        }
+    }
+    const bool genreGiven = r.genre >= 0 || !r.genreName.empty();
+    if (genreGiven && !(r.genre >= 0 ? current.genre == r.genre : sameText(current.genreName, r.genreName))) {
+        setText(tag, "TCON", genreText(r, tag.version));
+    }
+    if (current.track != r.track) {
+        setText(tag, "TRCK", r.track >= 1 ? trackText(tag, r.track) : std::string());
+    }
+    const bool changed = tag.frames.size() != before.frames.size() || [&] {
+        for (std::size_t i = 0; i < tag.frames.size(); ++i) {
+            if (tag.frames[i].id != before.frames[i].id || tag.frames[i].data != before.frames[i].data) {
+                return true;
+            }
+        }
+        return false;
+    }();
+    if (!changed) {
+        tag = before;
+    }
+    return changed;
+}
+
+std::string renderId3v1(const Record& r) {
     std::string v1(128, '\0');
     v1.replace(0, 3, "TAG");
     const auto put = [&v1](std::size_t offset, std::size_t size, const std::string& text) {
         const std::string bytes = utf8ToId3v1(text, size);
         v1.replace(offset, bytes.size(), bytes);
     };
-    put(3, 30, t.title);
-    put(33, 30, t.artist);
-    put(63, 30, t.album);
-    put(93, 4, t.year);
-    const bool v11 = t.trackNumber >= 1 && t.trackNumber <= 255;
-    put(97, v11 ? 28 : 30, t.comment);
+    put(3, 30, r.title);
+    put(33, 30, r.artist);
+    put(63, 30, r.album);
+    put(93, 4, r.year);
+    const bool v11 = r.track >= 1 && r.track <= 255;
+    put(97, v11 ? 28 : 30, r.comment);
     if (v11) {
-        v1[126] = static_cast<char>(t.trackNumber);
+        v1[126] = static_cast<char>(r.track);
     }
-    v1[127] = static_cast<char>(t.genreNumber >= 0 ? t.genreNumber : 255);
+    v1[127] = static_cast<char>(r.genre >= 0 ? r.genre : 255);
     return v1;
 }
 
-bool isAscii(const std::string& text) {
-    for (const char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            return false;
+// The record's ID3v1 tag, keeping the old tag's bytes for every field whose text stays the same.
+std::string mergeId3v1(const Record& r, const unsigned char* old) {
+    std::string v1 = renderId3v1(r);
+    if (old == nullptr) {
+        return v1;
+    }
+    const bool oldV11 = old[125] == 0 && old[126] != 0, newV11 = v1[125] == 0 && v1[126] != 0;
+    const std::size_t commentSize = newV11 ? 28 : 30;
+    for (const auto& [offset, size] : {std::pair<std::size_t, std::size_t>{3, 30},
+                                       {33, 30},
+                                       {63, 30},
+                                       {93, 4},
+                                       {97, oldV11 == newV11 ? commentSize : 0}}) {
+        const auto* was = reinterpret_cast<const char*>(old + offset);
+        if (size > 0 && fieldText(was, size) == fieldText(v1.data() + offset, size)) {
+            v1.replace(offset, size, was, size);
         }
     }
-    return true;
+    if (r.genre < 0 && r.genreName.empty()) {
+        v1[127] = static_cast<char>(old[127]); // no genre given: the old one stays
+    }
+    return v1;
 }
 
-// ISO-8859-1 only for plain ASCII: readers (this library included) take non-ASCII bytes of such frames as
-// CP932 or UTF-8 when they can, so anything else goes as Unicode.
-TagLib::String::Type encodingFor(const std::string& text, int version) {
-    if (isAscii(text)) {
-        return TagLib::String::Latin1;
+std::string resolved(const std::string& path) {
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (real == nullptr) {
+        return path;
     }
-    return version == 4 ? TagLib::String::UTF8 : TagLib::String::UTF16;
+    std::string result(real);
+    std::free(real);
+    return result;
 }
 
-TagLib::String toTagLib(const std::string& utf8) {
-    return TagLib::String(utf8, TagLib::String::UTF8);
+// A file without MPEG audio, or with tag headers that claim more than the file holds, is left alone:
+// a tag write would cut away or mangle its contents.
+bool writableMp3(const std::string& path, FileLayout& layout, MpegStream& stream) {
+    return readLayout(path, layout) && layout.audioEnd > layout.audioBegin && scanMpegStream(path, stream);
 }
 
-void setText(TagLib::ID3v2::Tag& tag, const char* id, const std::string& text, int version) {
-    if (text.empty()) {
-        return;
-    }
-    auto* frame = new TagLib::ID3v2::TextIdentificationFrame(id, encodingFor(text, version));
-    frame->setText(toTagLib(text));
-    tag.addFrame(frame);
-}
-
-void replaceTextFrames(TagLib::ID3v2::Tag& tag, const TagTexts& t, int version) {
-    for (const char* id : {"TIT2", "TPE1", "TALB", "TDRC", "TYER", "TCON", "TRCK"}) {
-        tag.removeFrames(id);
-    }
-    // Comments with a description (lyrics notes, encoder settings) are not the record's comment.
-    const TagLib::ID3v2::FrameList comments = tag.frameListMap()["COMM"];
-    for (TagLib::ID3v2::Frame* frame : comments) {
-        const auto* comment = dynamic_cast<const TagLib::ID3v2::CommentsFrame*>(frame);
-        if (comment == nullptr || comment->description().isEmpty()) {
-            tag.removeFrame(frame);
-        }
-    }
-    setText(tag, "TIT2", t.title, version);
-    setText(tag, "TPE1", t.artist, version);
-    setText(tag, "TALB", t.album, version);
-    setText(tag, "TDRC", t.year, version); // TagLib writes it as TYER into a version 2.3 tag
-    setText(tag, "TCON", t.genre, version);
-    setText(tag, "TRCK", t.track, version);
-    if (!t.comment.empty()) {
-        auto* frame = new TagLib::ID3v2::CommentsFrame(encodingFor(t.comment, version));
-        frame->setLanguage("eng");
-        frame->setText(toTagLib(t.comment));
-        tag.addFrame(frame);
-    }
-}
-
-// Writes the record's frames into the ID3v2 tag of a file, keeping its other frames; a version 2.4 tag
-// stays 2.4 (turning it into 2.3 would drop its 2.4-only frames), anything else becomes 2.3.
-bool writeId3v2(const std::string& path, const VBMP3_TAG_INFO& record) {
-    TagLib::MPEG::File file(path.c_str(), false);
-    if (!file.isValid()) {
-        return false;
-    }
-    const int version = file.hasID3v2Tag() && file.ID3v2Tag()->header()->majorVersion() == 4 ? 4 : 3;
-    replaceTextFrames(*file.ID3v2Tag(true), textsOf(record, version), version);
-    return file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone,
-                     version == 4 ? TagLib::ID3v2::v4 : TagLib::ID3v2::v3, TagLib::File::DoNotDuplicate);
-}
-
-// Files without MPEG audio, or with tag headers that claim more than the file holds, are left alone:
-// tag writers would cut away or mangle their contents.
-bool writableMp3(const std::string& path, FileLayout& layout) {
-    return readLayout(path, layout) && layout.audioEnd > layout.audioBegin && hasMpegAudio(path);
+bool trustworthyId3v2(const std::string& path) {
+    std::string bytes;
+    return readId3v2Bytes(path, bytes) && parseId3v2(bytes).trusted;
 }
 
 } // namespace
 
-bool writeTag(const std::string& path, const VBMP3_TAG_INFO& tag) {
+bool writeTag(const std::string& file, const VBMP3_TAG_INFO& tag) {
+    const std::string path = resolved(file);
     FileLayout layout;
-    if (!writableMp3(path, layout)) {
+    MpegStream stream;
+    std::string oldV2;
+    if (!writableMp3(path, layout, stream) || !readId3v2Bytes(path, oldV2)) {
         return false;
+    }
+    Id3v2Tag v2 = parseId3v2(oldV2);
+    // A tag that could not be read to its end would lose the frames beyond that point.
+    if (!v2.trusted) {
+        return false;
+    }
+    unsigned char oldV1[128];
+    const bool hadV1 = readId3v1Bytes(path, oldV1);
+    const TagValues current = mergedValues(id3v2Values(v2), hadV1 ? id3v1Values(oldV1) : TagValues{});
+    const Record record = recordOf(tag);
+
+    const std::string newV2 = applyRecord(v2, record, current) ? renderId3v2(v2, v2.size) : oldV2;
+    // An all-empty record removes the ID3v1 tag rather than leaving a blank one behind.
+    const std::string newV1 = record.empty() ? std::string() : mergeId3v1(record, hadV1 ? oldV1 : nullptr);
+    std::uint64_t audioEnd = hadV1 ? layout.size - 128 : layout.size;
+    // A last frame cut short would take a following ID3v1 tag for its missing bytes in other decoders;
+    // its bytes are no audio to anyone, so the tag goes where the complete frames end.
+    if (!newV1.empty() && stream.cutFrame > layout.audioBegin && layout.audioEnd == audioEnd) {
+        audioEnd = stream.cutFrame;
+    }
+    const std::string oldTail =
+        hadV1 ? std::string(reinterpret_cast<const char*>(oldV1), 128) : std::string();
+    if (newV2 == oldV2 && newV1 == oldTail && audioEnd == (hadV1 ? layout.size - 128 : layout.size)) {
+        return true; // nothing to change
     }
     Replacement copy(path);
-    if (!copy.ok() || !copy.appendFrom(path, 0, layout.hasId3v1 ? layout.size - 128 : layout.size)) {
-        return false;
-    }
-    // An all-empty record removes the ID3v1 tag rather than leaving a blank one behind.
-    const TagTexts texts = textsOf(tag, 3);
-    if (!texts.empty() && !copy.append(renderId3v1(texts))) {
-        return false;
-    }
-    return copy.finishWriting() && writeId3v2(copy.path(), tag) && sameAudio(path, copy.path()) &&
-           copy.commit();
+    return copy.ok() && copy.append(newV2) && copy.appendFrom(path, layout.audioBegin, audioEnd) &&
+           copy.append(newV1) && copy.finishWriting() && trustworthyId3v2(copy.path()) &&
+           sameDecodedAudio(path, copy.path()) && copy.commit();
 }
 
-bool copyId3v2(const std::string& from, const std::string& to) {
+bool copyId3v2(const std::string& from, const std::string& toFile) {
+    const std::string to = resolved(toFile);
     std::string tag;
     FileLayout layout;
-    if (!readId3v2Bytes(from, tag) || !writableMp3(to, layout)) {
+    MpegStream stream;
+    if (!readId3v2Bytes(from, tag) || !writableMp3(to, layout, stream)) {
         return false;
     }
     Replacement copy(to);
     return copy.ok() && copy.append(tag) && copy.appendFrom(to, layout.audioBegin, layout.size) &&
-           copy.finishWriting() && sameAudio(to, copy.path()) && copy.commit();
+           copy.finishWriting() && sameDecodedAudio(to, copy.path()) && copy.commit();
 }
 
 } // namespace vbmp3

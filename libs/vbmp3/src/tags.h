@@ -1,6 +1,7 @@
 // ID3 tag reading and writing behind the tag operations of the library.
 #pragma once
 
+#include "id3v2.h"
 #include "vbmp3.h"
 
 #include <string>
@@ -9,10 +10,25 @@ namespace vbmp3 {
 
 // Name of genre 0..255 ("" where the list has none).
 std::string genreName(int number);
-// Genre number of a name (case-insensitive, common spellings accepted), or -1.
+// Genre number of a name (case, blanks and hyphens ignored: "J-Pop" is "JPop"), or -1.
 int genreNumber(const std::string& name);
 
-// Fills the record from the file's ID3v2 tag, else its ID3v1 tag; false when it has neither.
+// A file's tag values as a reader sees them, texts at full length (UTF-8).
+struct TagValues {
+    std::string title, artist, album, year, comment, genreName;
+    int genre = -1; // -1: no genre, or a name outside the list
+    int track = -1; // -1: none
+    bool found = false;
+};
+
+// Values of an ID3v2 tag alone. `commentFrame` is the index of the frame the comment comes from (-1).
+TagValues id3v2Values(const Id3v2Tag& tag, int* commentFrame = nullptr);
+// Values of an ID3v1 tag's 128 bytes.
+TagValues id3v1Values(const unsigned char* v1);
+// Each field from the ID3v2 tag when it has it, else from the ID3v1 tag.
+TagValues mergedValues(const TagValues& v2, const TagValues& v1);
+
+// Fills the record from the file's tags; false when it has neither.
 bool readTag(const std::string& path, VBMP3_TAG_INFO& tag);
 
 // Writes the record as ID3v1 and ID3v2 text frames through a verified copy of the file.

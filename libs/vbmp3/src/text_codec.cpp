@@ -80,6 +80,30 @@ bool looksLikeCp932(std::string_view bytes) {
     return anyDoubleByte ? commonDoubleByte : !isolatedKana;
 }
 
+// True when the last byte is the first half of a double-byte character whose second half is missing.
+bool endsInLeadByte(std::string_view bytes) {
+    std::size_t i = 0;
+    while (i + 1 < bytes.size()) {
+        i += cp932CharLength(bytes, i) == 2 ? 2 : 1;
+    }
+    if (i + 1 != bytes.size()) {
+        return false;
+    }
+    const auto b = static_cast<unsigned char>(bytes[i]);
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xEF) || (b >= 0xFA && b <= 0xFC);
+}
+
+bool hasDoubleByte(std::string_view bytes) {
+    for (std::size_t i = 0; i < bytes.size();) {
+        const std::size_t len = cp932CharLength(bytes, i);
+        if (len == 2) {
+            return true;
+        }
+        i += len == 0 ? 1 : len;
+    }
+    return false;
+}
+
 class Iconv {
   public:
     Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
@@ -181,6 +205,12 @@ std::string legacyToUtf8(std::string_view bytes) {
     }
     std::string out;
     if (looksLikeCp932(bytes) && Iconv("UTF-8", "CP932").convert(bytes, out)) {
+        return out;
+    }
+    // Old taggers cut CP932 text at a field's byte limit, sometimes between the two bytes of a character.
+    const std::string_view whole = bytes.substr(0, bytes.empty() ? 0 : bytes.size() - 1);
+    if (!bytes.empty() && endsInLeadByte(bytes) && hasDoubleByte(whole) && looksLikeCp932(whole) &&
+        Iconv("UTF-8", "CP932").convert(whole, out)) {
         return out;
     }
     return latin1ToUtf8(bytes);

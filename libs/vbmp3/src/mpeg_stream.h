@@ -1,0 +1,61 @@
+// The MPEG audio frames of a file, as the decoder is given them: only frames that form a consistent
+// stream, never the false frame headers found in noise, damage or trailing data.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vbmp3 {
+
+struct FrameHeader {
+    int version = 0; // 1, 2 or 25 (MPEG-2.5)
+    int layer = 0;   // 1..3
+    int bitRate = 0; // kbit/s
+    int rate = 0;    // Hz
+    int mode = 0;    // 0 stereo, 1 joint stereo, 2 dual channel, 3 mono
+    int length = 0;  // bytes, padding included
+    int samples = 0; // per channel
+    bool crc = false, copyright = false, original = false;
+    int emphasis = 0;
+
+    int channels() const { return mode == 3 ? 1 : 2; }
+    // Frames of one stream share these; a false header in the data rarely does.
+    bool sameStream(const FrameHeader& o) const {
+        return version == o.version && layer == o.layer && rate == o.rate;
+    }
+};
+
+// Parses four header bytes; false for anything but a valid header of a fixed bit rate.
+bool parseFrameHeader(const unsigned char* bytes, FrameHeader& header);
+
+// A run of frames that lie next to each other in the file.
+struct Segment {
+    std::uint64_t offset = 0;
+    std::uint64_t length = 0;
+};
+
+struct MpegStream {
+    FrameHeader first;              // the first audio frame
+    std::vector<Segment> segments;  // the audio frames, the Info frame left out
+    std::int64_t frames = 0;        // audio frames
+    std::int64_t decodedLength = 0; // samples per channel the frames give at the first frame's rate
+    std::int64_t skip = 0;          // leading samples to drop (encoder and decoder delay)
+    std::int64_t length = 0;        // samples per channel after the gapless trimming
+    std::uint64_t audioBytes = 0;
+    std::uint64_t cutFrame = 0; // offset of a last frame cut short by the end of the audio, 0 for none
+    bool variableBitRate = false;
+
+    bool sameAudio(const MpegStream& o) const {
+        return frames == o.frames && skip == o.skip && length == o.length && audioBytes == o.audioBytes;
+    }
+};
+
+// Maps the audio frames of a file; false when it holds no decodable stream (too short, no run of
+// consistent frames, or a length beyond the 32-bit sample count).
+bool scanMpegStream(const std::string& path, MpegStream& stream);
+
+// True when both files give a decoder the same frames with the same trimming.
+bool sameDecodedAudio(const std::string& a, const std::string& b);
+
+} // namespace vbmp3
