@@ -28,7 +28,8 @@ const int kRates[3] = {44100, 48000, 32000};
 // Random access to a file through a buffered window; reads past the end give nothing.
 class FileWindow {
   public:
-    explicit FileWindow(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    explicit FileWindow(const std::string& path)
+        : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)), buffer_(std::size_t{1} << 18) {}
     ~FileWindow() {
         if (fd_ >= 0) {
             ::close(fd_);
@@ -56,14 +57,14 @@ class FileWindow {
                 return nullptr;
             }
         }
-        return buffer_ + (offset - start_);
+        return buffer_.data() + (offset - start_);
     }
 
   private:
     int fd_;
     std::uint64_t start_ = 0;
     std::size_t size_ = 0;
-    unsigned char buffer_[1 << 18];
+    std::vector<unsigned char> buffer_;
 };
 
 bool startsWith(const unsigned char* p, const char* text) {
