@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+#include <vector>
 
 namespace vbmp3 {
 namespace {
@@ -45,9 +46,9 @@ class FileWindow {
             // Keep a little behind the offset: a search steps back to just after a rejected candidate.
             start_ = offset > 16384 ? offset - 16384 : 0;
             size_ = 0;
-            while (size_ < sizeof buffer_) {
-                const ssize_t n =
-                    ::pread(fd_, buffer_ + size_, sizeof buffer_ - size_, static_cast<off_t>(start_ + size_));
+            while (size_ < buffer_.size()) {
+                const ssize_t n = ::pread(fd_, buffer_.data() + size_, buffer_.size() - size_,
+                                          static_cast<off_t>(start_ + size_));
                 if (n <= 0) {
                     break;
                 }
