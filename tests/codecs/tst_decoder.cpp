@@ -60,7 +60,8 @@ class TestDecoder : public QObject {
     static QList<qsizetype> frameOffsets(const QByteArray& mp3) {
         QList<qsizetype> offsets;
         qsizetype at = 0;
-        for (const fixtures::FrameHeader& frame : fixtures::scanFrames(mp3).value()) {
+        const auto frames = fixtures::scanFrames(mp3);
+        for (const fixtures::FrameHeader& frame : frames.value()) {
             offsets.append(at);
             at += frame.length;
         }
