@@ -71,28 +71,6 @@ int queueExtentFor(const QString& path) {
     return (cp932ByteCount(path) * 90 + 180) / TwipsPerPixel;
 }
 
-QStringList mp3FileNames(const QString& folder) {
-    QStringList names;
-    if (folder.isEmpty())
-        return names;
-    // Without QDir::Hidden, names starting with "." stay out; QDir::Files alone leaves folders (even one
-    // named "x.mp3") and special files out. Name filters match without regard to letter case.
-    QDirIterator it(QDir::fromNativeSeparators(folder), {QStringLiteral("*.mp3")}, QDir::Files);
-    while (it.hasNext()) {
-        it.next();
-        names.append(it.fileName());
-    }
-    return names;
-}
-
-QStringList sortedByName(QStringList names) {
-    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-        const int folded = a.compare(b, Qt::CaseInsensitive);
-        return folded != 0 ? folded < 0 : a < b;
-    });
-    return names;
-}
-
 qint64 fileSizeOrZero(const QString& path) {
     const QFileInfo info(path);
     return info.isFile() ? info.size() : 0;

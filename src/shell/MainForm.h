@@ -129,6 +129,11 @@ class MainForm : public QWidget {
     void ConvertFile(const QString& sourcePath, const QString& destinationPath, int bitRate, int channelMode);
     // 0 while a conversion run may go on, -1 once it is to stop.
     qint16 CancelFlag = 0;
+    // Files a run converts at once (settings key Jobs): 1 converts in this process; more run each file in
+    // a worker process of workerProgram (the command line program beside this one), when it is there.
+    int Jobs = 1;
+    static constexpr int MaxJobs = 64;
+    QString workerProgram;
 
     // --- Playlist, new folder, deletion (fileops/) ---
     void MakePlayList_Click();
