@@ -1,5 +1,6 @@
 // Renders the main window to a PNG the way a user would find it after a few clicks: folders chosen,
-// files queued, the destination listed. Usage: mp3recast-screenshot OUTPUT.png
+// files queued, the destination listed, a conversion under way. Usage: mp3recast-screenshot OUTPUT.png
+// [--keep-open]; the option leaves the window open afterwards, to look at it on a real display.
 
 #include "shell/Dialogs.h"
 #include "shell/MainForm.h"
@@ -9,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFont>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPixmap>
 #include <QPlainTextEdit>
@@ -79,6 +81,12 @@ int main(int argc, char* argv[]) {
     form.SFileList->item(2)->setSelected(true);
     form.SelectList->item(0)->setSelected(true);
     form.MakePlayList_Click();
+    // The progress fields as a conversion shows them halfway through its third file.
+    form.Msg->setPlainText(
+        QStringLiteral(" .. コンバート中..  \r\nアーティスト：宮城道雄\r\n"
+                       "曲タイトル　：春の海（箏と尺八のための二重奏）\r\nアルバム名：日本の調べ 第一集"));
+    form.Prog->setText(QStringLiteral("37%"));
+    form.NowCount->setText(QStringLiteral("3/6"));
     form.show();
     QApplication::processEvents();
 
@@ -86,5 +94,7 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "cannot write %s\n", argv[1]);
         return 1;
     }
+    if (argc > 2 && QByteArray(argv[2]) == "--keep-open")
+        return QApplication::exec();
     return 0;
 }

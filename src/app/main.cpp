@@ -1,6 +1,7 @@
 #include "shell/Dialogs.h"
 #include "shell/MainForm.h"
 #include "shell/ProgramInfo.h"
+#include "shell/Translations.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -82,6 +83,7 @@ int main(int argc, char* argv[]) {
                                             .arg(identity.versionMajor)
                                             .arg(identity.versionMinor)
                                             .arg(identity.versionRevision));
+    installTranslations(app);
 
     // Japanese captions need a CJK face; the system's sans-serif for Japanese at dialog size.
     QFont font(QStringLiteral("Noto Sans CJK JP"));

@@ -5,7 +5,12 @@
 namespace codecs {
 namespace {
 
+// A null text is a field nobody filled in: it stays all zero. Any other text, an empty one included, is
+// text the program puts in, blank-padded.
 template <std::size_t N> void putText(char (&field)[N], const QString& text) {
+    if (text.isNull()) {
+        return;
+    }
     const QByteArray bytes = packText(text, static_cast<int>(N));
     std::memcpy(field, bytes.constData(), N);
 }
@@ -23,6 +28,7 @@ template <typename Layout> void packCommon(const TagRecord& record, Layout& layo
     putText(layout.year, record.year);
     putText(layout.comment, record.comment);
     layout.genre = record.genre;
+    // The genre name goes to the library only when there is one: the tag editor leaves it all NUL.
     if (!record.genreName.isEmpty()) {
         putText(layout.genreName, record.genreName);
     }

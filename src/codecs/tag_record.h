@@ -38,8 +38,9 @@ QByteArray packText(const QString& text, int fieldSize);
 // Text of a field the library filled: up to the first NUL (or the whole field), as UTF-8. Not trimmed.
 QString unpackText(const char* field, int fieldSize);
 
-// Byte layouts of a record. The five texts are always blank-padded; the genre name is written only when
-// it is not empty (otherwise the field stays all NUL, as the tag editor wants it).
+// Byte layouts of a record. Texts are blank-padded to their fields, empty ones included; a null text (one
+// nobody set, as in a default-constructed record) leaves its field all NUL, so a default-constructed record
+// packs to all zero bytes. The genre name is written only when it is not empty.
 void packTagRecord(const TagRecord& record, VBMP3_TAG_INFO& layout);
 TagRecord unpackTagRecord(const VBMP3_TAG_INFO& layout);
 void packShortTagRecord(const TagRecord& record, VBMP3_SHORT_TAG_INFO& layout);

@@ -4,10 +4,17 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 #include <QStorageInfo>
 #include <QTimeZone>
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -64,28 +71,6 @@ int queueExtentFor(const QString& path) {
     return (cp932ByteCount(path) * 90 + 180) / TwipsPerPixel;
 }
 
-QStringList mp3FileNames(const QString& folder) {
-    QStringList names;
-    if (folder.isEmpty())
-        return names;
-    // Without QDir::Hidden, names starting with "." stay out; QDir::Files alone leaves folders (even one
-    // named "x.mp3") and special files out. Name filters match without regard to letter case.
-    QDirIterator it(QDir::fromNativeSeparators(folder), {QStringLiteral("*.mp3")}, QDir::Files);
-    while (it.hasNext()) {
-        it.next();
-        names.append(it.fileName());
-    }
-    return names;
-}
-
-QStringList sortedByName(QStringList names) {
-    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-        const int folded = a.compare(b, Qt::CaseInsensitive);
-        return folded != 0 ? folded < 0 : a < b;
-    });
-    return names;
-}
-
 qint64 fileSizeOrZero(const QString& path) {
     const QFileInfo info(path);
     return info.isFile() ? info.size() : 0;
@@ -103,7 +88,22 @@ std::optional<VolumeSpace> volumeOf(const QString& folderText) {
         existing = slash == 0 ? QStringLiteral("/") : existing.left(slash);
     }
     const QStorageInfo storage(existing);
-    if (!storage.isValid() || !storage.isReady())
+    if (storage.isValid() && storage.isReady())
+        return VolumeSpace{storage.rootPath(), storage.bytesAvailable()};
+
+    // In a chroot whose root is a plain folder (as package builders use) the mount table names no
+    // volume for most folders; the file system itself still tells the free space, and the device
+    // tells which folders share a volume.
+    std::error_code error;
+    const std::filesystem::space_info space =
+        std::filesystem::space(std::filesystem::path(QFile::encodeName(existing).toStdString()), error);
+    if (error)
         return std::nullopt;
-    return VolumeSpace{storage.rootPath(), storage.bytesAvailable()};
+    QString volume = existing;
+#ifdef Q_OS_UNIX
+    struct stat status {};
+    if (::stat(QFile::encodeName(existing).constData(), &status) == 0)
+        volume = QStringLiteral("device:") + QString::number(qulonglong(status.st_dev));
+#endif
+    return VolumeSpace{volume, qint64(space.available)};
 }

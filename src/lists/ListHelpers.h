@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/SourceFiles.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -35,19 +37,17 @@ QDateTime creationTime(const QString& path);
 // The horizontal scroll range, in pixels, that a queue entry needs: (CP932 bytes × 90 + 180) twips.
 int queueExtentFor(const QString& path);
 
-// The names of the plain files in folder that end in ".mp3" in any letter case, hidden files left out,
-// in the order the file system gives them. A folder that is missing or unreadable gives no names.
-QStringList mp3FileNames(const QString& folder);
-
-// The same names in ascending order without regard to letter case (ties by exact text).
-QStringList sortedByName(QStringList names);
+// mp3FileNames and sortedByName: the command line lists folders the same way.
+using core::mp3FileNames;
+using core::sortedByName;
 
 // The file's size in bytes, or 0 when it cannot be read (the file vanished meanwhile).
 qint64 fileSizeOrZero(const QString& path);
 
-// The volume that holds the folder named by the text, as the root it is mounted on and the bytes
-// available to the user. A folder that does not exist yet belongs to the volume of its nearest existing
-// parent. A text that is empty or not an absolute path names no volume.
+// The volume that holds the folder named by the text, as the root it is mounted on (or, where the mount
+// table does not show it, an identifier of its device) and the bytes available to the user. A folder that
+// does not exist yet belongs to the volume of its nearest existing parent. A text that is empty or not an
+// absolute path names no volume.
 struct VolumeSpace {
     QString rootPath;
     qint64 bytesAvailable = 0;

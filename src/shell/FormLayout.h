@@ -21,3 +21,10 @@ template <typename T> T* childNamed(QWidget* root, const char* name) {
 // Sets the focus order of the named controls; controls that take no focus (frames, labels, display
 // fields) are passed over.
 void applyTabOrder(QWidget* root, std::span<const char* const> names);
+
+class QButtonGroup;
+
+// Tab enters an option group at its checked option and the arrow keys move (and check) within it. Qt
+// itself makes whichever option last had focus the group's tab stop, which leaves the checked one
+// unreachable by Tab once another option had focus (or from the start, when the first one takes it).
+void keepTabStopOnChecked(QButtonGroup* group);

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QShortcut>
 #include <exception>
 
 // The icon lives in the core library's resources, which a static library must register itself.
@@ -37,7 +38,11 @@ MainForm::MainForm(const ProgramInfo& program, Dialogs& dialogs, QWidget* parent
                    Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(ClientWidth, ClientHeight);
     registerResources();
-    setWindowIcon(QIcon(QStringLiteral(":/mp3recast/icon16.png")));
+    // The original 16-pixel icon for the title bar, larger drawings for task bars and switchers.
+    QIcon icon;
+    for (const int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/mp3recast/icons/mp3recast-%1.png").arg(size), QSize(size, size));
+    setWindowIcon(icon);
 
     endProgram = [this] {
         hide();
@@ -47,6 +52,7 @@ MainForm::MainForm(const ProgramInfo& program, Dialogs& dialogs, QWidget* parent
     createControls();
     applyTabOrder();
     connectEvents();
+    acceptFileDrops();
 
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect available = screen->availableGeometry();
@@ -84,6 +90,10 @@ void MainForm::connectEvents() {
         });
     }
 
+    // The Delete key in the destination list asks and deletes as "選択ﾌｧｲﾙ削除" does.
+    auto* deleteKey = new QShortcut(QKeySequence::Delete, DFileList, nullptr, nullptr, Qt::WidgetShortcut);
+    connect(deleteKey, &QShortcut::activated, this, [this] { runHandler([this] { DeleteFile_Click(); }); });
+
     // A stored 2 shows the partly checked state; the user's click only ever checks or clears the box.
     connect(SetPathCheck, &QCheckBox::clicked, this, [this] { SetPathCheck->setTristate(false); });
 
@@ -95,6 +105,9 @@ void MainForm::connectEvents() {
 
 void MainForm::EnableControls(bool enabled) {
     setCursor(enabled ? Qt::ArrowCursor : Qt::WaitCursor);
+    if (!enabled && !m_busy)
+        m_focusBeforeBusy = focusWidget();
+    m_busy = !enabled;
 
     QWidget* const controls[] = {
         SetPathCheck,
@@ -139,6 +152,12 @@ void MainForm::EnableControls(bool enabled) {
     };
     for (QWidget* control : controls)
         control->setEnabled(enabled);
+
+    if (enabled && m_focusBeforeBusy) {
+        if (m_focusBeforeBusy->isEnabled() && m_focusBeforeBusy->isVisible())
+            m_focusBeforeBusy->setFocus(Qt::OtherFocusReason);
+        m_focusBeforeBusy = nullptr;
+    }
 }
 
 void MainForm::runHandler(const std::function<void()>& handler) {

@@ -2,6 +2,7 @@
 
 #include "shell/ProgramInfo.h"
 
+#include <QPointer>
 #include <QSet>
 #include <QWidget>
 #include <array>
@@ -115,6 +116,10 @@ class MainForm : public QWidget {
     void applyQueueExtent();
     bool queueExtentGuarded = false;
 
+    // Files and folders dropped onto the source list or the queue (lists/FileDrops.cpp): each MP3 file,
+    // and the MP3 files of each folder in name order, join the queue once.
+    void QueueDroppedPaths(const QStringList& paths);
+
     // --- Folder selection (lists/) ---
     void SelctFolder_Click(int index);
 
@@ -124,6 +129,11 @@ class MainForm : public QWidget {
     void ConvertFile(const QString& sourcePath, const QString& destinationPath, int bitRate, int channelMode);
     // 0 while a conversion run may go on, -1 once it is to stop.
     qint16 CancelFlag = 0;
+    // Files a run converts at once (settings key Jobs): 1 converts in this process; more run each file in
+    // a worker process of workerProgram (the command line program beside this one), when it is there.
+    int Jobs = 1;
+    static constexpr int MaxJobs = 64;
+    QString workerProgram;
 
     // --- Playlist, new folder, deletion (fileops/) ---
     void MakePlayList_Click();
@@ -142,9 +152,14 @@ class MainForm : public QWidget {
     void createControls();
     void applyTabOrder();
     void connectEvents();
+    void acceptFileDrops();
 
     ProgramInfo m_program;
     Dialogs& m_dialogs;
+    // Where the focus was when the window became busy; disabling that control moves the focus on (to
+    // the sort options, the only controls left enabled), and the idle state gives it back.
+    QPointer<QWidget> m_focusBeforeBusy;
+    bool m_busy = false;
 
   public:
     // Held from start-up to the end of the program so that a second copy can see this one.

@@ -148,6 +148,35 @@ class CaptionLabel : public QLabel {
     }
 };
 
+// The status text of a conversion: four lines (state, artist, title, album) in the 53 pixels the window
+// definition gives it. A CJK face's own line spacing fits two and a half of them, and a scroll bar would
+// sit under the progress figures; so each line is drawn in a quarter of the height, its glyphs centred
+// there, and a line too long for the width ends in "…".
+class StatusText : public QPlainTextEdit {
+  public:
+    using QPlainTextEdit::QPlainTextEdit;
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        constexpr int Lines = 4;
+        constexpr int Margin = 2;
+        QPainter painter(viewport());
+        painter.setPen(palette().color(QPalette::Text));
+        const QFontMetrics metrics(font());
+        QString text = toPlainText();
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+        const QStringList lines = text.split(QLatin1Char('\n'));
+        const qreal pitch = qreal(viewport()->height()) / Lines;
+        const QRect ink = metrics.tightBoundingRect(QStringLiteral("曲国ア"));
+        const int width = viewport()->width() - 2 * Margin;
+        for (int i = 0; i < Lines && i < lines.size(); ++i) {
+            const int baseline = qRound(i * pitch + (pitch - ink.height()) / 2.0) - ink.top();
+            painter.drawText(Margin, baseline, metrics.elidedText(lines[i], Qt::ElideRight, width));
+        }
+    }
+};
+
 void useHighlightText(QWidget* widget) {
     QPalette palette = widget->palette();
     const QColor highlight = palette.color(QPalette::Highlight);
@@ -197,8 +226,11 @@ QWidget* createWidget(const ControlSpec& spec, QWidget* parent) {
         return field;
     }
     case Kind::MultiLineDisplay: {
-        auto* field = new QPlainTextEdit(caption, parent);
+        auto* field = new StatusText(caption, parent);
         field->setFocusPolicy(Qt::NoFocus);
+        field->setFrameShape(QFrame::NoFrame);
+        field->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        field->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         useButtonFace(field);
         return field;
     }
@@ -299,6 +331,7 @@ void MainForm::createControls() {
         auto* buttonGroup = new QButtonGroup(this);
         for (QRadioButton* button : buttons)
             buttonGroup->addButton(button);
+        keepTabStopOnChecked(buttonGroup);
     };
     group(Bits);
     group(Stereo);

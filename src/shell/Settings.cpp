@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 namespace {
 
@@ -35,10 +36,19 @@ bool isAscii(const QByteArray& bytes) {
     return true;
 }
 
+// Like decodeLegacyText, but a value that starts with U+FEFF keeps it: only the file's own byte order
+// mark, before its first line, is no part of the text.
+QString decodeValue(const QByteArray& bytes) {
+    if (!isValidUtf8(bytes))
+        return decodeLegacyText(bytes);
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    return utf8.decode(bytes);
+}
+
 // A name in the file against a name the program asks for, without regard to letter case. Names are
 // nearly always ASCII; only others are decoded.
 bool sameName(const QByteArray& stored, const QString& wanted) {
-    const QString name = isAscii(stored) ? QString::fromLatin1(stored) : decodeLegacyText(stored);
+    const QString name = isAscii(stored) ? QString::fromLatin1(stored) : decodeValue(stored);
     return name.compare(wanted, Qt::CaseInsensitive) == 0;
 }
 
@@ -163,7 +173,7 @@ std::optional<QString> ProfileFile::value(const QString& section, const QString&
     const qsizetype line = findKey(findSection(section), key);
     if (line < 0)
         return std::nullopt;
-    return decodeLegacyText(storedValue(m_lines[line].text));
+    return decodeValue(storedValue(m_lines[line].text));
 }
 
 QString ProfileFile::read(const QString& section, const QString& key, const QString& defaultValue) const {
@@ -187,7 +197,7 @@ void ProfileFile::write(const QString& section, const QString& key, const QStrin
     const qsizetype existing = findKey(range, key);
     if (existing >= 0) {
         Line& line = m_lines[existing];
-        if (line.text != text && decodeLegacyText(storedValue(line.text)) != value) {
+        if (line.text != text && decodeValue(storedValue(line.text)) != value) {
             line.text = text;
             m_changed = true;
         }

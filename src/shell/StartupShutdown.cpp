@@ -1,6 +1,7 @@
 // From the start of the program until the window is ready, and from the close box or the "終了" button
 // to the end: the single-instance check, the caption, the settings, the first listings.
 
+#include "core/WorkerPool.h"
 #include "shell/Dialogs.h"
 #include "shell/MainForm.h"
 #include "shell/PathHelpers.h"
@@ -92,6 +93,10 @@ bool MainForm::Form_Load() {
     // Selecting another option than the window's own runs its click handler, which lists the destination.
     ListSort[readIndex(settings, QStringLiteral("Sort"), 1, int(ListSort.size()))]->setChecked(true);
 
+    // How many files a run converts at once, each in a worker process (1: in the window's own process).
+    const int jobs = settings.read(SettingSection, QStringLiteral("Jobs"), QString()).toInt();
+    Jobs = jobs >= 1 && jobs <= MaxJobs ? jobs : core::WorkerPool::defaultWorkers();
+
     GetDiskFree();
     EnableControls(true);
     return true;
@@ -126,6 +131,7 @@ void MainForm::Form_Unload() {
     write(QStringLiteral("PlayListPathSet"), QString::number(pathSet == Qt::Checked            ? 1
                                                              : pathSet == Qt::PartiallyChecked ? 2
                                                                                                : 0));
+    write(QStringLiteral("Jobs"), QString::number(Jobs));
     settings.save(path);
 }
 

@@ -1,67 +1,51 @@
 #include "codec_runs.h"
 
-#include "codecs/decoder.h"
-#include "codecs/encoder.h"
-
-#include <QThread>
+#include "core/CodecSessions.h"
 
 namespace codecruns {
 
 DecodeRun decode(const QString& mp3Path, const QString& wavPath) {
     DecodeRun run;
-    codecs::Decoder decoder;
-    if (!decoder.init()) {
+    core::DecoderSession session;
+    if (!session.init()) {
         return run;
     }
-    decoder.getFileInfo(mp3Path);
+    session.decoder().getFileInfo(mp3Path);
     codecs::TagRecord tag;
-    decoder.getFileTagInfo(mp3Path, tag);
-    codecs::InputInfo info;
-    run.opened = decoder.open(mp3Path, info);
-    if (run.opened) {
-        run.totalLength = info.totalLength;
-        decoder.decodeWave(wavPath);
-        int previous = 0;
-        for (;;) {
-            int position = 0;
-            run.finalState = decoder.getState(position);
-            run.positionsInRange =
-                run.positionsInRange && position >= previous && position <= info.totalLength;
+    session.decoder().getFileTagInfo(mp3Path, tag);
+    int previous = 0;
+    const core::DecodeResult result = core::decodeToWav(
+        session, mp3Path, wavPath, [] {},
+        [&](int position, int total) {
+            run.positionsInRange = run.positionsInRange && position >= previous && position <= total;
             previous = position;
             run.lastPosition = position;
-            if (run.finalState != 1) {
-                break;
-            }
-            QThread::yieldCurrentThread();
-        }
+            return true;
+        });
+    run.opened = result.opened;
+    run.totalLength = result.totalLength;
+    run.finalState = result.finalState;
+    if (run.opened && run.finalState != 1) {
+        // The position of the final state is the end of what was decoded.
+        int position = 0;
+        session.decoder().getState(position);
+        run.positionsInRange = run.positionsInRange && position >= previous && position <= result.totalLength;
+        run.lastPosition = position;
     }
-    decoder.close();
-    decoder.free();
     return run;
 }
 
 EncodeRun encode(const QString& wavPath, const QString& mp3Path, int bitRate, int mode) {
     EncodeRun run;
-    codecs::Encoder encoder;
-    if (encoder.initializeWork() != 0) {
-        return run;
-    }
-    encoder.getUnitStates();
-    encoder.setConfigure(codecs::Encoder::InputFile, 0, wavPath);
-    encoder.setConfigure(codecs::Encoder::OutputFile, 0, mp3Path);
-    encoder.setConfigure(codecs::Encoder::OutputRate, 44100);
-    encoder.setConfigure(codecs::Encoder::Mode, mode);
-    encoder.setConfigure(codecs::Encoder::BitRate, bitRate);
-    run.detectResult = encoder.detectConfigure();
+    core::EncoderSession session;
+    run.detectResult = session.setUp(wavPath, mp3Path, mode, bitRate);
     if (run.detectResult == 0) {
-        encoder.getConfigure(codecs::Encoder::FrameCount, run.frameCount);
-        do {
-            run.lastResult = encoder.processFrame();
+        run.frameCount = session.frameCount();
+        run.lastResult = core::encodeFrames(session, [&](int done, int frames) {
             ++run.calls;
-        } while (run.lastResult == 0 && run.calls <= run.frameCount + 1000);
+            return done <= frames + 1000;
+        });
     }
-    encoder.closeCoder();
-    encoder.endCoder();
     return run;
 }
 

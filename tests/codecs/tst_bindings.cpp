@@ -95,6 +95,18 @@ class TestBindings : public QObject {
         QCOMPARE(QByteArray(reinterpret_cast<const char*>(bytes + 524), 128), QByteArray(128, '\0'));
         QCOMPARE(bytes[652] & bytes[653] & bytes[654] & bytes[655], 0xFF);
         QCOMPARE(codecs::unpackTagRecord(layout).year, u"1999 "_qs);
+
+        // Texts nobody set leave their fields as a fresh record has them: all zero.
+        VBMP3_TAG_INFO blank;
+        std::memset(&blank, 0x55, sizeof blank);
+        codecs::packTagRecord(codecs::TagRecord{}, blank);
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(&blank), sizeof blank),
+                 QByteArray(sizeof blank, '\0'));
+        codecs::TagRecord typed;
+        typed.comment = QStringLiteral(""); // put in by the program, if empty: blank-padded
+        codecs::packTagRecord(typed, blank);
+        QCOMPARE(QByteArray(blank.comment, sizeof blank.comment), QByteArray(sizeof blank.comment, ' '));
+        QCOMPARE(blank.title[0], '\0');
     }
 
     // The record goes to the library packed and comes back unpacked, even when the call reports failure.

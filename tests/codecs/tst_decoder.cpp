@@ -6,6 +6,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 using fixtures::ToneSpec;
 
@@ -25,6 +26,46 @@ class TestDecoder : public QObject {
         QCOMPARE(header->bitsPerSample, 16);
         QCOMPARE(header->dataOffset + header->dataBytes, qint64(wav.size()));
         QCOMPARE(header->riffSize, qint64(wav.size()) - 8);
+    }
+
+    // Decodes a file that must open and decode cleanly; the PCM data of its WAV, which must hold exactly
+    // the promised length.
+    QByteArray decodedPcm(const QByteArray& mp3, const char* name) {
+        const QString mp3Path = path(name);
+        const QString wavPath = mp3Path + u".wav"_qs;
+        if (!fixtures::writeFile(mp3Path, mp3)) {
+            return "not written";
+        }
+        const codecruns::DecodeRun run = codecruns::decode(mp3Path, wavPath);
+        const QByteArray wav = fixtures::readFile(wavPath);
+        const auto header = fixtures::readWavHeader(wav);
+        if (!run.opened || run.finalState != 0 || !header || run.lastPosition != run.totalLength ||
+            header->dataBytes != qint64(run.totalLength) * header->channels * 2) {
+            qWarning("%s: opened %d, state %d, length %d, position %d", name, run.opened, run.finalState,
+                     run.totalLength, run.lastPosition);
+            return "failed";
+        }
+        return wav.mid(header->dataOffset);
+    }
+
+    static int peak(const QByteArray& pcm) {
+        int result = 0;
+        for (qsizetype i = 0; i + 1 < pcm.size(); i += 2) {
+            result = std::max(result, std::abs(int(qint16(quint8(pcm[i]) | (quint8(pcm[i + 1]) << 8)))));
+        }
+        return result;
+    }
+
+    // Byte offsets of the frames of a clean file's audio.
+    static QList<qsizetype> frameOffsets(const QByteArray& mp3) {
+        QList<qsizetype> offsets;
+        qsizetype at = 0;
+        const auto frames = fixtures::scanFrames(mp3);
+        for (const fixtures::FrameHeader& frame : frames.value()) {
+            offsets.append(at);
+            at += frame.length;
+        }
+        return offsets;
     }
 
   private slots:
@@ -165,6 +206,73 @@ class TestDecoder : public QObject {
         QVERIFY(!QFile::exists(path("nothing.wav")));
         decoder.free();
         decoder.free();
+    }
+
+    // Chains of false frame headers in noise are no stream; real frames inside a RIFF wrapper are.
+    void acceptsOnlyConsistentStreams() {
+        QByteArray noiseWav = fixtures::makeWav(22050, 2, 22050 * 20);
+        noiseWav.replace(44, noiseWav.size() - 44, fixtures::randomBytes(noiseWav.size() - 44, 7));
+        QVERIFY(fixtures::writeFile(path("noise.mp3"), noiseWav));
+        QVERIFY(!codecruns::decode(path("noise.mp3"), path("noise.wav")).opened);
+        // Noise with pairs of matching MPEG-2 layer II headers (22050 Hz, 64 kbit/s: 417-byte frames) in it.
+        QByteArray planted = fixtures::randomBytes(1 << 20, 3);
+        for (qsizetype at = 1000; at + 1000 < planted.size(); at += 9000) {
+            planted.replace(at, 4, QByteArray("\xFF\xF4\x80\xC4", 4));
+            planted.replace(at + 417, 4, QByteArray("\xFF\xF4\x80\xC4", 4));
+        }
+        QVERIFY(fixtures::writeFile(path("planted.mp3"), planted));
+        QVERIFY(!codecruns::decode(path("planted.mp3"), path("planted.wav")).opened);
+
+        const fixtures::Mp3 mp3 = fixtures::makeMp3({44100, 2, 128, false, 4, 1.0});
+        QByteArray riff = fixtures::makeWav(44100, 2, 0);
+        riff.replace(20, 2, QByteArray("\x55\x00", 2)); // format tag: MPEG layer 3
+        riff.replace(40, 4, QByteArray::fromRawData("\0\0\0\0", 4));
+        qToLittleEndian<quint32>(quint32(mp3.bytes.size()), riff.data() + 40);
+        QCOMPARE(decodedPcm(riff + mp3.bytes, "riff.mp3").size(), mp3.samples * 4);
+    }
+
+    // Damage is skipped, never turned into sound, and every length reported is the length written.
+    void damageCostsOnlyTheDamagedFrames() {
+        const fixtures::Mp3 mp3 = fixtures::makeMp3({44100, 2, 128, false, 4, 3.0});
+        const QByteArray clean = decodedPcm(mp3.bytes, "clean.mp3");
+        QCOMPARE(clean.size(), mp3.samples * 4);
+
+        QByteArray damaged = mp3.bytes;
+        damaged.insert(damaged.size() / 2 + 17, fixtures::randomBytes(200 * 1024, 99));
+        const QByteArray pcm = decodedPcm(damaged, "damaged.mp3");
+        QVERIFY2(pcm.size() > clean.size() * 9 / 10 && pcm.size() <= clean.size(),
+                 qPrintable(QString::number(pcm.size())));
+        QVERIFY2(peak(pcm) <= peak(clean) * 11 / 10, qPrintable(QString::number(peak(pcm))));
+
+        // A frame count in the Info frame that lies: the audio is all there and the start still trimmed.
+        const qsizetype count = mp3.bytes.indexOf("Info") + 8;
+        QVERIFY(count > 8 && (mp3.bytes[count - 1] & 1) != 0);
+        for (const quint32 lie : {1u, 0xFFFFFFFFu}) {
+            QByteArray lying = mp3.bytes;
+            qToBigEndian(lie, lying.data() + count);
+            const QByteArray out = decodedPcm(lying, "lying.mp3");
+            QVERIFY(out.size() >= clean.size());
+            QCOMPARE(out.left(clean.size()), clean);
+        }
+    }
+
+    // A cut last frame and what follows the frames are not audio errors; a cut file keeps its gapless
+    // start, and a tag behind a cut frame does not change the audio.
+    void cutFilesAndTrailingTags() {
+        const fixtures::Mp3 mp3 = fixtures::makeMp3({44100, 2, 128, false, 4, 2.0});
+        const QByteArray full = decodedPcm(mp3.bytes, "full.mp3");
+        const QList<qsizetype> frames = frameOffsets(mp3.bytes);
+
+        const QByteArray cut = mp3.bytes.left(frames[40] + 200);
+        const QByteArray cutPcm = decodedPcm(cut, "cut.mp3");
+        QVERIFY(cutPcm.size() > 30 * 1152 * 4);
+        QCOMPARE(cutPcm, full.left(cutPcm.size()));
+        fixtures::Id3v1Fields v1{"Cut", "", "", "", "", -1, 255};
+        QCOMPARE(decodedPcm(cut + fixtures::id3v1(v1), "cut-v1.mp3"), cutPcm);
+
+        QByteArray apeFooter("APETAGEX");
+        apeFooter += QByteArray("\xD0\x07\0\0\xFF\xFF\xFF\x7F\x01\0\0\0\0\0\0\x80", 16) + QByteArray(8, '\0');
+        QCOMPARE(decodedPcm(mp3.bytes + apeFooter + fixtures::id3v1(v1), "ape.mp3"), full);
     }
 
     void init() { QVERIFY(dir_.isValid()); }

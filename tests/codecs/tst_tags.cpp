@@ -1,9 +1,12 @@
 // ID3 tags read and written through the program's bindings, against the real libvbmp3.
+#include "codec_runs.h"
 #include "codecs/decoder.h"
 #include "mp3_fixtures.h"
 
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using codecs::TagRecord;
 using fixtures::Encoding;
@@ -18,6 +21,26 @@ TagRecord record(const QString& title, const QString& artist, const QString& alb
 
 QByteArray textFrame(int version, const char* id, Encoding encoding, const QString& text) {
     return id3v2Frame(version, id, fixtures::textPayload(encoding, text));
+}
+
+// The tag with a version 2.3 extended header (CRC flag off, no padding) between its header and frames.
+QByteArray withExtendedHeader(const QByteArray& tag) {
+    const QByteArray extended("\0\0\0\x06\0\0\0\0\0\0", 10);
+    QByteArray out = tag.left(10) + extended + tag.mid(10);
+    out[5] = 0x40;
+    const int size = int(out.size() - 10);
+    for (int i = 0; i < 4; ++i) {
+        out[6 + i] = static_cast<char>((size >> (21 - 7 * i)) & 0x7F);
+    }
+    return out;
+}
+
+QMap<QByteArray, QByteArray> framesOf(const QByteArray& file) {
+    QMap<QByteArray, QByteArray> frames;
+    for (const fixtures::RawFrame& frame : fixtures::id3v2Frames(file)) {
+        frames.insert(frame.id, frame.payload);
+    }
+    return frames;
 }
 
 } // namespace
@@ -110,6 +133,35 @@ class TestTags : public QObject {
         QTest::newRow("ID3v2.2") << v22 << QByteArray()
                                  << record(u"Old"_qs, u"Tagger"_qs, QString(), QString(), QString(), 8,
                                            u"Jazz"_qs, -1);
+        // An old tagger cut this CP932 title at byte 30, inside its last character.
+        fixtures::Id3v1Fields cutCp932;
+        cutCp932.title = "a" + fixtures::toCp932(u"あいうえおかきくけこさしすせそ"_qs).left(29);
+        QTest::newRow("ID3v1 CP932 cut in a character")
+            << QByteArray() << fixtures::id3v1(cutCp932)
+            << record(u"aあいうえおかきくけこさしすせ"_qs, QString(), QString(), QString(), QString(), -1,
+                      QString(), -1);
+        const QByteArray oddEncoding = fixtures::id3v2Tag(
+            3, {id3v2Frame(3, "TIT2", QByteArray("\x2cPlain")), id3v2Frame(3, "TPE1",
+                                                                           QByteArray("\x07"
+                                                                                      "Caf\xE9"))});
+        QTest::newRow("ID3v2 unknown text encodings")
+            << oddEncoding << QByteArray()
+            << record(u"Plain"_qs, u"Café"_qs, QString(), QString(), QString(), -1, QString(), -1);
+        const QByteArray extended = withExtendedHeader(
+            fixtures::id3v2Tag(3, {textFrame(3, "TIT2", Encoding::Utf16, u"拡張ヘッダー"_qs),
+                                   textFrame(3, "TYER", Encoding::Latin1, u"1998"_qs)}));
+        QTest::newRow("ID3v2.3 extended header")
+            << extended << QByteArray()
+            << record(u"拡張ヘッダー"_qs, QString(), QString(), u"1998"_qs, QString(), -1, QString(), -1);
+        fixtures::Id3v1Fields older{"Old title", "Old artist", "", "2024", "from ID3v1", 7, 13};
+        const QByteArray releaseDate =
+            fixtures::id3v2Tag(4, {textFrame(4, "TIT2", Encoding::Utf8, u"新しい題"_qs),
+                                   textFrame(4, "TDRL", Encoding::Latin1, u"2023-04-01"_qs),
+                                   textFrame(4, "TCON", Encoding::Latin1, u"J-Pop"_qs)});
+        QTest::newRow("ID3v2 fields missing taken from ID3v1")
+            << releaseDate << fixtures::id3v1(older)
+            << record(u"新しい題"_qs, u"Old artist"_qs, QString(), u"2023"_qs, u"from ID3v1"_qs, 146,
+                      u"Jpop"_qs, 7);
         QTest::newRow("no tag") << QByteArray() << QByteArray()
                                 << record(QString(), QString(), QString(), QString(), QString(), -1,
                                           QString(), -1);
@@ -230,6 +282,107 @@ class TestTags : public QObject {
             path("fragile.mp3"), record(u"T"_qs, u"A"_qs, QString(), QString(), QString(), 1, QString(), 1)));
         QCOMPARE(fixtures::readFile(path("fragile.mp3")), content);
         QCOMPARE(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden).filter(u"fragile"_qs).size(), 1);
+    }
+
+    // The tag editor's load-then-update keeps the tag byte for byte; a real change touches its frame only.
+    void unchangedFieldsKeepTheirFrames() {
+        const QString title = u"A title of forty-eight characters, far too long"_qs;
+        const QString artist = u"An artist name of fifty-one characters, longer yet!"_qs;
+        const QByteArray comment = QByteArray("\x01jpn\0\0", 6) +
+                                   fixtures::textPayload(Encoding::Utf16, u"日本語のコメントです"_qs).mid(1);
+        const QByteArray tag = fixtures::id3v2Tag(
+            3,
+            {textFrame(3, "TIT2", Encoding::Utf16, title), textFrame(3, "TPE1", Encoding::Latin1, artist),
+             id3v2Frame(3, "RVAD", QByteArray("\x03\x10\x12\x34\x12\x34", 6)),
+             textFrame(3, "TYER", Encoding::Latin1, u"1999"_qs),
+             textFrame(3, "TDAT", Encoding::Latin1, u"0403"_qs),
+             textFrame(3, "TIME", Encoding::Latin1, u"1011"_qs),
+             textFrame(3, "TRDA", Encoding::Latin1, u"March 4th"_qs),
+             textFrame(3, "TSIZ", Encoding::Latin1, u"123456"_qs),
+             textFrame(3, "TCON", Encoding::Latin1, u"J-Pop"_qs),
+             textFrame(3, "TRCK", Encoding::Latin1, u"5/12"_qs), id3v2Frame(3, "COMM", comment)},
+            64);
+        QVERIFY(fixtures::writeFile(path("keep.mp3"), tag + audio_));
+
+        TagRecord read;
+        QVERIFY(decoder_.getFileTagInfo(path("keep.mp3"), read));
+        QCOMPARE(read.genre, 146);
+        QCOMPARE(read.trackNumber, 5);
+        // As the editor hands it back: 30-character boxes, a 4-character year, no genre name.
+        TagRecord edited{read.title.left(30),   read.artist.left(30), read.album, read.year.left(4),
+                         read.comment.left(30), read.genre,           QString(),  read.trackNumber};
+        QVERIFY(decoder_.setTagInfo(path("keep.mp3"), edited));
+        QByteArray file = fixtures::readFile(path("keep.mp3"));
+        QCOMPARE(file.left(tag.size()), tag);
+        edited.genre = -1; // no genre chosen leaves the genre alone
+        QVERIFY(decoder_.setTagInfo(path("keep.mp3"), edited));
+        QCOMPARE(fixtures::readFile(path("keep.mp3")).left(tag.size()), tag);
+
+        edited.title = u"新しいタイトル"_qs;
+        edited.trackNumber = 6;
+        QVERIFY(decoder_.setTagInfo(path("keep.mp3"), edited));
+        file = fixtures::readFile(path("keep.mp3"));
+        QCOMPARE(fixtures::id3v2Version(file), 3);
+        QMap<QByteArray, QByteArray> before = framesOf(tag + audio_), after = framesOf(file);
+        QCOMPARE(after.take("TIT2"), fixtures::textPayload(Encoding::Utf16, u"新しいタイトル"_qs));
+        QCOMPARE(after.take("TRCK"), fixtures::textPayload(Encoding::Latin1, u"6/12"_qs));
+        before.remove("TIT2");
+        before.remove("TRCK");
+        QCOMPARE(after, before);
+        QCOMPARE(fixtures::audioPart(file), audio_);
+    }
+
+    // A version 2.3 extended header is read past; a tag that cannot be read to its end is not written.
+    void writesOnlyTagsItCanRead() {
+        const QByteArray picture = fixtures::picturePayload("image/png", fixtures::randomBytes(3000, 5));
+        const QByteArray extended = withExtendedHeader(fixtures::id3v2Tag(
+            3, {textFrame(3, "TIT2", Encoding::Latin1, u"Before"_qs), id3v2Frame(3, "APIC", picture)}));
+        QVERIFY(fixtures::writeFile(path("ext.mp3"), extended + audio_));
+        QVERIFY(decoder_.setTagInfo(path("ext.mp3"), record(u"After"_qs, QString(), QString(), QString(),
+                                                            QString(), -1, QString(), -1)));
+        const QByteArray file = fixtures::readFile(path("ext.mp3"));
+        QCOMPARE(framesOf(file).value("APIC"), picture);
+        TagRecord read;
+        QVERIFY(decoder_.getFileTagInfo(path("ext.mp3"), read));
+        QCOMPARE(read.title, u"After"_qs);
+
+        QByteArray broken = fixtures::id3v2Tag(
+            3, {textFrame(3, "TIT2", Encoding::Latin1, u"Title"_qs), id3v2Frame(3, "APIC", picture)}, 100);
+        broken[10 + 10 + 6 + 4] = 0x7F; // the picture frame claims more than the tag holds
+        QVERIFY(fixtures::writeFile(path("broken.mp3"), broken + audio_));
+        QVERIFY(!decoder_.setTagInfo(path("broken.mp3"), record(u"New"_qs, QString(), QString(), QString(),
+                                                                QString(), -1, QString(), -1)));
+        QCOMPARE(fixtures::readFile(path("broken.mp3")), broken + audio_);
+    }
+
+    // A tag behind a last frame cut short changes no decoder's audio; links stay what they were.
+    void tagWritesKeepAudioAndLinks() {
+        const auto frames = fixtures::scanFrames(audio_).value();
+        const QByteArray cut = audio_.left(audio_.size() - frames.last().length / 2);
+        QVERIFY(fixtures::writeFile(path("cut.mp3"), cut));
+        QVERIFY(codecruns::decode(path("cut.mp3"), path("before.wav")).finalState == 0);
+        const TagRecord tag = record(u"T"_qs, u"A"_qs, QString(), u"2001"_qs, QString(), 1, QString(), 2);
+        QVERIFY(decoder_.setTagInfo(path("cut.mp3"), tag));
+        QVERIFY(codecruns::decode(path("cut.mp3"), path("after.wav")).finalState == 0);
+        QCOMPARE(fixtures::readFile(path("after.wav")), fixtures::readFile(path("before.wav")));
+        const QByteArray written = fixtures::readFile(path("cut.mp3"));
+        QVERIFY(fixtures::hasId3v1(written));
+        QVERIFY(fixtures::scanFrames(written).has_value()); // no partial frame left before the ID3v1 tag
+
+        QVERIFY(fixtures::writeFile(path("target.mp3"), audio_));
+        QVERIFY(QFile::link(path("target.mp3"), path("symlink.mp3")));
+        QVERIFY(::link(QFile::encodeName(path("target.mp3")).constData(),
+                       QFile::encodeName(path("hardlink.mp3")).constData()) == 0);
+        QVERIFY(decoder_.setTagInfo(path("symlink.mp3"), tag));
+        QVERIFY(QFileInfo(path("symlink.mp3")).isSymLink());
+        struct stat target {
+        }, hard{};
+        QVERIFY(::stat(QFile::encodeName(path("target.mp3")).constData(), &target) == 0);
+        QVERIFY(::stat(QFile::encodeName(path("hardlink.mp3")).constData(), &hard) == 0);
+        QCOMPARE(hard.st_ino, target.st_ino);
+        TagRecord read;
+        QVERIFY(decoder_.getFileTagInfo(path("hardlink.mp3"), read));
+        QCOMPARE(read.title, u"T"_qs);
     }
 
     void copiesTheWholeId3v2Tag() {

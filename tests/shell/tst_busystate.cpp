@@ -124,6 +124,26 @@ class TestBusyState : public QObject {
         QCOMPARE(dialogs.shown[0].icon, Dialogs::Icon::Critical);
     }
 
+    // Disabling the focused control moves the focus on to the sort options, the only controls left
+    // enabled; the idle state gives it back, also after nested busy calls.
+    void focusReturnsAfterBusy() {
+        ScriptedDialogs dialogs;
+        MainForm form(program.info, dialogs);
+        form.show();
+        QApplication::setActiveWindow(&form);
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        form.SelectList->setFocus();
+        form.EnableControls(false);
+        QVERIFY(!form.SelectList->hasFocus());
+        form.EnableControls(false);
+        form.EnableControls(true);
+        QCOMPARE(QApplication::focusWidget(), form.SelectList);
+
+        form.Bits[6]->setFocus();
+        form.AllRemove->click(); // a handler that enters and leaves the busy state itself
+        QCOMPARE(QApplication::focusWidget(), form.Bits[6]);
+    }
+
     void closeIsRefusedWhileBusy() {
         ScriptedDialogs dialogs;
         MainForm form(program.info, dialogs);

@@ -4,12 +4,16 @@
 #include "ScriptedDialogs.h"
 #include "TestProgram.h"
 #include "shell/MainForm.h"
+#include "shell/Translations.h"
 
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -144,7 +148,9 @@ class TestMainForm : public QObject {
         QVERIFY(form.windowFlags() & Qt::WindowMinimizeButtonHint);
         QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
         QVERIFY(form.windowFlags() & Qt::WindowCloseButtonHint);
-        QCOMPARE(form.windowIcon().actualSize(QSize(16, 16)), QSize(16, 16));
+        // Drawn for every size a desktop asks for, not scaled up from the title bar's 16 pixels.
+        QCOMPARE(form.windowIcon().availableSizes(),
+                 (QList<QSize>{{16, 16}, {32, 32}, {48, 48}, {64, 64}, {128, 128}, {256, 256}}));
     }
 
     void kindsOfFieldsAndLists() {
@@ -246,6 +252,57 @@ class TestMainForm : public QObject {
         QCOMPARE(form.FileList->item(2)->text(), QStringLiteral("c.Mp3"));
         form.show();
         QVERIFY(!form.FileList->isVisible());
+    }
+
+    // Tab enters each option group at its checked option, also after another option had the focus; the
+    // arrow keys move within the group and check as they go.
+    void tabEntersGroupsAtTheCheckedOption() {
+        MainForm form(program.info, dialogs);
+        form.show();
+        QApplication::setActiveWindow(&form);
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        form.Bits[11]->setChecked(true);
+        form.Stereo[2]->setChecked(true);
+        form.ListSort[1]->setChecked(true);
+
+        form.M3UText->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), form.Bits[11]);
+        QTest::keyClick(form.Bits[11], Qt::Key_Right);
+        QCOMPARE(QApplication::focusWidget(), form.Bits[12]);
+        QVERIFY(form.Bits[12]->isChecked());
+        QTest::keyClick(form.Bits[12], Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), form.Stereo[2]);
+        QTest::keyClick(form.Stereo[2], Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), form.ConvertStart);
+        QTest::keyClick(form.ConvertStart, Qt::Key_Backtab);
+        QTest::keyClick(form.Stereo[2], Qt::Key_Backtab);
+        QCOMPARE(QApplication::focusWidget(), form.Bits[12]);
+
+        // An option that took the focus by the mouse without being chosen does not keep the tab stop.
+        form.Bits[0]->setFocus(Qt::MouseFocusReason);
+        form.DFileList->setFocus();
+        QTest::keyClick(form.DFileList, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), form.ListSort[1]);
+        form.M3UText->setFocus();
+        QTest::keyClick(form.M3UText, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), form.Bits[12]);
+    }
+
+    void qtTextsAreJapanese() {
+        const QString translations = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+        if (!QFile::exists(translations + QStringLiteral("/qtbase_ja.qm")))
+            QSKIP("Qt's Japanese translations are not installed");
+        QVERIFY(installTranslations(*QCoreApplication::instance()));
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("t"), QStringLiteral("x"),
+                        QMessageBox::Yes | QMessageBox::No);
+        QVERIFY2(box.button(QMessageBox::Yes)->text().contains(QStringLiteral("はい")),
+                 qPrintable(box.button(QMessageBox::Yes)->text()));
+        QFileDialog chooser;
+        chooser.setOption(QFileDialog::DontUseNativeDialog);
+        const QLabel* lookIn = chooser.findChild<QLabel*>(QStringLiteral("lookInLabel"));
+        QVERIFY(lookIn);
+        QVERIFY2(!lookIn->text().contains(QStringLiteral("Look")), qPrintable(lookIn->text()));
     }
 
     void captionRule() {

@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QThread>
 #include <QtTest>
 
 namespace {
@@ -63,14 +64,17 @@ class TestStartup : public QObject {
         QVERIFY(form.FreeSpace->text().startsWith(QStringLiteral("1個   空き容量：")));
         QCOMPARE(form.PlayListName->text(), QStringLiteral("MP3LIST.M3U"));
         QCOMPARE(form.SetPathCheck->checkState(), Qt::Unchecked);
+        // As many files at once as the machine has cores.
+        QCOMPARE(form.Jobs, qMax(1, QThread::idealThreadCount()));
         QVERIFY(form.ProgExit->isEnabled());
         QVERIFY(!QFile::exists(program.info.settingsFilePath()));
 
         QVERIFY(form.close());
         QCOMPARE(readFile(program.info.settingsFilePath()),
                  QStringLiteral("[Setting]\nBits=8\nStereo=1\nSort=1\nInPath=%1\nTempPath=%1\nOutPath=%1\n"
-                                "PlayList=MP3LIST.M3U\nPlayListPathSet=0\n")
+                                "PlayList=MP3LIST.M3U\nPlayListPathSet=0\nJobs=%2\n")
                      .arg(exe)
+                     .arg(form.Jobs)
                      .toUtf8());
     }
 

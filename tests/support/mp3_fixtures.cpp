@@ -124,6 +124,15 @@ QByteArray makeWav(int sampleRate, int channels, qint64 samples, double frequenc
     return wav;
 }
 
+QByteArray randomBytes(qsizetype size, quint32 seed) {
+    QByteArray bytes(size, '\0');
+    for (char& c : bytes) {
+        seed = seed * 1103515245u + 12345u; // a fixed generator: the same bytes on every platform
+        c = static_cast<char>(seed >> 23);
+    }
+    return bytes;
+}
+
 QByteArray id3v1(const Id3v1Fields& f) {
     QByteArray tag("TAG");
     tag +=

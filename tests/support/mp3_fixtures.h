@@ -36,6 +36,9 @@ Mp3 makeMp3(const ToneSpec& spec);
 // A 16-bit PCM WAV file holding a sine tone of `samples` samples per channel.
 QByteArray makeWav(int sampleRate, int channels, qint64 samples, double frequency = 440.0);
 
+// Bytes of a fixed pseudo-random sequence (noise, damage).
+QByteArray randomBytes(qsizetype size, quint32 seed);
+
 // ---- ID3 tags, built from raw bytes ------------------------------------------------------------------
 
 // Field bytes go in exactly as given (already in the wanted encoding) and are cut or zero-padded.

@@ -110,15 +110,19 @@ VBMP3_API void vbmp3_free(void);
    MPEG audio. Either pointer may be null. */
 VBMP3_API int16_t vbmp3_getFileInfo(const char* fileName, VBMP3_SHORT_TAG_INFO* tag, VBMP3_MPEG_INFO* info);
 
-/* Reads the file's ID3v2 tag (2.2, 2.3, 2.4) when it has one, else its ID3v1 / 1.1 tag, into the record.
-   The record is always rewritten: without a tag it holds empty texts, genre -1 and track -1.
-   Nonzero when a tag was read. */
+/* Reads the file's tags into the record: each field from the ID3v2 tag (2.2, 2.3, 2.4) when it has it, else
+   from the ID3v1 / 1.1 tag. The record is always rewritten: without a tag it holds empty texts, genre -1 and
+   track -1. Nonzero when a tag was read. */
 VBMP3_API int16_t vbmp3_getFileTagInfoEX(const char* fileName, VBMP3_TAG_INFO* tag);
 
-/* Writes the record as the file's ID3v1 tag (1.1 with a track number 1..255, else 1.0) and as ID3v2 text
-   frames (title, artist, album, year, comment, genre, track), trailing blanks removed. Every other ID3v2
-   frame is kept; the audio is never touched. The file is replaced only by a verified complete copy, so a
-   failure leaves it as it was. optionA and optionB are reserved (callers pass 1). Nonzero on success. */
+/* Writes the record as the file's ID3v1 tag (1.1 with a track number 1..255, else 1.0) and into its ID3v2
+   text frames (title, artist, album, year, comment, genre, track), trailing blanks removed. Only fields the
+   record changes are rewritten: a text equal to the tag's, or to the tag's cut to the field (or to 30
+   characters), is no change, nor is genre -1 without a name. Every other frame stays byte for byte and the
+   tag keeps its version; a tag that cannot be parsed to its end is not written (result 0). The decoded audio
+   never changes. The file is replaced only by a verified complete copy, so a failure leaves it as it was;
+   a symbolic link is written through, a file with several hard links rewritten in place. optionA and
+   optionB are reserved (callers pass 1). Nonzero on success. */
 VBMP3_API int16_t vbmp3_setTagInfoEX(const char* fileName, const VBMP3_TAG_INFO* tag, int32_t optionA,
                                      int32_t optionB);
 
@@ -130,8 +134,9 @@ VBMP3_API int16_t vbmp3_copyTagV2(const char* from, const char* to);
    Nonzero when the genre has a name. */
 VBMP3_API int16_t vbmp3_getGenre(VBMP3_SHORT_TAG_INFO* tag);
 
-/* Makes the file the current one (closing any previous one) and fills the record; the total length is
-   exact (the whole stream is scanned). Zero when the file holds no decodable MPEG audio. */
+/* Makes the file the current one (closing any previous one) and fills the record. Only frames that form a
+   consistent stream count (damage, noise and a cut last frame are skipped); the total length is exactly
+   what vbmp3_decodeWave writes. Zero when the file holds no such stream. */
 VBMP3_API int16_t vbmp3_open(const char* fileName, VBMP3_INPUT_INFO* info);
 
 /* Starts decoding the current file into a 16-bit PCM WAV at the stream's rate and channel count and

@@ -292,12 +292,6 @@ void fillMpegInfo(const MpegStream& stream, VBMP3_MPEG_INFO& out) {
 }
 
 } // namespace
-
-bool hasMpegAudio(const std::string& path) {
-    MpegStream stream;
-    return scanMpegStream(path, stream);
-}
-
 } // namespace vbmp3
 
 extern "C" {

@@ -178,16 +178,6 @@ bool sameBytes(const std::string& a, std::uint64_t beginA, const std::string& b,
     return true;
 }
 
-bool sameAudio(const std::string& original, const std::string& rewritten) {
-    FileLayout before, after;
-    if (!readLayout(original, before) || !readLayout(rewritten, after)) {
-        return false;
-    }
-    const std::uint64_t length = before.audioEnd - before.audioBegin;
-    return length == after.audioEnd - after.audioBegin &&
-           sameBytes(original, before.audioBegin, rewritten, after.audioBegin, length);
-}
-
 Replacement::Replacement(const std::string& target) : target_(target) {
     struct stat st {};
     if (::stat(target.c_str(), &st) != 0) {

@@ -32,9 +32,6 @@ bool readId3v1Bytes(const std::string& path, unsigned char (&tag)[128]);
 bool sameBytes(const std::string& a, std::uint64_t beginA, const std::string& b, std::uint64_t beginB,
                std::uint64_t length);
 
-// True when both files hold the same audio bytes (tags may differ).
-bool sameAudio(const std::string& original, const std::string& rewritten);
-
 // A temporary file beside a target, replacing the target only on commit(). Dropped unless committed, so a
 // failure at any step leaves the target as it was.
 class Replacement {

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+#include <vector>
 
 namespace vbmp3 {
 namespace {
@@ -28,7 +29,8 @@ const int kRates[3] = {44100, 48000, 32000};
 // Random access to a file through a buffered window; reads past the end give nothing.
 class FileWindow {
   public:
-    explicit FileWindow(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    explicit FileWindow(const std::string& path)
+        : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)), buffer_(std::size_t{1} << 18) {}
     ~FileWindow() {
         if (fd_ >= 0) {
             ::close(fd_);
@@ -44,9 +46,9 @@ class FileWindow {
             // Keep a little behind the offset: a search steps back to just after a rejected candidate.
             start_ = offset > 16384 ? offset - 16384 : 0;
             size_ = 0;
-            while (size_ < sizeof buffer_) {
-                const ssize_t n =
-                    ::pread(fd_, buffer_ + size_, sizeof buffer_ - size_, static_cast<off_t>(start_ + size_));
+            while (size_ < buffer_.size()) {
+                const ssize_t n = ::pread(fd_, buffer_.data() + size_, buffer_.size() - size_,
+                                          static_cast<off_t>(start_ + size_));
                 if (n <= 0) {
                     break;
                 }
@@ -56,14 +58,14 @@ class FileWindow {
                 return nullptr;
             }
         }
-        return buffer_ + (offset - start_);
+        return buffer_.data() + (offset - start_);
     }
 
   private:
     int fd_;
     std::uint64_t start_ = 0;
     std::size_t size_ = 0;
-    unsigned char buffer_[1 << 18];
+    std::vector<unsigned char> buffer_;
 };
 
 bool startsWith(const unsigned char* p, const char* text) {

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstring>
 #include <taglib/id3v1genres.h>
+#include <vector>
 
 namespace vbmp3 {
 namespace {
@@ -122,9 +123,16 @@ std::string genreName(int number) {
 }
 
 int genreNumber(const std::string& name) {
+    static const std::vector<std::string> keys = [] {
+        std::vector<std::string> all;
+        for (int n = 0; n < 256; ++n) {
+            all.push_back(genreKey(genreName(n)));
+        }
+        return all;
+    }();
     const std::string key = genreKey(name);
     for (int n = 0; n < 256 && !key.empty(); ++n) {
-        if (genreKey(genreName(n)) == key) {
+        if (keys[static_cast<std::size_t>(n)] == key) {
             return n;
         }
     }

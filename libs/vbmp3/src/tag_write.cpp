@@ -103,7 +103,13 @@ std::string genreText(const Record& r, int version) {
     if (r.genre < 0 || !r.genreName.empty()) {
         return r.genreName;
     }
-    return version == 4 ? std::to_string(r.genre) : "(" + std::to_string(r.genre) + ")";
+    // Built piece by piece: GCC 12 warns falsely (-Wrestrict) about "(" + std::string in optimised builds.
+    std::string text = std::to_string(r.genre);
+    if (version != 4) {
+        text.insert(text.begin(), '(');
+        text.push_back(')');
+    }
+    return text;
 }
 
 std::string trackText(const Id3v2Tag& tag, int track) {

@@ -37,7 +37,4 @@ bool writeTag(const std::string& path, const VBMP3_TAG_INFO& tag);
 // Replaces the ID3v2 tag of `to` by the one of `from`, byte for byte.
 bool copyId3v2(const std::string& from, const std::string& to);
 
-// True when the file holds MPEG audio libmpg123 can decode.
-bool hasMpegAudio(const std::string& path);
-
 } // namespace vbmp3

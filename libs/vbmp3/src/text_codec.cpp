@@ -142,6 +142,17 @@ class Iconv {
     iconv_t cd_;
 };
 
+// Opening a conversion costs far more than most conversions: each thread keeps its two.
+Iconv& fromCp932() {
+    thread_local Iconv cd("UTF-8", "CP932");
+    return cd;
+}
+
+Iconv& toCp932() {
+    thread_local Iconv cd("CP932", "UTF-8");
+    return cd;
+}
+
 std::string latin1ToUtf8(std::string_view bytes) {
     std::string out;
     for (const char c : bytes) {
@@ -204,13 +215,13 @@ std::string legacyToUtf8(std::string_view bytes) {
         return std::string(bytes);
     }
     std::string out;
-    if (looksLikeCp932(bytes) && Iconv("UTF-8", "CP932").convert(bytes, out)) {
+    if (looksLikeCp932(bytes) && fromCp932().convert(bytes, out)) {
         return out;
     }
     // Old taggers cut CP932 text at a field's byte limit, sometimes between the two bytes of a character.
     const std::string_view whole = bytes.substr(0, bytes.empty() ? 0 : bytes.size() - 1);
     if (!bytes.empty() && endsInLeadByte(bytes) && hasDoubleByte(whole) && looksLikeCp932(whole) &&
-        Iconv("UTF-8", "CP932").convert(whole, out)) {
+        fromCp932().convert(whole, out)) {
         return out;
     }
     return latin1ToUtf8(bytes);
@@ -218,8 +229,7 @@ std::string legacyToUtf8(std::string_view bytes) {
 
 std::string utf8ToId3v1(std::string_view utf8, std::size_t maxBytes) {
     std::string out;
-    Iconv toCp932("CP932", "UTF-8");
-    if (toCp932.convert(utf8, out)) {
+    if (toCp932().convert(utf8, out)) {
         return cutCp932(out, maxBytes);
     }
     if (utf8ToLatin1(utf8, out)) {
@@ -231,7 +241,7 @@ std::string utf8ToId3v1(std::string_view utf8, std::size_t maxBytes) {
     for (std::size_t i = 0; i < utf8.size();) {
         const std::size_t len = utf8SequenceLength(utf8, i);
         const std::size_t step = len == 0 ? 1 : len;
-        out += (len != 0 && toCp932.convert(utf8.substr(i, len), piece)) ? piece : std::string("?");
+        out += (len != 0 && toCp932().convert(utf8.substr(i, len), piece)) ? piece : std::string("?");
         i += step;
     }
     return cutCp932(out, maxBytes);

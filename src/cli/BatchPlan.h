@@ -1,0 +1,26 @@
+// Which files a command-line run converts, and where each goes.
+#pragma once
+
+#include "core/ConversionJob.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace cli {
+
+struct Options;
+
+struct BatchPlan {
+    QList<core::ConversionJob> jobs; // in the order given; work folders left empty
+    QStringList notes;               // skipped inputs, one line each
+    QStringList errors;              // inputs that do not exist, one line each
+};
+
+// FILE arguments as they are; a FOLDER's MP3 files in name order, as the window's ">>" queues them, and
+// with `recursive` those of its sub-folders too (each output under the same relative folder). A source
+// given twice is converted once; an existing destination, or one another source already goes to, is
+// skipped with a note unless `overwrite`.
+BatchPlan planBatch(const Options& options);
+
+} // namespace cli

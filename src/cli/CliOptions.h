@@ -1,0 +1,38 @@
+// The command line of mp3recast-cli, parsed.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <variant>
+
+namespace cli {
+
+struct Options {
+    int bitRate = 128;
+    int channelMode = 1; // 0 mono, 1 stereo, 2 joint stereo
+    int jobs = 0;        // 0: one per core
+    QString workFolder;  // empty: the system's temporary folder
+    bool recursive = false;
+    bool overwrite = false;
+    QString destination;
+    QStringList inputs;
+    int silenceLimitMs = 120000; // a worker silent this long counts as hung
+};
+
+// What the command line asks for.
+struct RunBatch {
+    Options options;
+};
+struct RunWorker {};
+struct ShowText {
+    QString text; // --help or --version, printed on stdout, exit 0
+};
+struct UsageError {
+    QString message; // printed on stderr with a pointer to --help, exit 2
+};
+using Command = std::variant<RunBatch, RunWorker, ShowText, UsageError>;
+
+// arguments as main() gets them, the program name first.
+Command parseCommandLine(const QStringList& arguments);
+
+} // namespace cli

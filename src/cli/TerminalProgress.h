@@ -1,0 +1,29 @@
+// The command line's progress bar: one line redrawn in place on a terminal's stderr, and nothing at all
+// when stderr is not a terminal. Other lines (failures, notes) are printed through it so that they do not
+// mix with the bar.
+#pragma once
+
+#include <QList>
+#include <QString>
+
+namespace cli {
+
+class TerminalProgress {
+  public:
+    explicit TerminalProgress(int total);
+    ~TerminalProgress();
+
+    // Files done so far, the current file's name and the percentages of the files under way.
+    void show(int done, const QString& current, const QList<int>& percents);
+    // A line of its own on stderr (always printed, terminal or not).
+    void line(const QString& text);
+
+  private:
+    void clear();
+    const int m_total;
+    const bool m_terminal;
+    bool m_drawn = false;
+    QString m_last;
+};
+
+} // namespace cli

@@ -1,0 +1,62 @@
+#include "cli/WorkerMode.h"
+
+#include "conversion/FileHelpers.h"
+#include "core/Converter.h"
+#include "core/WorkerProtocol.h"
+
+#include <QFileInfo>
+#include <QThread>
+#include <cstdio>
+#include <cstdlib>
+
+namespace cli {
+namespace {
+
+void send(const QByteArray& line) {
+    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+    std::fflush(stdout);
+}
+
+class ProtocolSink : public core::ConversionSink {
+  public:
+    void started() override { send(core::protocol::startedLine()); }
+    void decoding(const QString& songText) override { send(core::protocol::decodingLine(songText)); }
+    void progress(int percent) override { send(core::protocol::progressLine(percent)); }
+};
+
+// For the tests of a worker that crashes or hangs: MP3RECAST_WORKER_TEST=abort:NAME or hang:NAME makes
+// the worker of a source whose file name contains NAME do so.
+void testHook(const QString& source) {
+    const QString hook = qEnvironmentVariable("MP3RECAST_WORKER_TEST");
+    const qsizetype colon = hook.indexOf(QLatin1Char(':'));
+    if (colon < 0 || !QFileInfo(source).fileName().contains(hook.mid(colon + 1)))
+        return;
+    if (hook.startsWith(QLatin1String("abort:")))
+        std::abort();
+    if (hook.startsWith(QLatin1String("hang:"))) {
+        for (;;)
+            QThread::sleep(60);
+    }
+}
+
+} // namespace
+
+int runWorker() {
+    char buffer[65536];
+    if (std::fgets(buffer, sizeof buffer, stdin) == nullptr)
+        return 2;
+    const auto job = core::protocol::parseJobLine(QByteArray(buffer));
+    if (!job)
+        return 2;
+    ProtocolSink sink;
+    core::Converter converter(*job, sink);
+    testHook(job->source);
+    const core::Outcome outcome = converter.prepare();
+    // Only the finished MP3 is needed from here on; the WAV would hold disk space until it is placed.
+    if (outcome.converted())
+        DeleteFileForced(converter.wavWorkPath());
+    send(core::protocol::outcomeLine(outcome));
+    return 0;
+}
+
+} // namespace cli

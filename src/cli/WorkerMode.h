@@ -1,0 +1,9 @@
+// mp3recast-cli --worker: converts the one job read from stdin and reports on stdout (see
+// core/WorkerProtocol.h). The parent places the finished file; the worker leaves it in its work folder.
+#pragma once
+
+namespace cli {
+
+int runWorker();
+
+} // namespace cli

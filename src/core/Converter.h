@@ -1,0 +1,71 @@
+// One file through the two libraries, step by step: the source's tag is read and the source decoded into
+// the WAV work file, that is encoded into the MP3 work file, the tag is written into it, and the result is
+// copied into the destination. Progress goes to a sink; nothing is ever shown from here. Whatever way a
+// file's conversion fails, its work files are gone afterwards.
+#pragma once
+
+#include "codecs/tag_record.h"
+#include "core/ConversionJob.h"
+
+#include <QString>
+
+namespace core {
+
+// What a conversion tells its caller while it works. Every call comes from the converting thread.
+class ConversionSink {
+  public:
+    virtual ~ConversionSink() = default;
+    // The conversion of the file starts: the percentage is 0.
+    virtual void started() {}
+    // The decoding has started: the percentage is 0 again, and this is the song's text ("アーティスト：…").
+    virtual void decoding(const QString& songText) { (void)songText; }
+    // The percentage changed (0-50 decoding, 50-100 encoding).
+    virtual void progress(int percent) { (void)percent; }
+    // A point where a window lets its pending events run.
+    virtual void pause() {}
+    // Polled while decoding and encoding: true once the file is to be given up.
+    virtual bool cancelRequested() { return false; }
+};
+
+class Converter {
+  public:
+    Converter(ConversionJob job, ConversionSink& sink);
+
+    // Everything: prepare() and, when that succeeded, place().
+    Outcome run();
+    // Decode, encode and tag, leaving the finished MP3 work file (mp3WorkPath()).
+    Outcome prepare();
+    // Copies the finished MP3 work file into the destination and deletes both work files.
+    Outcome place();
+
+    QString wavWorkPath() const { return m_wav; }
+    QString mp3WorkPath() const { return m_mp3; }
+
+  private:
+    Outcome decode();
+    Outcome encode();
+    Outcome tag();
+    void showPercent(int percent);
+    void removeWorkFiles();
+
+    const ConversionJob m_job;
+    ConversionSink& m_sink;
+    QString m_wav;
+    QString m_mp3;
+    int m_shownPercent = 0;
+    bool m_hasTag = false;
+    codecs::TagRecord m_tag;
+};
+
+// Copies a finished MP3 work file into the destination (with the length check) and deletes the work
+// files of the folder it lies in. Converted, or CopyFailed.
+Outcome placeWorkFile(const QString& mp3WorkPath, const QString& wavWorkPath, const QString& destination);
+
+// Why writing into the folder failed, as one line: the folder is missing, may not be written, or (when
+// neither) the disk is full.
+QString writeFailureCause(const QString& folder);
+
+// The text the window shows for a decoding that ended in the library's state `state` (not 0).
+QString decoderStateText(int state, const QString& workFolder);
+
+} // namespace core

@@ -1,0 +1,31 @@
+#include "core/SourceFiles.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <algorithm>
+
+namespace core {
+
+QStringList mp3FileNames(const QString& folder) {
+    QStringList names;
+    if (folder.isEmpty())
+        return names;
+    // Without QDir::Hidden, names starting with "." stay out; QDir::Files alone leaves folders (even one
+    // named "x.mp3") and special files out. Name filters match without regard to letter case.
+    QDirIterator it(QDir::fromNativeSeparators(folder), {QStringLiteral("*.mp3")}, QDir::Files);
+    while (it.hasNext()) {
+        it.next();
+        names.append(it.fileName());
+    }
+    return names;
+}
+
+QStringList sortedByName(QStringList names) {
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        const int folded = a.compare(b, Qt::CaseInsensitive);
+        return folded != 0 ? folded < 0 : a < b;
+    });
+    return names;
+}
+
+} // namespace core

@@ -1,0 +1,16 @@
+// The MP3 files of a folder, as the source list shows them and as a folder argument queues them.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace core {
+
+// The names of the plain files in folder that end in ".mp3" in any letter case, hidden files left out,
+// in the order the file system gives them. A folder that is missing or unreadable gives no names.
+QStringList mp3FileNames(const QString& folder);
+
+// The same names in ascending order without regard to letter case (ties by exact text).
+QStringList sortedByName(QStringList names);
+
+} // namespace core

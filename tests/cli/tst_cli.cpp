@@ -1,0 +1,185 @@
+// mp3recast-cli as a user runs it: exit codes, what it prints, the folder structure it keeps, skipped
+// existing files, the same bytes whatever the number of workers and the same as the window's converter,
+// and a worker that crashes.
+
+#include "core/Converter.h"
+#include "mp3_fixtures.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    QString out, err;
+};
+
+Result runCli(const QStringList& arguments,
+              const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(MP3RECAST_CLI), arguments);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(120000))
+        return {};
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+// Relative path -> bytes of every file under the folder.
+QMap<QString, QByteArray> tree(const QString& folder) {
+    QMap<QString, QByteArray> files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        files.insert(QDir(folder).relativeFilePath(path), fixtures::readFile(path));
+    }
+    return files;
+}
+
+} // namespace
+
+class TestCli : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir root;
+    QString source;
+
+  private slots:
+    void initTestCase() {
+        // 元/a.mp3, 元/b 壊れ.mp3 (no audio), 元/c.MP3, 元/sub/d.mp3, 元/.hidden.mp3, 元/notes.txt
+        source = root.filePath(QStringLiteral("元"));
+        QDir().mkpath(source + QStringLiteral("/sub"));
+        fixtures::ToneSpec spec;
+        spec.seconds = 1.5;
+        const QByteArray mp3 = fixtures::makeMp3(spec).bytes;
+        spec.channels = 1;
+        const QByteArray mono = fixtures::makeMp3(spec).bytes;
+        fixtures::Id3v1Fields v1;
+        v1.title = "Song";
+        fixtures::writeFile(source + QStringLiteral("/a.mp3"), mp3 + fixtures::id3v1(v1));
+        fixtures::writeFile(source + QStringLiteral("/b 壊れ.mp3"), "not an mp3");
+        fixtures::writeFile(source + QStringLiteral("/c.MP3"), mono);
+        fixtures::writeFile(source + QStringLiteral("/sub/d.mp3"), mp3);
+        fixtures::writeFile(source + QStringLiteral("/.hidden.mp3"), mp3);
+        fixtures::writeFile(source + QStringLiteral("/notes.txt"), "text");
+    }
+
+    void badUsageExitsWithTwo_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("no destination") << QStringList{source};
+        QTest::newRow("no input") << QStringList{QStringLiteral("-o"), root.path()};
+        QTest::newRow("bit rate not in the list") << QStringList{QStringLiteral("-b"), QStringLiteral("100"),
+                                                                 QStringLiteral("-o"), root.path(), source};
+        QTest::newRow("unknown mode") << QStringList{QStringLiteral("-m"), QStringLiteral("quad"),
+                                                     QStringLiteral("-o"), root.path(), source};
+        QTest::newRow("no jobs") << QStringList{QStringLiteral("-j"), QStringLiteral("0"),
+                                                QStringLiteral("-o"), root.path(), source};
+        QTest::newRow("unknown option")
+            << QStringList{QStringLiteral("--fast"), QStringLiteral("-o"), root.path(), source};
+    }
+    void badUsageExitsWithTwo() {
+        QFETCH(QStringList, arguments);
+        const Result result = runCli(arguments);
+        QCOMPARE(result.exitCode, 2);
+        QVERIFY(result.out.isEmpty());
+        QVERIFY(result.err.contains(QStringLiteral("--help")));
+    }
+
+    void helpAndVersion() {
+        const Result help = runCli({QStringLiteral("--help")});
+        QCOMPARE(help.exitCode, 0);
+        QVERIFY(help.out.startsWith(QStringLiteral("Usage: mp3recast-cli")));
+        const Result version = runCli({QStringLiteral("--version")});
+        QCOMPARE(version.exitCode, 0);
+        QCOMPARE(version.out, QStringLiteral("mp3recast-cli 0.9.5\n"));
+    }
+
+    // One run at each worker count over the same folder: a damaged file fails with one line and exit 1,
+    // the others come out byte for byte the same, in the source's folder structure.
+    void sameFilesWhateverTheWorkers() {
+        QMap<QString, QByteArray> first;
+        for (const QString& jobs : {QStringLiteral("1"), QStringLiteral("3")}) {
+            const QString out = root.filePath(QStringLiteral("出力-j") + jobs);
+            const QString work = root.filePath(QStringLiteral("work-j") + jobs);
+            QDir().mkpath(work);
+            const Result result =
+                runCli({QStringLiteral("-j"), jobs, QStringLiteral("-r"), QStringLiteral("-b"),
+                        QStringLiteral("64"), QStringLiteral("-m"), QStringLiteral("joint"),
+                        QStringLiteral("-w"), work, QStringLiteral("-o"), out, source});
+            QCOMPARE(result.exitCode, 1);
+            QVERIFY(result.out.isEmpty());
+            const QStringList lines = result.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            QCOMPARE(lines.size(), 1);
+            QVERIFY(lines[0].startsWith(source +
+                                        QStringLiteral("/b 壊れ.mp3: ファイル情報の取得に失敗しました。")));
+            const QMap<QString, QByteArray> files = tree(out);
+            QCOMPARE(files.keys(), (QStringList{QStringLiteral("a.mp3"), QStringLiteral("c.MP3"),
+                                                QStringLiteral("sub/d.mp3")}));
+            const auto frames = fixtures::scanFrames(files.value(QStringLiteral("a.mp3")));
+            QVERIFY(frames && !frames->isEmpty());
+            QCOMPARE(frames->last().bitRate, 64);
+            QCOMPARE(frames->last().mode, 1);
+            QVERIFY(tree(work).isEmpty());
+            QVERIFY(QDir(work).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty());
+            if (first.isEmpty())
+                first = files;
+            else
+                QCOMPARE(files, first);
+        }
+
+        // The window's converter gives the same bytes.
+        core::ConversionJob job;
+        job.source = source + QStringLiteral("/a.mp3");
+        job.destination = root.filePath(QStringLiteral("window.mp3"));
+        job.workFolder = root.path();
+        job.bitRate = 64;
+        job.channelMode = 2;
+        core::ConversionSink sink;
+        QVERIFY(core::Converter(job, sink).run().converted());
+        QCOMPARE(fixtures::readFile(job.destination), first.value(QStringLiteral("a.mp3")));
+
+        // Run again: existing files are skipped with a note and left alone; without -r only the folder's
+        // own files count.
+        const QString out = root.filePath(QStringLiteral("出力-j1"));
+        fixtures::writeFile(out + QStringLiteral("/a.mp3"), "keep");
+        const Result again = runCli({QStringLiteral("-o"), out, source + QStringLiteral("/a.mp3"),
+                                     source + QStringLiteral("/c.MP3")});
+        QCOMPARE(again.exitCode, 0);
+        QCOMPARE(again.err.count(QStringLiteral("skipped")), 2);
+        QCOMPARE(fixtures::readFile(out + QStringLiteral("/a.mp3")), QByteArray("keep"));
+        const Result overwrite = runCli(
+            {QStringLiteral("--overwrite"), QStringLiteral("-o"), out, source + QStringLiteral("/a.mp3")});
+        QCOMPARE(overwrite.exitCode, 0);
+        QVERIFY(fixtures::readFile(out + QStringLiteral("/a.mp3")).size() > 1000);
+    }
+
+    // A worker that dies is its file's failure; the run goes on and nothing is left in the work folder.
+    void crashingWorkerFailsOnlyItsFile() {
+        const QString out = root.filePath(QStringLiteral("crash"));
+        const QString work = root.filePath(QStringLiteral("crash-work"));
+        QDir().mkpath(work);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("MP3RECAST_WORKER_TEST"), QStringLiteral("abort:c.MP3"));
+        const Result result =
+            runCli({QStringLiteral("-j"), QStringLiteral("2"), QStringLiteral("-w"), work,
+                    QStringLiteral("-o"), out, source + QStringLiteral("/a.mp3"),
+                    source + QStringLiteral("/c.MP3"), source + QStringLiteral("/sub/d.mp3")},
+                   environment);
+        QCOMPARE(result.exitCode, 1);
+        QCOMPARE(result.err,
+                 source +
+                     QStringLiteral(
+                         "/c.MP3: 変換処理でエラーが発生しました。 / 変換プロセスが異常終了しました。\n"));
+        QCOMPARE(tree(out).keys(), (QStringList{QStringLiteral("a.mp3"), QStringLiteral("d.mp3")}));
+        QVERIFY(QDir(work).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"

@@ -1,0 +1,102 @@
+// The window's run with several worker processes: what the user sees is the run of one file after the
+// other. Files reach the destination in queue order, messages come in queue order, a worker that dies
+// is that file's message, and Stop leaves nothing of the files after the current one.
+
+#include "ConversionSetup.h"
+
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+QStringList names(int count) {
+    QStringList list;
+    for (int i = 1; i <= count; ++i)
+        list << QStringLiteral("曲%1.mp3").arg(i);
+    return list;
+}
+
+void useWorkers(ConversionSetup& setup) {
+    setup.form->Jobs = 3;
+    setup.form->workerProgram = QStringLiteral(MP3RECAST_CLI);
+}
+
+} // namespace
+
+class TestConversionWorkers : public QObject {
+    Q_OBJECT
+
+    QByteArray sample;
+
+  private slots:
+    void initTestCase() {
+        fixtures::ToneSpec spec;
+        spec.seconds = 1.0;
+        sample = fixtures::makeMp3(spec).bytes;
+    }
+    void cleanup() { qunsetenv("MP3RECAST_WORKER_TEST"); }
+
+    void queueOrderWithAWorkerThatDies() {
+        ConversionSetup setup;
+        useWorkers(setup);
+        const QStringList files = names(5);
+        QString damaged;
+        for (const QString& name : files) {
+            const QString path = setup.addSource(name, name == files[3] ? QByteArray("no audio") : sample);
+            if (name == files[3])
+                damaged = path;
+        }
+        qputenv("MP3RECAST_WORKER_TEST", "abort:曲2");
+        // When the run reaches file k, exactly the files before it that converted are in the destination.
+        QList<QStringList> seen;
+        QObject::connect(setup.form->NowCount, &QLineEdit::textChanged, [&](const QString& text) {
+            if (!text.isEmpty())
+                seen << setup.destinationFiles();
+        });
+        setup.form->ConvertStart_Click();
+
+        QCOMPARE(
+            setup.dialogs.messageTexts(),
+            (QStringList{QStringLiteral("変換処理でエラーが発生しました。\r変換プロセスが異常終了しました。"),
+                         QStringLiteral("ファイル情報の取得に失敗しました。\r") + damaged}));
+        QCOMPARE(seen, (QList<QStringList>{
+                           {}, {files[0]}, {files[0]}, {files[0], files[2]}, {files[0], files[2]}}));
+        QCOMPARE(setup.destinationFiles(), (QStringList{files[0], files[2], files[4]}));
+        QVERIFY(setup.percents.contains(QStringLiteral("100%")));
+        QCOMPARE(setup.nowCounts.first(), QStringLiteral("1/5"));
+        QVERIFY(QDir(setup.workFolder).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+        QVERIFY(setup.queue().isEmpty());
+    }
+
+    // The second file's worker never answers; Stop while the run waits for it. The files after it may
+    // be finished in their workers already, but none reaches the destination.
+    void stopWithSeveralWorkers() {
+        ConversionSetup setup;
+        useWorkers(setup);
+        const QStringList files = names(4);
+        for (const QString& name : files)
+            setup.addSource(name, sample);
+        const QStringList queued = setup.queue();
+        qputenv("MP3RECAST_WORKER_TEST", "hang:曲2");
+        QObject::connect(setup.form->NowCount, &QLineEdit::textChanged, [&](const QString& text) {
+            if (text == QStringLiteral("2/4"))
+                QTimer::singleShot(0, setup.form->ConvertStart,
+                                   [&] { QTest::mouseClick(setup.form->ConvertStart, Qt::LeftButton); });
+        });
+        setup.form->show();
+        setup.form->ConvertStart_Click();
+
+        QVERIFY(setup.dialogs.shown.isEmpty());
+        QCOMPARE(setup.destinationFiles(), QStringList{files[0]});
+        QCOMPARE(setup.queue(), queued);
+        QVERIFY(QDir(setup.workFolder).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+        QCOMPARE(setup.form->ConvertStart->text(), QStringLiteral("変換開始"));
+        QVERIFY(setup.form->ProgExit->isEnabled());
+    }
+};
+
+QTEST_MAIN(TestConversionWorkers)
+#include "tst_conversion_workers.moc"

@@ -1,0 +1,188 @@
+// The conversion core without a window: each way a file's conversion ends, that no work file outlives a
+// failure, that a failed write names its cause, and the worker protocol's round trip.
+
+#include "codecs/functions.h"
+#include "core/Converter.h"
+#include "core/OutcomeText.h"
+#include "core/WorkerProtocol.h"
+#include "mp3_fixtures.h"
+
+#include <QDir>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <unistd.h>
+
+namespace {
+
+codecs::EncoderFunctions realEncoder;
+// The encoder fails its write half-way through, as on a full disk: MP3Temp.tmp exists, partly written.
+int framesBeforeFailure = 0;
+int32_t writeFailsHalfWay() {
+    const int32_t result = realEncoder.processFrame();
+    return --framesBeforeFailure > 0 ? result : ME_WRITE_ERROR;
+}
+
+struct CancellingSink : core::ConversionSink {
+    int cancelAtPercent = -1; // -1: never; 0: at the first poll
+    QList<int> percents;
+    QString songText;
+    void decoding(const QString& text) override { songText = text; }
+    void progress(int percent) override { percents << percent; }
+    bool cancelRequested() override {
+        return cancelAtPercent == 0 ||
+               (cancelAtPercent > 0 && !percents.isEmpty() && percents.last() >= cancelAtPercent);
+    }
+};
+
+struct Folders {
+    QTemporaryDir root;
+    QString source = root.filePath(QStringLiteral("元.mp3"));
+    QString work = root.filePath(QStringLiteral("作業"));
+    QString destination = root.filePath(QStringLiteral("先.mp3"));
+    Folders() { QDir().mkpath(work); }
+    core::ConversionJob job() const {
+        core::ConversionJob job;
+        job.source = source;
+        job.destination = destination;
+        job.workFolder = work;
+        return job;
+    }
+    QStringList workFiles() const { return QDir(work).entryList(QDir::Files | QDir::Hidden); }
+};
+
+} // namespace
+
+class TestConverter : public QObject {
+    Q_OBJECT
+
+    QByteArray sample;
+
+  private slots:
+    void initTestCase() {
+        realEncoder = codecs::realEncoderFunctions();
+        fixtures::ToneSpec spec;
+        spec.seconds = 2.0;
+        fixtures::Id3v1Fields v1;
+        v1.title = "Title";
+        v1.artist = "Artist";
+        sample = fixtures::makeMp3(spec).bytes + fixtures::id3v1(v1);
+    }
+    void cleanup() { codecs::resetEncoderFunctions(); }
+
+    void convertsAndLeavesNoWorkFile() {
+        Folders folders;
+        fixtures::writeFile(folders.source, sample);
+        CancellingSink sink;
+        const core::Outcome outcome = core::Converter(folders.job(), sink).run();
+        QVERIFY(outcome.converted());
+        QVERIFY(folders.workFiles().isEmpty());
+        const auto frames = fixtures::scanFrames(fixtures::readFile(folders.destination));
+        QVERIFY(frames && frames->size() > 50);
+        QCOMPARE(sink.percents.last(), 100);
+        QVERIFY(std::is_sorted(sink.percents.begin(), sink.percents.end()));
+        QVERIFY(sink.songText.contains(QStringLiteral("曲タイトル　：Title")));
+    }
+
+    // Whatever way the file fails, neither Temp.tmp nor MP3Temp.tmp stays behind, and the destination
+    // is not touched.
+    void failuresLeaveNoWorkFile_data() {
+        QTest::addColumn<QByteArray>("source");
+        QTest::addColumn<int>("cancelAt");
+        QTest::addColumn<bool>("encoderFails");
+        QTest::addColumn<int>("failure");
+        QTest::newRow("unreadable source")
+            << QByteArray("no audio") << -1 << false << int(core::Failure::SourceUnreadable);
+        QTest::newRow("cancel at the first poll")
+            << QByteArray() << 0 << false << int(core::Failure::Cancelled);
+        QTest::newRow("cancel while encoding")
+            << QByteArray() << 60 << false << int(core::Failure::Cancelled);
+        QTest::newRow("full disk while encoding")
+            << QByteArray() << -1 << true << int(core::Failure::FrameError);
+    }
+    void failuresLeaveNoWorkFile() {
+        QFETCH(QByteArray, source);
+        QFETCH(int, cancelAt);
+        QFETCH(bool, encoderFails);
+        QFETCH(int, failure);
+        Folders folders;
+        fixtures::writeFile(folders.source, source.isEmpty() ? sample : source);
+        fixtures::writeFile(folders.destination, "old");
+        if (encoderFails) {
+            codecs::EncoderFunctions failing = realEncoder;
+            failing.processFrame = writeFailsHalfWay;
+            framesBeforeFailure = 30;
+            codecs::installEncoderFunctions(failing);
+        }
+        CancellingSink sink;
+        sink.cancelAtPercent = cancelAt;
+        const core::Outcome outcome = core::Converter(folders.job(), sink).run();
+        QCOMPARE(int(outcome.failure), failure);
+        QVERIFY2(folders.workFiles().isEmpty(), qPrintable(folders.workFiles().join(u',')));
+        QCOMPARE(fixtures::readFile(folders.destination), QByteArray("old"));
+        if (encoderFails) {
+            QCOMPARE(outcome.code, int(ME_WRITE_ERROR));
+            QCOMPARE(
+                core::outcomeMessage(outcome, folders.source).text,
+                QStringLiteral(
+                    "変換作業でエラーが発生しました errcode = 31\rディスクの空き容量を確認してください。"));
+        }
+    }
+
+    // A work folder that is missing or may not be written is named as such, not as a full disk.
+    void writeFailuresNameTheirCause() {
+        Folders folders;
+        fixtures::writeFile(folders.source, sample);
+        core::ConversionJob job = folders.job();
+        job.workFolder = folders.root.filePath(QStringLiteral("消えた"));
+        CancellingSink sink;
+        const core::Outcome missing = core::Converter(job, sink).run();
+        QCOMPARE(missing.failure, core::Failure::DecodeFault);
+        QCOMPARE(core::outcomeMessage(missing, job.source).text,
+                 QStringLiteral("変換処理でエラーが発生しました。(Temp.tmp)\r"
+                                "作業ファイルに書き込めませんでした（作業フォルダが見つかりません）。"));
+
+        if (::geteuid() == 0)
+            QSKIP("permissions do not bind the superuser");
+        QVERIFY(QFile::setPermissions(folders.work, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        const auto restore = qScopeGuard([&] {
+            QFile::setPermissions(folders.work,
+                                  QFileDevice::WriteOwner | QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        });
+        const core::Outcome denied = core::Converter(folders.job(), sink).run();
+        QVERIFY(core::outcomeMessage(denied, job.source)
+                    .text.contains(QStringLiteral("書き込む権限がありません")));
+    }
+
+    void protocolCarriesAnyText() {
+        core::ConversionJob job;
+        job.source = QStringLiteral("/曲/a\tb\nc \"引用\".mp3");
+        job.workFolder = QStringLiteral("/作業/1");
+        job.bitRate = 320;
+        job.channelMode = 2;
+        const QByteArray line = core::protocol::jobLine(job);
+        QCOMPARE(line.count('\n'), 1);
+        const auto parsed = core::protocol::parseJobLine(line);
+        QVERIFY(parsed);
+        QCOMPARE(parsed->source, job.source);
+        QCOMPARE(parsed->workFolder, job.workFolder);
+        QCOMPARE(parsed->bitRate, 320);
+        QCOMPARE(parsed->channelMode, 2);
+        QVERIFY(!core::protocol::parseJobLine("not json\n"));
+
+        core::Outcome outcome;
+        outcome.failure = core::Failure::TagFault;
+        outcome.reason = QStringLiteral("理由\r二行目");
+        const auto event = core::protocol::parseWorkerLine(core::protocol::outcomeLine(outcome));
+        QCOMPARE(event.kind, core::protocol::WorkerEvent::Finished);
+        QCOMPARE(event.outcome, outcome);
+        const auto song =
+            core::protocol::parseWorkerLine(core::protocol::decodingLine(QStringLiteral("a\r\nb")));
+        QCOMPARE(song.songText, QStringLiteral("a\r\nb"));
+        QCOMPARE(core::protocol::parseWorkerLine("outcome {\"failure\": 99}").kind,
+                 core::protocol::WorkerEvent::Unknown);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestConverter)
+#include "tst_converter.moc"

@@ -1,0 +1,67 @@
+// Any bytes as a settings file. Checked for every input: parsing and writing back without a change gives
+// the same bytes; every value read keeps within the 255-byte limit; a value written is read back
+// unchanged, also after the file's bytes are parsed again; a write changes only the lines of its key
+// (and adds at most the section header and a blank line before it).
+
+#include "shell/LegacyText.h"
+#include "shell/Settings.h"
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+void check(bool condition) {
+    if (!condition)
+        std::abort();
+}
+
+const QString Section = QStringLiteral("Setting");
+
+// A value that a write must give back exactly: no line break, no NUL, no surrounding blanks, not empty,
+// within the limit. Taken from the input's last bytes so the fuzzer steers it too.
+QString valueFrom(const QByteArray& bytes) {
+    QString value = decodeLegacyText(bytes.right(48));
+    value.remove(QChar(0));
+    value.replace(QLatin1Char('\r'), QLatin1Char('_'));
+    value.replace(QLatin1Char('\n'), QLatin1Char('_'));
+    while (!value.isEmpty() && (value.front() == QLatin1Char(' ') || value.front() == QLatin1Char('\t')))
+        value.remove(0, 1);
+    while (!value.isEmpty() && (value.back() == QLatin1Char(' ') || value.back() == QLatin1Char('\t')))
+        value.chop(1);
+    return value.isEmpty() ? QStringLiteral("x") : cutToCp932Bytes(value, MaxProfileValueBytes);
+}
+
+int lineCount(const QByteArray& bytes) {
+    return int(bytes.count('\n')) + (bytes.isEmpty() || bytes.endsWith('\n') ? 0 : 1);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    ProfileFile file = ProfileFile::fromBytes(bytes);
+    check(file.toBytes() == bytes);
+
+    for (const char* key : {"Bits", "InPath", "PlayList", "Other"}) {
+        const QString read = file.read(Section, QString::fromLatin1(key), QStringLiteral("D"));
+        check(cp932ByteCount(read) <= MaxProfileValueBytes);
+    }
+
+    const QString value = valueFrom(bytes);
+    const QString key = size % 2 ? QStringLiteral("InPath") : QStringLiteral("pLaYlIsT");
+    file.write(Section, key, value);
+    check(file.value(Section, key) == value);
+    const QByteArray written = file.toBytes();
+    const ProfileFile again = ProfileFile::fromBytes(written);
+    check(again.value(Section, key) == value);
+    check(again.toBytes() == written);
+    check(lineCount(written) <= lineCount(bytes) + 3);
+    // Writing the same value once more changes nothing.
+    ProfileFile same = ProfileFile::fromBytes(written);
+    same.write(Section, key, value);
+    check(!same.isChanged());
+    return 0;
+}
