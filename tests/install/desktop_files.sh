@@ -22,7 +22,7 @@ exec_name=$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "${desktop[0]}")
 # The icon in several sizes, and at least the small one a menu needs.
 icon=$(sed -n 's/^Icon=//p' "${desktop[0]}")
 sizes=$(find "$prefix/$datadir/icons/hicolor" -path "*/apps/$icon.png" | wc -l)
-[ "$sizes" -ge 1 ] || fail "no hicolor icon named $icon"
+[ "$sizes" -ge 2 ] || fail "$sizes hicolor icon sizes named $icon, expected several"
 [ -f "$prefix/$datadir/icons/hicolor/16x16/apps/$icon.png" ] || fail "no 16x16 icon"
 
 [ -f "$prefix/$datadir/man/man1/MP3Recast.1" ] || fail "no manual page"
