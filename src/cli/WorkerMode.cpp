@@ -1,6 +1,6 @@
 #include "cli/WorkerMode.h"
 
-#include "conversion/FileHelpers.h"
+#include "core/FileHelpers.h"
 #include "core/Converter.h"
 #include "core/WorkerProtocol.h"
 
