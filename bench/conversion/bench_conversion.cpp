@@ -3,6 +3,10 @@
 //
 // Usage: bench_conversion [files, default 10] [seconds each, default 60]
 //        bench_conversion --long MINUTES   converts one long file and prints the peak memory
+//        bench_conversion --window JOBS OUT FILE...   one window run over the files (JOBS as the settings
+//                                                      key Jobs); prints seconds and peak memory in MB
+//        bench_conversion --direct OUT FILE...        the same work with direct libmpg123 + LAME calls
+// (the last two are the steps bench/compare.sh alternates with the command line and ffmpeg)
 // Goals: a ratio of at most 1.10 against the direct calls; peak memory under 80 MB for a 60-minute file,
 // not growing with the file's length.
 
@@ -22,6 +26,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include <cstring>
+#include <sys/resource.h>
 
 namespace {
 
@@ -37,17 +42,26 @@ double peakMegabytes() {
     return -1;
 }
 
-double convertThroughWindow(const QStringList& sources, const QString& root) {
+// The largest peak resident memory of any finished child process (the workers), in MB.
+double childPeakMegabytes() {
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return usage.ru_maxrss / 1024.0;
+}
+
+double convertThroughWindow(const QStringList& sources, const QString& root, int jobs = 1,
+                            const QString& out = QString()) {
     ProgramInfo program;
     program.executableFolder = program.settingsFolder = program.lockFolder = root;
     ScriptedDialogs dialogs;
     MainForm form(program, dialogs);
     const QString work = root + QStringLiteral("/work");
-    const QString out = root + QStringLiteral("/out");
+    const QString destination = out.isEmpty() ? root + QStringLiteral("/out") : out;
     QDir().mkpath(work);
-    QDir().mkpath(out);
+    QDir().mkpath(destination);
+    form.Jobs = jobs;
     form.SelectFolderText[1]->setText(work);
-    form.SelectFolderText[2]->setText(out);
+    form.SelectFolderText[2]->setText(destination);
     for (const QString& source : sources)
         form.SelectList->addItem(source);
     form.Bits[8]->setChecked(true);   // 128 kbit/s
@@ -61,8 +75,9 @@ double convertThroughWindow(const QStringList& sources, const QString& root) {
     return seconds;
 }
 
-double convertDirect(const QStringList& sources, const QString& root) {
-    const QString out = root + QStringLiteral("/direct");
+double convertDirect(const QStringList& sources, const QString& root,
+                     const QString& destination = QString()) {
+    const QString out = destination.isEmpty() ? root + QStringLiteral("/direct") : destination;
     QDir().mkpath(out);
     QElapsedTimer timer;
     timer.start();
@@ -93,6 +108,21 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     if (argc >= 3 && std::strcmp(argv[1], "--long") == 0)
         return longFile(std::atoi(argv[2]));
+    if (argc >= 5 && std::strcmp(argv[1], "--window") == 0) {
+        const QStringList sources = QCoreApplication::arguments().mid(4);
+        QTemporaryDir root;
+        const double seconds =
+            convertThroughWindow(sources, root.path(), std::atoi(argv[2]), QString::fromLocal8Bit(argv[3]));
+        std::printf("%.3f %.1f %.1f\n", seconds, peakMegabytes(), childPeakMegabytes());
+        return 0;
+    }
+    if (argc >= 4 && std::strcmp(argv[1], "--direct") == 0) {
+        QTemporaryDir root;
+        const double seconds =
+            convertDirect(QCoreApplication::arguments().mid(3), root.path(), QString::fromLocal8Bit(argv[2]));
+        std::printf("%.3f %.1f\n", seconds, peakMegabytes());
+        return 0;
+    }
 
     const int files = argc > 1 ? std::atoi(argv[1]) : 10;
     const int seconds = argc > 2 ? std::atoi(argv[2]) : 60;

@@ -1,7 +1,7 @@
 #include "cli/WorkerMode.h"
 
-#include "conversion/FileHelpers.h"
 #include "core/Converter.h"
+#include "core/FileHelpers.h"
 #include "core/WorkerProtocol.h"
 
 #include <QFileInfo>

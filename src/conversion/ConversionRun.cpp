@@ -1,8 +1,8 @@
 // The conversion run: every queued file in turn, with the running count in the window, and the start
 // button serving as the stop button while the run lasts.
 
-#include "conversion/FileHelpers.h"
 #include "conversion/WindowConversion.h"
+#include "core/FileHelpers.h"
 #include "core/WorkerPool.h"
 #include "shell/MainForm.h"
 #include "shell/PathHelpers.h"

@@ -1,9 +1,9 @@
 #include "core/Converter.h"
 
 #include "codecs/codec_error.h"
-#include "conversion/FileHelpers.h"
-#include "conversion/Progress.h"
 #include "core/CodecSessions.h"
+#include "core/FileHelpers.h"
+#include "core/Progress.h"
 #include "gogo.h"
 
 #include <QDir>

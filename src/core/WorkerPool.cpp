@@ -1,6 +1,6 @@
 #include "core/WorkerPool.h"
 
-#include "conversion/FileHelpers.h"
+#include "core/FileHelpers.h"
 #include "core/WorkerProtocol.h"
 
 #include <QCoreApplication>

@@ -3,6 +3,7 @@
 #include <QList>
 #include <cerrno>
 #include <iconv.h>
+#include <optional>
 
 namespace {
 
@@ -44,8 +45,7 @@ std::optional<QByteArray> convert(const QByteArray& input, const char* from, con
     return output;
 }
 
-} // namespace
-
+// True when the bytes form well-formed UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF).
 bool isValidUtf8(const QByteArray& bytes) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
     const auto* end = p + bytes.size();
@@ -88,9 +88,7 @@ std::optional<QString> decodeCp932(const QByteArray& bytes) {
     return QString::fromUtf8(*utf8);
 }
 
-std::optional<QByteArray> encodeCp932(const QString& text) {
-    return convert(text.toUtf8(), "UTF-8", "CP932");
-}
+} // namespace
 
 QString decodeLegacyText(const QByteArray& bytes) {
     if (isValidUtf8(bytes))

@@ -2,21 +2,11 @@
 
 #include <QByteArray>
 #include <QString>
-#include <optional>
 
 // Text from files written on Japanese Windows systems in the ANSI code page (CP932, Microsoft's
 // Shift_JIS): settings files, playlists, ID3v1 tags. Files written here are UTF-8, files carried over
 // from such a system CP932, and nothing in the bytes says which; UTF-8 is tried first because a CP932 text
 // with any non-ASCII character is almost never valid UTF-8, while the reverse is common.
-
-// True when the bytes form well-formed UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF).
-bool isValidUtf8(const QByteArray& bytes);
-
-// The bytes decoded as CP932, or nothing when they are not valid CP932.
-std::optional<QString> decodeCp932(const QByteArray& bytes);
-
-// The text encoded as CP932, or nothing when some character has no CP932 form.
-std::optional<QByteArray> encodeCp932(const QString& text);
 
 // UTF-8 when the bytes are valid UTF-8, otherwise CP932 when they are valid CP932, otherwise Latin-1
 // (which accepts any byte), so that no input is ever refused.

@@ -1,6 +1,6 @@
 // The percentage shown while a file converts.
 
-#include "conversion/Progress.h"
+#include "core/Progress.h"
 
 #include <QtTest>
 

@@ -1,7 +1,7 @@
 // The general file helpers: NUL cut, file names out of paths, forced deletion, and the copy that never
 // destroys the file it replaces.
 
-#include "conversion/FileHelpers.h"
+#include "core/FileHelpers.h"
 
 #include <QDir>
 #include <QFile>

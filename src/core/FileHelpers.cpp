@@ -1,4 +1,4 @@
-#include "conversion/FileHelpers.h"
+#include "core/FileHelpers.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "conversion/Progress.h"
+#include "core/Progress.h"
 
 #include <cmath>
 #include <cstdint>
