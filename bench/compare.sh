@@ -59,6 +59,7 @@ run() {
     "$@" >"$root/$name.last" 2>&1 || { echo "$name failed:"; cat "$root/$name.last"; exit 1; }
     end=$(now)
     echo "$end - $start" | bc >>"$root/$name.times"
+    echo "  $name $(tail -n1 "$root/$name.times") s" >&2
 }
 ffmpeg_each() {
     for f in "$@"; do
