@@ -45,7 +45,15 @@ std::optional<QByteArray> convert(const QByteArray& input, const char* from, con
     return output;
 }
 
-// True when the bytes form well-formed UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF).
+std::optional<QString> decodeCp932(const QByteArray& bytes) {
+    const std::optional<QByteArray> utf8 = convert(bytes, "CP932", "UTF-8");
+    if (!utf8)
+        return std::nullopt;
+    return QString::fromUtf8(*utf8);
+}
+
+} // namespace
+
 bool isValidUtf8(const QByteArray& bytes) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
     const auto* end = p + bytes.size();
@@ -80,15 +88,6 @@ bool isValidUtf8(const QByteArray& bytes) {
     }
     return true;
 }
-
-std::optional<QString> decodeCp932(const QByteArray& bytes) {
-    const std::optional<QByteArray> utf8 = convert(bytes, "CP932", "UTF-8");
-    if (!utf8)
-        return std::nullopt;
-    return QString::fromUtf8(*utf8);
-}
-
-} // namespace
 
 QString decodeLegacyText(const QByteArray& bytes) {
     if (isValidUtf8(bytes))

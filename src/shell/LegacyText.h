@@ -8,6 +8,9 @@
 // from such a system CP932, and nothing in the bytes says which; UTF-8 is tried first because a CP932 text
 // with any non-ASCII character is almost never valid UTF-8, while the reverse is common.
 
+// True when the bytes form well-formed UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF).
+bool isValidUtf8(const QByteArray& bytes);
+
 // UTF-8 when the bytes are valid UTF-8, otherwise CP932 when they are valid CP932, otherwise Latin-1
 // (which accepts any byte), so that no input is ever refused.
 QString decodeLegacyText(const QByteArray& bytes);
