@@ -45,6 +45,13 @@ std::optional<QByteArray> convert(const QByteArray& input, const char* from, con
     return output;
 }
 
+std::optional<QString> decodeCp932(const QByteArray& bytes) {
+    const std::optional<QByteArray> utf8 = convert(bytes, "CP932", "UTF-8");
+    if (!utf8)
+        return std::nullopt;
+    return QString::fromUtf8(*utf8);
+}
+
 } // namespace
 
 bool isValidUtf8(const QByteArray& bytes) {
@@ -81,17 +88,6 @@ bool isValidUtf8(const QByteArray& bytes) {
     }
     return true;
 }
-
-namespace {
-
-std::optional<QString> decodeCp932(const QByteArray& bytes) {
-    const std::optional<QByteArray> utf8 = convert(bytes, "CP932", "UTF-8");
-    if (!utf8)
-        return std::nullopt;
-    return QString::fromUtf8(*utf8);
-}
-
-} // namespace
 
 QString decodeLegacyText(const QByteArray& bytes) {
     if (isValidUtf8(bytes))
