@@ -18,7 +18,8 @@ for needed in libmpg123 libmp3lame libtag libqt6widgets6 fonts-noto-cjk qt6-tran
 done
 
 contents=$(dpkg-deb -c "${deb[0]}" | awk '{ print $NF }')
-for file in usr/bin/MP3Recast "usr/$private_libdir/libvbmp3.so" "usr/$private_libdir/libgogo.so"; do
+# The window starts mp3recast-cli from its own folder for runs of several files at once.
+for file in usr/bin/MP3Recast usr/bin/mp3recast-cli "usr/$private_libdir/libvbmp3.so" "usr/$private_libdir/libgogo.so"; do
   grep -qx "\./$file" <<<"$contents" || fail "$file is not in the package"
 done
 echo "package $(basename "${deb[0]}") is complete"
