@@ -100,10 +100,10 @@ echo
 echo "Single file (05.mp3, $(du -h "$single" | cut -f1)): cli -j 1 $(m single_cli) s, direct calls $(m single_direct) s," \
     "ffmpeg $(m single_ffmpeg) s; cli / direct = $(ratio "$(m single_cli)" "$(m single_direct)")"
 echo "Window / cli -j default = $(ratio "$(m batch_window)" "$(m batch_cli_jdefault)")"
-read -r seconds window workers <"$root/long_window.last"
+read -r seconds window workers < <(tail -n1 "$root/long_window.last")
 echo "60-minute file through the window with workers: $seconds s; peak memory: window $window MB," \
     "largest worker $workers MB"
 for round in $(seq "$rounds"); do
-    read -r seconds window workers <"$root/batch_window.mem.$round"
+    read -r seconds window workers < <(tail -n1 "$root/batch_window.mem.$round")
     echo "batch round $round through the window: peak memory window $window MB, largest worker $workers MB"
 done
