@@ -42,7 +42,9 @@ double peakMegabytes() {
     return -1;
 }
 
-// The largest peak resident memory of any finished child process (the workers), in MB.
+// The largest peak resident memory of any finished child process (the workers), in MB. The kernel counts
+// in it the window's pages a worker holds between fork and exec, so it never reads below the window's own
+// size at the first start of a worker; a worker's own peak is measured with GNU time on mp3recast-cli.
 double childPeakMegabytes() {
     rusage usage{};
     getrusage(RUSAGE_CHILDREN, &usage);
