@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <optional>
@@ -134,6 +135,11 @@ class TestNewFolder : public QObject {
             QVERIFY(QFile::setPermissions(root.filePath(QStringLiteral("locked")),
                                           QFileDevice::ReadOwner | QFileDevice::ExeOwner));
         }
+        // The folder stays read-only through the last check below, whichever check ends the test.
+        const auto unlock = qScopeGuard([&root] {
+            QFile::setPermissions(root.filePath(QStringLiteral("locked")),
+                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        });
 
         ScriptedDialogs dialogs;
         MainForm form(program.info, dialogs);
@@ -141,8 +147,6 @@ class TestNewFolder : public QObject {
         form.DFileList->addItem(QStringLiteral("kept.mp3"));
         dialogs.inputAnswers.append(answer);
         QTest::mouseClick(form.MakeNewDir, Qt::LeftButton);
-        QFile::setPermissions(root.filePath(QStringLiteral("locked")),
-                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
         QCOMPARE(dialogs.shown.size(), 2);
         const ScriptedDialogs::Shown& shown = dialogs.shown.last();
