@@ -31,7 +31,7 @@ const char* const Usage =
     "\n"
     "A FOLDER means its *.mp3 files. A progress bar is drawn when stderr is a terminal; otherwise only\n"
     "failures are printed, one line each on stderr.\n"
-    "Exit status: 0 all files converted (or skipped), 1 some failed, 2 bad usage.\n";
+    "Exit status: 0 all files converted (or skipped), 1 some failed, 2 bad usage, 130 interrupted.\n";
 
 std::optional<int> wholeNumber(const QString& text) {
     bool ok = false;
