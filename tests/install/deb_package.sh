@@ -37,7 +37,7 @@ grep -q '^License: ' "$doc/copyright" || fail "copyright names no licence"
 
 if command -v lintian >/dev/null; then
   # Info tags are printed for the record; errors and warnings fail.
-  lintian --info --fail-on error,warning "${deb[0]}" || fail "lintian found errors or warnings"
+  lintian --display-info --fail-on error,warning "${deb[0]}" || fail "lintian found errors or warnings"
   echo "lintian: no error or warning"
 else
   echo "lintian is not installed: not checked"

@@ -8,7 +8,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # Options at the start of --help's option lines ("  -b KBPS   ...", "  -h, --help   ...").
 help_options() {
-  env -u DISPLAY -u WAYLAND_DISPLAY "$1" --help | grep -E '^ +-' | sed -E 's/ {2,}.*//' |
+  env -u DISPLAY -u WAYLAND_DISPLAY "$1" --help | grep -E '^ +-' | sed -E 's/^ +//; s/ {2,}.*//' |
     grep -oE '(^|[ ,])--?[A-Za-z][-A-Za-z0-9]*' | tr -d ' ,' | sort -u
 }
 # The page's source as groff sees it, one section at a time.
