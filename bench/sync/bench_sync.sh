@@ -5,10 +5,10 @@
 # (same -j, into a folder of their own). The two alternate within each round; medians are reported, and
 # the time of an --update run with nothing to do.
 #
-# Usage: bash bench/sync/bench_sync.sh [BIN_DIR, default build/release/bin] [ROUNDS, default 3] [FILES, default 10000]
+# Usage: bash bench/sync/bench_sync.sh [BIN_DIR, default build/bench/bin] [ROUNDS, default 3] [FILES, default 10000]
 set -euo pipefail
 
-bin=$(realpath "${1:-build/release/bin}")
+bin=$(realpath "${1:-build/bench/bin}")
 rounds=${2:-3}
 files=${3:-10000}
 changed=100

@@ -46,6 +46,11 @@ codecs::TagRecord tagOf(const QString& path) {
     return record;
 }
 
+// Writes the file, making its folder first.
+bool put(const QString& path, const QByteArray& bytes) {
+    return QDir().mkpath(QFileInfo(path).absolutePath()) && fixtures::writeFile(path, bytes);
+}
+
 QString summaryOf(const CliResult& result) {
     return result.out.section(QLatin1Char(';'), 0, 0);
 }
@@ -69,9 +74,9 @@ class TestSync : public QObject {
     // Each rule of --update in turn on one library: only what changed is converted again.
     void updateRedoesExactlyWhatChanged() {
         const QString lib = path(QStringLiteral("lib")), out = path(QStringLiteral("car"));
-        QVERIFY(fixtures::writeFile(lib + QStringLiteral("/a.mp3"), titled(QStringLiteral("A"), tone(440))));
-        QVERIFY(fixtures::writeFile(lib + QStringLiteral("/b.mp3"), titled(QStringLiteral("B"), tone(550))));
-        QVERIFY(fixtures::writeFile(lib + QStringLiteral("/sub/c.mp3"), tone(660)));
+        QVERIFY(put(lib + QStringLiteral("/a.mp3"), titled(QStringLiteral("A"), tone(440))));
+        QVERIFY(put(lib + QStringLiteral("/b.mp3"), titled(QStringLiteral("B"), tone(550))));
+        QVERIFY(put(lib + QStringLiteral("/sub/c.mp3"), tone(660)));
 
         // The first run converts everything, in worker processes, and each output records its making.
         CliResult run = runCli({QStringLiteral("-j"), QStringLiteral("2"), QStringLiteral("-r"),
@@ -117,7 +122,7 @@ class TestSync : public QObject {
         QVERIFY(codecs::Decoder().setTagInfo(lib + QStringLiteral("/b.mp3"), retitled));
         const QByteArray other = tone(770);
         QCOMPARE(other.size(), fixtures::readFile(lib + QStringLiteral("/sub/c.mp3")).size());
-        QVERIFY(fixtures::writeFile(lib + QStringLiteral("/sub/c.mp3"), other));
+        QVERIFY(put(lib + QStringLiteral("/sub/c.mp3"), other));
         run = sync(out, lib);
         QCOMPARE(summaryOf(run), QStringLiteral("converted 2, copied 0, skipped 1, failed 0, pruned 0"));
         QCOMPARE(tagOf(out + QStringLiteral("/b.mp3")).title, QStringLiteral("B2"));
@@ -125,8 +130,8 @@ class TestSync : public QObject {
         QCOMPARE(tree(out).value(QStringLiteral("a.mp3")), before.value(QStringLiteral("a.mp3")));
 
         // An output the program did not make is kept, with a note, unless --overwrite.
-        QVERIFY(fixtures::writeFile(lib + QStringLiteral("/d.mp3"), tone(880)));
-        QVERIFY(fixtures::writeFile(out + QStringLiteral("/d.mp3"), tone(990)));
+        QVERIFY(put(lib + QStringLiteral("/d.mp3"), tone(880)));
+        QVERIFY(put(out + QStringLiteral("/d.mp3"), tone(990)));
         run = sync(out, lib);
         QCOMPARE(summaryOf(run), QStringLiteral("converted 0, copied 0, skipped 4, failed 0, pruned 0"));
         QVERIFY(run.err.contains(QStringLiteral("d.mp3 was not made by mp3recast-cli")));
@@ -146,11 +151,11 @@ class TestSync : public QObject {
     // without the record, a link and anything outside the destination stay. --dry-run only tells.
     void pruneAndDryRun() {
         const QString lib = path(QStringLiteral("plib")), out = path(QStringLiteral("pout"));
-        QVERIFY(fixtures::writeFile(lib + QStringLiteral("/x.mp3"), titled(QStringLiteral("X"), tone(440))));
-        QVERIFY(fixtures::writeFile(lib + QStringLiteral("/gone/deep/y.mp3"), tone(550)));
-        QVERIFY(fixtures::writeFile(lib + QStringLiteral("/gone/z.mp3"), tone(660)));
+        QVERIFY(put(lib + QStringLiteral("/x.mp3"), titled(QStringLiteral("X"), tone(440))));
+        QVERIFY(put(lib + QStringLiteral("/gone/deep/y.mp3"), tone(550)));
+        QVERIFY(put(lib + QStringLiteral("/gone/z.mp3"), tone(660)));
         QCOMPARE(sync(out, lib, {QStringLiteral("--prune")}).exitCode, 0);
-        QVERIFY(fixtures::writeFile(out + QStringLiteral("/foreign.mp3"), tone(770)));
+        QVERIFY(put(out + QStringLiteral("/foreign.mp3"), tone(770)));
         const QString outside = path(QStringLiteral("outside.mp3"));
         QVERIFY(QFile::copy(out + QStringLiteral("/x.mp3"), outside));
         QVERIFY(QFile::link(outside, out + QStringLiteral("/link.mp3")));
@@ -212,7 +217,7 @@ class TestSync : public QObject {
         const QString lib = path(QStringLiteral("ulib/") + QLatin1String(QTest::currentDataTag()));
         const QString out = path(QStringLiteral("uout/") + QLatin1String(QTest::currentDataTag()));
         const QByteArray source = titled(QStringLiteral("Keep me"), audio);
-        QVERIFY(fixtures::writeFile(lib + QStringLiteral("/s.mp3"), source));
+        QVERIFY(put(lib + QStringLiteral("/s.mp3"), source));
         const CliResult run = runCli(
             {QStringLiteral("--no-upscale"), QStringLiteral("-m"), mode, QStringLiteral("-o"), out, lib});
         QCOMPARE(run.exitCode, 0);
@@ -232,7 +237,7 @@ class TestSync : public QObject {
     // own making; a plain conversion passes no record on, and the record shows in no tag field.
     void datesAndRecordsOfRecordedSources() {
         const QString lib = path(QStringLiteral("dlib")), out = path(QStringLiteral("dout"));
-        QVERIFY(fixtures::writeFile(lib + QStringLiteral("/a.mp3"), titled(QStringLiteral("A"), tone(440))));
+        QVERIFY(put(lib + QStringLiteral("/a.mp3"), titled(QStringLiteral("A"), tone(440))));
         shiftTime(lib + QStringLiteral("/a.mp3"), -86400 * 30);
         QCOMPARE(sync(out, lib, {QStringLiteral("--keep-dates")}).exitCode, 0);
         const QString output = out + QStringLiteral("/a.mp3");
