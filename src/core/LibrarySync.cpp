@@ -27,6 +27,11 @@ bool sourceUnchanged(const SyncRecord& record, const QString& source) {
     return contentHash(source) == record.sourceHash;
 }
 
+bool sameFile(const QString& a, const QString& b) {
+    const QString canonical = QFileInfo(a).canonicalFilePath();
+    return !canonical.isEmpty() && canonical == QFileInfo(b).canonicalFilePath();
+}
+
 } // namespace
 
 QString recordSettings(const ConversionJob& job, const SyncOptions& options) {
@@ -49,7 +54,9 @@ SyncDecision decideJob(ConversionJob& job, const SyncOptions& options) {
             decision.reason = QStringLiteral("not made by mp3recast-cli, replaced");
         else if (record->settings != settings)
             decision.reason = QStringLiteral("settings changed");
-        else if (sourceUnchanged(*record, job.source))
+        // A file converted where it lay is its own source: its record tells the file it replaced, and
+        // converting it again would only lose quality once more.
+        else if (sameFile(job.source, job.destination) || sourceUnchanged(*record, job.source))
             return {SyncAction::UpToDate, QStringLiteral("up to date")};
         else
             decision.reason = QStringLiteral("source changed");

@@ -256,6 +256,18 @@ class TestSync : public QObject {
         QCOMPARE(tagOf(plain + QStringLiteral("/a.mp3")), tagOf(output));
         QCOMPARE(tagOf(again + QStringLiteral("/a.mp3")), tagOf(output));
     }
+
+    // A library converted where it lies is converted once: each file is then its own up-to-date output.
+    void convertedInPlaceOnlyOnce() {
+        const QString lib = path(QStringLiteral("inplace"));
+        QVERIFY(put(lib + QStringLiteral("/a.mp3"), tone(440, 192)));
+        CliResult run = sync(lib, lib, {QStringLiteral("--overwrite")});
+        QCOMPARE(summaryOf(run), QStringLiteral("converted 1, copied 0, skipped 0, failed 0, pruned 0"));
+        const QMap<QString, QByteArray> once = tree(lib);
+        run = sync(lib, lib, {QStringLiteral("--overwrite")});
+        QCOMPARE(summaryOf(run), QStringLiteral("converted 0, copied 0, skipped 1, failed 0, pruned 0"));
+        QCOMPARE(tree(lib), once);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSync)
