@@ -2,8 +2,9 @@
 # Keeping a converted library in step: a library of 10,000 small files is converted once with --update;
 # then, in each round, 100 sources spread over the library get a new tag, and the time of
 # `mp3recast-cli -r --update` over the whole library is set against converting those 100 files alone
-# (same -j, into a folder of their own). The two alternate within each round; medians are reported, and
-# the time of an --update run with nothing to do.
+# (same -j, into a folder of their own): with the same command (--update, so their outputs carry the
+# record too), and plain. The runs alternate within each round; medians are reported, and the time of an
+# --update run with nothing to do.
 #
 # Usage: bash bench/sync/bench_sync.sh [BIN_DIR, default build/bench/bin] [ROUNDS, default 3] [FILES, default 10000]
 set -euo pipefail
@@ -76,20 +77,25 @@ seconds() { # COMMAND...: wall-clock seconds
 
 median() { printf '%s\n' "$@" | sort -g | awk '{a[NR]=$1} END {print a[int((NR + 1) / 2)]}'; }
 
-update=() alone=() idle=()
+update=() alone=() plain=() idle=()
 for ((round = 1; round <= rounds; round++)); do
     retag "$round"
     update+=("$(seconds "$cli" -r --update -o "$root/out" "$root/lib")")
-    rm -rf "$root/alone"
-    alone+=("$(seconds "$cli" -o "$root/alone" "${targets[@]}")")
+    rm -rf "$root/alone" "$root/plain"
+    alone+=("$(seconds "$cli" --update -o "$root/alone" "${targets[@]}")")
+    plain+=("$(seconds "$cli" -o "$root/plain" "${targets[@]}")")
     idle+=("$(seconds "$cli" -r --update -o "$root/out" "$root/lib")")
-    echo "round $round: --update ${update[-1]} s, the $changed alone ${alone[-1]} s, nothing to do ${idle[-1]} s" >&2
+    echo "round $round: --update ${update[-1]} s, the $changed alone ${alone[-1]} s (plain ${plain[-1]} s)," \
+        "nothing to do ${idle[-1]} s" >&2
 done
 u=$(median "${update[@]}")
 a=$(median "${alone[@]}")
+p=$(median "${plain[@]}")
 i=$(median "${idle[@]}")
 echo "medians of $rounds rounds, $files files, $changed changed, -j $(nproc):"
 echo "  --update over the library: $u s"
-echo "  converting the $changed alone: $a s"
+echo "  converting the $changed alone, same command: $a s"
+echo "  converting the $changed alone, plain (no record): $p s"
 echo "  --update with nothing to do: $i s"
 echo "  ratio --update / alone: $(echo "scale=3; $u / $a" | bc) (target <= 1.2)"
+echo "  ratio --update / plain: $(echo "scale=3; $u / $p" | bc)"

@@ -15,12 +15,17 @@ BatchPlan planBatch(const Options& options) {
     QSet<QString> sources;
     QSet<QString> destinations;
 
+    // Keys are absolute paths; the working folder is asked once, not for each of thousands of files.
+    const QString here = QDir::currentPath();
+    const auto absolute = [&](const QString& path) {
+        return QDir::cleanPath(QDir::isAbsolutePath(path) ? path : here + QLatin1Char('/') + path);
+    };
     const auto add = [&](const QString& source, const QString& target) {
-        const QString key = QFileInfo(source).absoluteFilePath();
+        const QString key = absolute(source);
         if (sources.contains(key))
             return;
         sources.insert(key);
-        const QString targetKey = QFileInfo(target).absoluteFilePath();
+        const QString targetKey = absolute(target);
         plan.targets.insert(targetKey);
         if (destinations.contains(targetKey)) {
             plan.notes << QStringLiteral("%1: skipped, another input already goes to %2").arg(source, target);

@@ -46,8 +46,10 @@ SyncDecision decideJob(ConversionJob& job, const SyncOptions& options) {
     const QString settings = recordSettings(job, options);
     SyncDecision decision{SyncAction::Convert, QStringLiteral("new")};
     job.keepDate = options.keepDates;
-    if (options.update && QFileInfo::exists(job.destination)) {
-        const std::optional<SyncRecord> record = readSyncRecord(job.destination);
+    // The record first: an output that has one exists, so most files need no further look.
+    const std::optional<SyncRecord> record =
+        options.update ? readSyncRecord(job.destination) : std::optional<SyncRecord>();
+    if (options.update && (record || QFileInfo::exists(job.destination))) {
         if (!record && !options.overwrite)
             return {SyncAction::Foreign, QStringLiteral("not made by mp3recast-cli")};
         if (!record)
@@ -55,8 +57,8 @@ SyncDecision decideJob(ConversionJob& job, const SyncOptions& options) {
         else if (record->settings != settings)
             decision.reason = QStringLiteral("settings changed");
         // A file converted where it lay is its own source: its record tells the file it replaced, and
-        // converting it again would only lose quality once more.
-        else if (sameFile(job.source, job.destination) || sourceUnchanged(*record, job.source))
+        // converting it again would only lose quality once more. (Asked last: it resolves every link.)
+        else if (sourceUnchanged(*record, job.source) || sameFile(job.source, job.destination))
             return {SyncAction::UpToDate, QStringLiteral("up to date")};
         else
             decision.reason = QStringLiteral("source changed");
@@ -65,9 +67,9 @@ SyncDecision decideJob(ConversionJob& job, const SyncOptions& options) {
     if (job.copySource)
         decision.action = SyncAction::Copy;
     if (options.stampRecord) {
-        const std::optional<SyncRecord> record = recordOfSource(job.source, settings, job.copySource);
+        const std::optional<SyncRecord> made = recordOfSource(job.source, settings, job.copySource);
         // A source that cannot be read fails in the run with the usual message.
-        job.syncRecord = record ? record->text() : QString();
+        job.syncRecord = made ? made->text() : QString();
     }
     return decision;
 }
@@ -102,7 +104,8 @@ PruneResult pruneOutputs(const QString& destination, bool recursive, const QSet<
         for (const QString& name : sortedByName(mp3FileNames(folder.path()))) {
             const QString path = folder.filePath(name);
             const QFileInfo info(path);
-            if (info.isSymLink() || keep.contains(info.absoluteFilePath()) || !readSyncRecord(path))
+            if (info.isSymLink() || keep.contains(QDir::cleanPath(info.absoluteFilePath())) ||
+                !readSyncRecord(path))
                 continue;
             if (!dryRun && !DeleteFileForced(path)) {
                 result.failed << path;
