@@ -65,7 +65,7 @@ double convertThroughWindow(const QStringList& sources, const QString& root, int
     form.SelectFolderText[1]->setText(work);
     form.SelectFolderText[2]->setText(destination);
     for (const QString& source : sources)
-        form.SelectList->addItem(source);
+        form.queue().add(source);
     form.Bits[8]->setChecked(true);   // 128 kbit/s
     form.Stereo[2]->setChecked(true); // joint stereo
     QElapsedTimer timer;

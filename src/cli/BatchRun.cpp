@@ -3,9 +3,9 @@
 #include "cli/BatchPlan.h"
 #include "cli/CliOptions.h"
 #include "cli/TerminalProgress.h"
+#include "core/ConversionRun.h"
 #include "core/Converter.h"
 #include "core/OutcomeText.h"
-#include "core/WorkerPool.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -21,24 +21,6 @@ volatile std::sig_atomic_t interrupted = 0;
 extern "C" void onInterrupt(int) {
     interrupted = 1;
 }
-
-// Shows the current file's percentage on the bar and passes on Ctrl-C.
-class BarSink : public core::ConversionSink {
-  public:
-    BarSink(TerminalProgress& bar, int done, QString name, const core::WorkerPool* pool)
-        : m_bar(bar), m_done(done), m_name(std::move(name)), m_pool(pool) {}
-    void started() override { progress(0); }
-    void progress(int percent) override {
-        m_bar.show(m_done, m_name, m_pool ? m_pool->runningPercents() : QList<int>{percent});
-    }
-    bool cancelRequested() override { return interrupted != 0; }
-
-  private:
-    TerminalProgress& m_bar;
-    const int m_done;
-    const QString m_name;
-    const core::WorkerPool* m_pool;
-};
 
 } // namespace
 
@@ -69,34 +51,36 @@ int runBatch(const Options& options) {
 
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
-    const int workers = options.jobs > 0 ? options.jobs : core::WorkerPool::defaultWorkers();
-    std::unique_ptr<core::WorkerPool> pool;
-    if (workers > 1 && jobs.size() > 1) {
-        // The workers are this very program, started in its worker mode.
-        pool = std::make_unique<core::WorkerPool>(QCoreApplication::applicationFilePath(), work.path(),
-                                                  workers, jobs, options.silenceLimitMs);
-    }
+    core::RunSettings settings;
+    settings.workers = options.jobs > 0 ? options.jobs : core::defaultWorkerCount();
+    // The workers are this very program, started in its worker mode.
+    settings.workerProgram = QCoreApplication::applicationFilePath();
+    settings.workFolder = work.path();
+    settings.silenceLimitMs = options.silenceLimitMs;
+    core::ConversionRun run(jobs, settings);
+    run.setStopCheck([] { return interrupted != 0; });
 
-    for (int index = 0; index < jobs.size() && !interrupted; ++index) {
-        const core::ConversionJob& job = jobs[index];
-        BarSink sink(bar, index, QFileInfo(job.source).fileName(), pool.get());
-        core::Outcome outcome;
-        if (pool) {
-            outcome = pool->waitFor(index, sink);
-            if (outcome.converted())
-                outcome = pool->place(index);
-        } else {
-            outcome = core::Converter(job, sink).run();
-        }
+    // The bar shows the files done, the current file's name and the percentages of the files under way.
+    int done = 0;
+    QString name;
+    auto showBar = [&](int) { bar.show(done, name, run.runningPercents()); };
+    QObject::connect(&run, &core::ConversionRun::fileStarted, [&](int index) {
+        done = index;
+        name = QFileInfo(jobs[index].source).fileName();
+    });
+    QObject::connect(&run, &core::ConversionRun::converting, showBar);
+    QObject::connect(&run, &core::ConversionRun::progress, showBar);
+    QObject::connect(&run, &core::ConversionRun::fileFinished, [&](int index, const core::Outcome& outcome) {
         if (outcome.failure == core::Failure::Cancelled)
-            break;
+            return;
         if (!outcome.converted()) {
             ++failures;
-            bar.line(job.source + QStringLiteral(": ") + core::outcomeLine(outcome, job.source));
+            bar.line(jobs[index].source + QStringLiteral(": ") +
+                     core::outcomeLine(outcome, jobs[index].source));
         }
         bar.show(index + 1, QString(), {});
-    }
-    pool.reset();
+    });
+    run.run();
     if (interrupted) {
         bar.line(QStringLiteral("interrupted"));
         return 130;

@@ -4,6 +4,7 @@
 #include "core/CodecSessions.h"
 #include "core/FileHelpers.h"
 #include "core/Progress.h"
+#include "core/TextConstants.h"
 #include "gogo.h"
 
 #include <QDir>
@@ -13,8 +14,6 @@
 
 namespace core {
 namespace {
-
-const QString CRLF = QStringLiteral("\r\n");
 
 // A set-up check that keeps failing in the same way will not pass on the next try either.
 constexpr int MaxEncoderSetUps = 3;

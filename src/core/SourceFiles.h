@@ -10,6 +10,9 @@ namespace core {
 // in the order the file system gives them. A folder that is missing or unreadable gives no names.
 QStringList mp3FileNames(const QString& folder);
 
+// True when mp3FileNames(folder) would list `name`.
+bool isListedMp3(const QString& folder, const QString& name);
+
 // The same names in ascending order without regard to letter case (ties by exact text).
 QStringList sortedByName(QStringList names);
 

@@ -53,6 +53,7 @@ MainForm::MainForm(const ProgramInfo& program, Dialogs& dialogs, QWidget* parent
     applyTabOrder();
     connectEvents();
     acceptFileDrops();
+    connectQueue();
 
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect available = screen->availableGeometry();

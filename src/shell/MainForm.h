@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ConversionQueue.h"
+#include "core/DestinationListing.h"
 #include "shell/ProgramInfo.h"
 
 #include <QPointer>
@@ -10,6 +12,9 @@
 #include <memory>
 
 class Dialogs;
+namespace core {
+class ConversionRun;
+}
 class QCheckBox;
 class QGroupBox;
 class QLabel;
@@ -60,7 +65,6 @@ class MainForm : public QWidget {
     QListWidget* SelectList = nullptr;
     QPushButton* MakeNewDir = nullptr;
     QListWidget* DFileList = nullptr;
-    QListWidget* FileList = nullptr;
     QPushButton* DeleteFile = nullptr;
     QLabel* FreeSpace = nullptr;
     QLineEdit* PlayListName = nullptr;
@@ -70,10 +74,9 @@ class MainForm : public QWidget {
     QPushButton* SavePlayList = nullptr;
     QPushButton* ProgExit = nullptr;
 
-    // --- Window state besides the controls ---
-    qint64 QueueBytes = 0; // byte total of the conversion queue
-    int QueueExtent = 0;   // horizontal scroll range last given to SelectList, in pixels
-    QString SFileListPath; // the folder the source list shows
+    // The conversion queue that SelectList shows.
+    core::ConversionQueue& queue() { return m_queue; }
+    const core::DestinationListing& destinationListing() const { return m_listing; }
 
     const ProgramInfo& program() const { return m_program; }
     Dialogs& dialogs() const { return m_dialogs; }
@@ -96,6 +99,7 @@ class MainForm : public QWidget {
     void ProgExit_Click();
 
     // --- Destination listing (lists/) ---
+    // Reads the destination folder afresh and shows it.
     void GetDiskFree();
     void ListSort_Click(int index);
 
@@ -104,17 +108,8 @@ class MainForm : public QWidget {
     void AllSelect_Click();
     void OneRemove_Click();
     void AllRemove_Click();
-    void AddQueueEntry(const QString& path);
-    bool NotInQueue(const QString& path) const;
-    void ShowQueueTotals();
     // Points the source list at a folder and re-reads it.
     void RefreshSourceList(const QString& folder);
-    // The paths in SelectList, kept beside it so that the duplicate test does not walk the whole queue
-    // for every file added; every change of SelectList's entries updates it too.
-    QSet<QString> queuedPaths;
-    // Raises SelectList's horizontal scroll range to QueueExtent whenever the list recomputes it.
-    void applyQueueExtent();
-    bool queueExtentGuarded = false;
 
     // Files and folders dropped onto the source list or the queue (lists/FileDrops.cpp): each MP3 file,
     // and the MP3 files of each folder in name order, join the queue once.
@@ -125,10 +120,6 @@ class MainForm : public QWidget {
 
     // --- Conversion (conversion/) ---
     void ConvertStart_Click();
-    // Re-encodes one file into the destination path; a request to stop the run comes back through CancelFlag.
-    void ConvertFile(const QString& sourcePath, const QString& destinationPath, int bitRate, int channelMode);
-    // 0 while a conversion run may go on, -1 once it is to stop.
-    qint16 CancelFlag = 0;
     // Files a run converts at once (settings key Jobs): 1 converts in this process; more run each file in
     // a worker process of workerProgram (the command line program beside this one), when it is there.
     int Jobs = 1;
@@ -153,6 +144,15 @@ class MainForm : public QWidget {
     void applyTabOrder();
     void connectEvents();
     void acceptFileDrops();
+    // SelectList and its totals follow the queue model.
+    void connectQueue();
+    void showQueueTotals();
+    // Raises SelectList's horizontal scroll range to the queue's extent whenever the list recomputes it.
+    void applyQueueExtent();
+    // DFileList, the count and the free space from the listing model.
+    void showDestination();
+    // After a run's file: the listing takes in the file placed at `destination`.
+    void showPlacedFile(const QString& destination, bool placed);
 
     ProgramInfo m_program;
     Dialogs& m_dialogs;
@@ -160,6 +160,11 @@ class MainForm : public QWidget {
     // the sort options, the only controls left enabled), and the idle state gives it back.
     QPointer<QWidget> m_focusBeforeBusy;
     bool m_busy = false;
+    // The conversion run under way, which a click on "中止" stops.
+    core::ConversionRun* m_run = nullptr;
+    core::ConversionQueue m_queue;
+    bool m_queueExtentGuarded = false;
+    core::DestinationListing m_listing;
 
   public:
     // Held from start-up to the end of the program so that a second copy can see this one.
@@ -179,7 +184,3 @@ class BusyScope {
   private:
     MainForm& m_form;
 };
-
-class QListWidgetItem;
-// An entry for the hidden sorted list: ordered by text without regard to letter case.
-QListWidgetItem* makeSortedListItem(const QString& text);

@@ -3,7 +3,7 @@
 #include "tageditor/frmTagInput.h"
 
 #include "codecs/decoder.h"
-#include "conversion/FileHelpers.h"
+#include "core/FileHelpers.h"
 #include "shell/Dialogs.h"
 #include "shell/MainForm.h"
 #include "tageditor/TagFields.h"

@@ -42,7 +42,7 @@ struct ConversionSetup {
     QString addSource(const QString& name, const QByteArray& bytes) {
         const QString path = sourceFolder + QLatin1Char('/') + name;
         fixtures::writeFile(path, bytes);
-        form->SelectList->addItem(path);
+        form->queue().add(path);
         return path;
     }
 

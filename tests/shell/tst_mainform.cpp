@@ -96,7 +96,6 @@ class TestMainForm : public QObject {
         row("SelctFolder(2)", "QPushButton", "Frame3", "…", "変換先フォルダを選択", 6360, 0, 375, 315);
         row("MakeNewDir", "QPushButton", "Frame3", "新規ﾌｫﾙﾀﾞ作成", "", 6720, 0, 1575, 315);
         row("DFileList", "QListWidget", "Frame3", "", "", 60, 360, 8235, 3840);
-        row("FileList", "QListWidget", "Frame3", "", "", 360, 720, 1755, 420);
         row("DeleteFile", "QPushButton", "Frame3", "選択ﾌｧｲﾙ削除", "", 60, 4200, 1515, 375);
         row("FreeSpace", "QLabel", "Frame3", "", "", 4200, 4260, 4035, 255);
         row("Label2", "QLabel", "Frame3", "ﾌﾟﾚｲﾘｽﾄﾌｧｲﾙ名：", "", 8400, 180, 1455, 195);
@@ -161,8 +160,6 @@ class TestMainForm : public QObject {
         QVERIFY(!form.M3UText->isReadOnly());
         for (QListWidget* list : {form.SFileList, form.SelectList, form.DFileList})
             QCOMPARE(list->selectionMode(), QAbstractItemView::ExtendedSelection);
-        QVERIFY(form.FileList->isHidden());
-        QVERIFY(form.FileList->isSortingEnabled());
         for (QLineEdit* figure : {form.Prog, form.NowCount}) {
             QCOMPARE(figure->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
             QCOMPARE(figure->font().pointSizeF(), 11.25);
@@ -241,17 +238,6 @@ class TestMainForm : public QObject {
         QCOMPARE(nextControl(form.MakeNewDir), form.DFileList);
         QCOMPARE(nextControl(form.DFileList), form.ListSort[0]);
         QCOMPARE(nextControl(form.ListSort[0]), form.ListSort[1]);
-    }
-
-    void hiddenSortedListIgnoresLetterCase() {
-        MainForm form(program.info, dialogs);
-        for (const char* name : {"b.mp3", "c.Mp3", "A.MP3"})
-            form.FileList->addItem(makeSortedListItem(QString::fromLatin1(name)));
-        QCOMPARE(form.FileList->item(0)->text(), QStringLiteral("A.MP3"));
-        QCOMPARE(form.FileList->item(1)->text(), QStringLiteral("b.mp3"));
-        QCOMPARE(form.FileList->item(2)->text(), QStringLiteral("c.Mp3"));
-        form.show();
-        QVERIFY(!form.FileList->isVisible());
     }
 
     // Tab enters each option group at its checked option, also after another option had the focus; the
