@@ -1,5 +1,7 @@
 #include "core/WorkerProtocol.h"
 
+#include "core/EncodingChoices.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -31,7 +33,8 @@ std::optional<ConversionJob> parseJobLine(const QByteArray& line) {
     job.workFolder = object.value(QStringLiteral("workFolder")).toString();
     job.bitRate = object.value(QStringLiteral("bitRate")).toInt(-1);
     job.channelMode = object.value(QStringLiteral("channelMode")).toInt(-1);
-    if (job.source.isEmpty() || job.workFolder.isEmpty())
+    if (job.source.isEmpty() || job.workFolder.isEmpty() || !isBitRate(job.bitRate) || job.channelMode < 0 ||
+        job.channelMode >= ChannelModeCount)
         return std::nullopt;
     return job;
 }

@@ -169,6 +169,12 @@ class TestConverter : public QObject {
         QCOMPARE(parsed->bitRate, 320);
         QCOMPARE(parsed->channelMode, 2);
         QVERIFY(!core::protocol::parseJobLine("not json\n"));
+        // Only the fourteen rates and three modes reach the encoder.
+        job.bitRate = 129;
+        QVERIFY(!core::protocol::parseJobLine(core::protocol::jobLine(job)));
+        job.bitRate = 32;
+        job.channelMode = 3;
+        QVERIFY(!core::protocol::parseJobLine(core::protocol::jobLine(job)));
 
         core::Outcome outcome;
         outcome.failure = core::Failure::TagFault;
