@@ -80,7 +80,7 @@ class TestTagEditor : public QObject {
 
         ScriptedDialogs dialogs;
         MainForm form(program.info, dialogs);
-        frmTagInput editor(form);
+        frmTagInput editor(&form, dialogs, program.info.title, QString());
         auto* widget = editor.findChild<QWidget*>(QString::fromLatin1(QTest::currentDataTag()));
         QVERIFY(widget);
         QCOMPARE(QString::fromLatin1(widget->metaObject()->className()), kind);
@@ -101,7 +101,7 @@ class TestTagEditor : public QObject {
     void windowFrameFocusAndButtons() {
         ScriptedDialogs dialogs;
         MainForm form(program.info, dialogs);
-        frmTagInput editor(form);
+        frmTagInput editor(&form, dialogs, program.info.title, QString());
         QCOMPARE(editor.windowTitle(), QStringLiteral("MP3タグ情報"));
         QCOMPARE(editor.size(), QSize(338, 209));
         QCOMPARE(editor.minimumSize(), editor.maximumSize());
@@ -197,17 +197,18 @@ class TestTagEditor : public QObject {
 
         QString shownPath;
         int caret = -1;
-        frmTagInput::runModal = [&](frmTagInput& editor) {
-            shownPath = editor.FileNameText->text();
-            caret = editor.FileNameText->cursorPosition();
-        };
         const QRect entry = list->visualItemRect(list->item(1));
-        // A double-click is a press, a release and a second press that arrives as the double-click.
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, entry.center());
-        QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, entry.center());
-        frmTagInput::runModal = nullptr;
+        whileEditorOpen(
+            [&] {
+                // A double-click is a press, a release and a second press that arrives as the double-click.
+                QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, entry.center());
+                QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, entry.center());
+            },
+            [&](frmTagInput& editor) {
+                shownPath = editor.FileNameText->text();
+                caret = editor.FileNameText->cursorPosition();
+            });
 
-        QCOMPARE(TagFilePath, mp3Path);
         QCOMPARE(shownPath, mp3Path);
         QCOMPARE(caret, int(mp3Path.size()));
         QCOMPARE(FakeDecoder::readPaths, QList<QByteArray>{QFile::encodeName(mp3Path)});
@@ -230,10 +231,8 @@ class TestTagEditor : public QObject {
         MainForm form(program.info, dialogs);
         for (QListWidget* list : {form.SFileList, form.DFileList}) {
             list->addItem(text);
-            TagFilePath = QStringLiteral("unchanged");
             const EditorRun run = openFromList(form, list, row, [](frmTagInput&) {});
             QVERIFY(!run.opened);
-            QCOMPARE(TagFilePath, QStringLiteral("unchanged"));
         }
         QCOMPARE(FakeDecoder::genreCalls, 0);
     }

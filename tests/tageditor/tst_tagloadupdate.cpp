@@ -255,6 +255,29 @@ class TestTagLoadUpdate : public QObject {
         QVERIFY(dialogs.shown.isEmpty());
     }
 
+    // A write the library refuses is shown with its cause, and the window stays open with the edits.
+    void refusedWriteIsShownAndKeepsTheEdits() {
+        FakeDecoder fake;
+        FakeDecoder::writeResult = 0;
+        QTemporaryDir sub(folder.filePath(QStringLiteral("sub-XXXXXX")));
+        QVERIFY(QFile(sub.filePath(QStringLiteral("a.mp3"))).open(QIODevice::WriteOnly));
+        ScriptedDialogs dialogs;
+        MainForm form(program.info, dialogs);
+        form.SelectFolderText[2]->setText(sub.path());
+        form.DFileList->addItem(QStringLiteral("a.mp3"));
+        QString kept;
+        const EditorRun run = openFromList(form, form.DFileList, 0, [&](frmTagInput& editor) {
+            editor.txtArtist->setText(QStringLiteral("新しい名前"));
+            editor.cmdReg->click();
+            kept = editor.isVisible() ? editor.txtArtist->text() : QString();
+        });
+        QCOMPARE(kept, QStringLiteral("新しい名前"));
+        QVERIFY(!run.closed);
+        QCOMPARE(FakeDecoder::written.size(), 1);
+        QCOMPARE(dialogs.messageTexts().size(), 1);
+        QVERIFY(dialogs.messageTexts()[0].startsWith(QStringLiteral("タグ情報の更新に失敗しました。\r")));
+    }
+
     void missingLibraryOperationIsShown_data() {
         QTest::addColumn<bool>("withGenres");
         QTest::addColumn<QString>("operation");
