@@ -89,11 +89,11 @@ void MainForm::ConvertStart_Click() {
         jobs << job;
     }
     core::RunSettings settings;
-    settings.workers = Jobs;
+    settings.workers = m_jobs;
     settings.workerProgram =
-        workerProgram.isEmpty()
+        m_workerProgram.isEmpty()
             ? QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("mp3recast-cli"))
-            : workerProgram;
+            : m_workerProgram;
     settings.workFolder = SelectFolderText[1]->text();
 
     core::ConversionRun run(jobs, settings);

@@ -10,30 +10,24 @@
 #include <QListWidget>
 #include <QScrollBar>
 
-namespace {
-
-// Queues the source entries for which take(i) is true, in source-list order, each path once.
-template <typename Predicate> void queueSourceEntries(MainForm& form, Predicate take) {
-    const int count = form.SFileList->count();
-    for (int i = 0; i < count; ++i) {
-        QListWidgetItem* entry = form.SFileList->item(i);
-        if (!take(entry))
+void MainForm::queueSourceEntries(bool selectedOnly) {
+    for (int i = 0; i < SFileList->count(); ++i) {
+        QListWidgetItem* entry = SFileList->item(i);
+        if (selectedOnly && !entry->isSelected())
             continue;
         // Read afresh for every file, as the folder field is the one source of the folder.
-        form.queue().add(AddPathSep(form.SelectFolderText[0]->text()) + entry->text());
+        m_queue.add(AddPathSep(SelectFolderText[0]->text()) + entry->text());
     }
 }
 
-} // namespace
-
 void MainForm::OneSelect_Click() {
     BusyScope busy(*this);
-    queueSourceEntries(*this, [](QListWidgetItem* entry) { return entry->isSelected(); });
+    queueSourceEntries(true);
 }
 
 void MainForm::AllSelect_Click() {
     BusyScope busy(*this);
-    queueSourceEntries(*this, [](QListWidgetItem*) { return true; });
+    queueSourceEntries(false);
 }
 
 void MainForm::OneRemove_Click() {

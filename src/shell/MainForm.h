@@ -36,44 +36,6 @@ class MainForm : public QWidget {
     MainForm(const ProgramInfo& program, Dialogs& dialogs, QWidget* parent = nullptr);
     ~MainForm() override;
 
-    // --- Controls (created from the layout table in MainFormLayout.cpp) ---
-    QGroupBox* Frame1 = nullptr;
-    QGroupBox* Frame2 = nullptr;
-    QGroupBox* Frame3 = nullptr;
-    QGroupBox* Frame4 = nullptr;
-    QGroupBox* Frame5 = nullptr;
-    QGroupBox* Frame6 = nullptr;
-    std::array<QLineEdit*, 3> SelectFolderText{};
-    std::array<QPushButton*, 3> SelctFolder{};
-    QListWidget* SFileList = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* Label3 = nullptr;
-    std::array<QRadioButton*, 14> Bits{};
-    std::array<QRadioButton*, 3> Stereo{};
-    std::array<QRadioButton*, 2> ListSort{};
-    QLabel* TempFree = nullptr;
-    QPlainTextEdit* Msg = nullptr;
-    QLineEdit* Prog = nullptr;
-    QLineEdit* NowCount = nullptr;
-    QPushButton* ConvertStart = nullptr;
-    QPushButton* AllSelect = nullptr;
-    QPushButton* OneSelect = nullptr;
-    QPushButton* OneRemove = nullptr;
-    QPushButton* AllRemove = nullptr;
-    QLabel* SelectFileSize = nullptr;
-    QListWidget* SelectList = nullptr;
-    QPushButton* MakeNewDir = nullptr;
-    QListWidget* DFileList = nullptr;
-    QPushButton* DeleteFile = nullptr;
-    QLabel* FreeSpace = nullptr;
-    QLineEdit* PlayListName = nullptr;
-    QPlainTextEdit* M3UText = nullptr;
-    QPushButton* MakePlayList = nullptr;
-    QCheckBox* SetPathCheck = nullptr;
-    QPushButton* SavePlayList = nullptr;
-    QPushButton* ProgExit = nullptr;
-
     // The conversion queue that SelectList shows.
     core::ConversionQueue& queue() { return m_queue; }
     const core::DestinationListing& destinationListing() const { return m_listing; }
@@ -121,10 +83,14 @@ class MainForm : public QWidget {
     // --- Conversion (conversion/) ---
     void ConvertStart_Click();
     // Files a run converts at once (settings key Jobs): 1 converts in this process; more run each file in
-    // a worker process of workerProgram (the command line program beside this one), when it is there.
-    int Jobs = 1;
+    // a worker process of `program` (by default the command line program beside this one), when it is
+    // there.
+    void setWorkers(int jobs, const QString& program = QString()) {
+        m_jobs = jobs;
+        m_workerProgram = program;
+    }
+    int workers() const { return m_jobs; }
     static constexpr int MaxJobs = 64;
-    QString workerProgram;
 
     // --- Playlist, new folder, deletion (fileops/) ---
     void MakePlayList_Click();
@@ -140,10 +106,50 @@ class MainForm : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    // --- Controls (created from the layout table in MainFormLayout.cpp) ---
+    QGroupBox* Frame1 = nullptr;
+    QGroupBox* Frame2 = nullptr;
+    QGroupBox* Frame3 = nullptr;
+    QGroupBox* Frame4 = nullptr;
+    QGroupBox* Frame5 = nullptr;
+    QGroupBox* Frame6 = nullptr;
+    std::array<QLineEdit*, 3> SelectFolderText{};
+    std::array<QPushButton*, 3> SelctFolder{};
+    QListWidget* SFileList = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    std::array<QRadioButton*, 14> Bits{};
+    std::array<QRadioButton*, 3> Stereo{};
+    std::array<QRadioButton*, 2> ListSort{};
+    QLabel* TempFree = nullptr;
+    QPlainTextEdit* Msg = nullptr;
+    QLineEdit* Prog = nullptr;
+    QLineEdit* NowCount = nullptr;
+    QPushButton* ConvertStart = nullptr;
+    QPushButton* AllSelect = nullptr;
+    QPushButton* OneSelect = nullptr;
+    QPushButton* OneRemove = nullptr;
+    QPushButton* AllRemove = nullptr;
+    QLabel* SelectFileSize = nullptr;
+    QListWidget* SelectList = nullptr;
+    QPushButton* MakeNewDir = nullptr;
+    QListWidget* DFileList = nullptr;
+    QPushButton* DeleteFile = nullptr;
+    QLabel* FreeSpace = nullptr;
+    QLineEdit* PlayListName = nullptr;
+    QPlainTextEdit* M3UText = nullptr;
+    QPushButton* MakePlayList = nullptr;
+    QCheckBox* SetPathCheck = nullptr;
+    QPushButton* SavePlayList = nullptr;
+    QPushButton* ProgExit = nullptr;
+
     void createControls();
     void applyTabOrder();
     void connectEvents();
     void acceptFileDrops();
+    // Queues the source list's entries (the selected ones only, or all), in their order, each path once.
+    void queueSourceEntries(bool selectedOnly);
     // SelectList and its totals follow the queue model.
     void connectQueue();
     void showQueueTotals();
@@ -162,6 +168,8 @@ class MainForm : public QWidget {
     bool m_busy = false;
     // The conversion run under way, which a click on "中止" stops.
     core::ConversionRun* m_run = nullptr;
+    int m_jobs = 1;
+    QString m_workerProgram;
     core::ConversionQueue m_queue;
     bool m_queueExtentGuarded = false;
     core::DestinationListing m_listing;

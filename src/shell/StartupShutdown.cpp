@@ -93,7 +93,7 @@ bool MainForm::Form_Load() {
 
     // How many files a run converts at once, each in a worker process (1: in the window's own process).
     const int jobs = settings.read(SettingSection, QStringLiteral("Jobs"), QString()).toInt();
-    Jobs = jobs >= 1 && jobs <= MaxJobs ? jobs : core::defaultWorkerCount();
+    m_jobs = jobs >= 1 && jobs <= MaxJobs ? jobs : core::defaultWorkerCount();
 
     GetDiskFree();
     EnableControls(true);
@@ -129,7 +129,7 @@ void MainForm::Form_Unload() {
     write(QStringLiteral("PlayListPathSet"), QString::number(pathSet == Qt::Checked            ? 1
                                                              : pathSet == Qt::PartiallyChecked ? 2
                                                                                                : 0));
-    write(QStringLiteral("Jobs"), QString::number(Jobs));
+    write(QStringLiteral("Jobs"), QString::number(m_jobs));
     settings.save(path);
 }
 

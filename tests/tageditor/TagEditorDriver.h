@@ -1,6 +1,7 @@
 // Opens the tag editor the way the user does and drives it while it is open, inside its modal loop.
 #pragma once
 
+#include "WindowDriver.h"
 #include "shell/MainForm.h"
 #include "tageditor/frmTagInput.h"
 
@@ -52,14 +53,6 @@ inline EditorRun whileEditorOpen(const std::function<void()>& open,
 inline EditorRun openFromList(MainForm& form, QListWidget* list, int row,
                               const std::function<void(frmTagInput&)>& drive) {
     list->setCurrentRow(row);
-    return whileEditorOpen(
-        [&] {
-            form.runHandler([&] {
-                if (list == form.SFileList)
-                    form.SFileList_DblClick();
-                else
-                    form.DFileList_DblClick();
-            });
-        },
-        drive);
+    (void)form;
+    return whileEditorOpen([&] { ui::doubleClickCurrent(list); }, drive);
 }

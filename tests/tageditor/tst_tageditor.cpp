@@ -5,6 +5,7 @@
 #include "ScriptedDialogs.h"
 #include "TagEditorDriver.h"
 #include "TestProgram.h"
+#include "WindowDriver.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -27,9 +28,9 @@ class TestTagEditor : public QObject {
 
     // A main window whose destination list holds "a.mp3" of the temporary folder.
     void prepare(MainForm& form) {
-        form.SelectFolderText[2]->setText(folder.path());
-        form.DFileList->clear();
-        form.DFileList->addItem(QStringLiteral("a.mp3"));
+        ui::field(form, "SelectFolderText", 2)->setText(folder.path());
+        ui::list(form, "DFileList")->clear();
+        ui::list(form, "DFileList")->addItem(QStringLiteral("a.mp3"));
     }
 
   private slots:
@@ -159,7 +160,7 @@ class TestTagEditor : public QObject {
             if (QWidget* stuck = QApplication::activeModalWidget())
                 stuck->close();
         });
-        form.DFileList->setCurrentRow(0);
+        ui::list(form, "DFileList")->setCurrentRow(0);
         form.DFileList_DblClick();
 
         QVERIFY(modal);
@@ -185,9 +186,9 @@ class TestTagEditor : public QObject {
         FakeDecoder fake;
         ScriptedDialogs dialogs;
         MainForm form(program.info, dialogs);
-        QListWidget* list = source ? form.SFileList : form.DFileList;
-        form.SelectFolderText[source ? 0 : 2]->setText(folder.path() + folderField);
-        form.SelectFolderText[source ? 2 : 0]->setText(QStringLiteral("/elsewhere"));
+        QListWidget* list = source ? ui::list(form, "SFileList") : ui::list(form, "DFileList");
+        ui::field(form, "SelectFolderText", source ? 0 : 2)->setText(folder.path() + folderField);
+        ui::field(form, "SelectFolderText", source ? 2 : 0)->setText(QStringLiteral("/elsewhere"));
         list->addItems({QStringLiteral("x.mp3"), QStringLiteral("a.mp3"), QStringLiteral("z.mp3")});
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -229,7 +230,7 @@ class TestTagEditor : public QObject {
         FakeDecoder fake;
         ScriptedDialogs dialogs;
         MainForm form(program.info, dialogs);
-        for (QListWidget* list : {form.SFileList, form.DFileList}) {
+        for (QListWidget* list : {ui::list(form, "SFileList"), ui::list(form, "DFileList")}) {
             list->addItem(text);
             const EditorRun run = openFromList(form, list, row, [](frmTagInput&) {});
             QVERIFY(!run.opened);
