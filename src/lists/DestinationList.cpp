@@ -31,6 +31,6 @@ void MainForm::showDestination() {
         TempFree->setText(workFreeText(work->bytesAvailable));
 }
 
-void MainForm::ListSort_Click(int) {
+void MainForm::ListSort_Click() {
     GetDiskFree();
 }

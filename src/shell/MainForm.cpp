@@ -85,9 +85,9 @@ void MainForm::connectEvents() {
 
     // An option's click event fires whenever it becomes the selected one, by the user or by start-up.
     for (int i = 0; i < int(ListSort.size()); ++i) {
-        connect(ListSort[i], &QRadioButton::toggled, this, [this, i](bool checked) {
+        connect(ListSort[i], &QRadioButton::toggled, this, [this](bool checked) {
             if (checked)
-                runHandler([this, i] { ListSort_Click(i); });
+                runHandler([this] { ListSort_Click(); });
         });
     }
 

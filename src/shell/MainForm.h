@@ -25,10 +25,11 @@ class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 
-// The program's only top-level window. It owns all working state in its controls; the handlers of each
-// subsystem are members implemented in that subsystem's folder (lists/, conversion/, fileops/,
-// tageditor/) and read and write the controls directly. The controls carry their window-definition names
-// as object names ("SelectFolderText(0)", "Bits(13)") so that tests and accessibility tools find them.
+// The program's only top-level window. The queue and the destination listing are models of the core,
+// which the window's lists show; the conversion run is the core's too. The handlers of each subsystem are
+// private members implemented in that subsystem's folder (lists/, conversion/, fileops/, tageditor/).
+// The controls carry their window-definition names as object names ("SelectFolderText(0)", "Bits(13)"),
+// by which tests and accessibility tools find them.
 class MainForm : public QWidget {
     Q_OBJECT
 
@@ -38,7 +39,6 @@ class MainForm : public QWidget {
 
     // The conversion queue that SelectList shows.
     core::ConversionQueue& queue() { return m_queue; }
-    const core::DestinationListing& destinationListing() const { return m_listing; }
 
     const ProgramInfo& program() const { return m_program; }
     Dialogs& dialogs() const { return m_dialogs; }
@@ -56,32 +56,15 @@ class MainForm : public QWidget {
     // --- Start-up and shutdown (shell/StartupShutdown.cpp) ---
     // The window's load event. Returns false when the program must end (another instance runs).
     bool Form_Load();
-    void Form_QueryUnload(bool& cancel);
-    void Form_Unload();
-    void ProgExit_Click();
 
-    // --- Destination listing (lists/) ---
-    // Reads the destination folder afresh and shows it.
+    // Reads the destination folder afresh and shows it (lists/).
     void GetDiskFree();
-    void ListSort_Click(int index);
-
-    // --- Conversion queue (lists/) ---
-    void OneSelect_Click();
-    void AllSelect_Click();
-    void OneRemove_Click();
-    void AllRemove_Click();
-    // Points the source list at a folder and re-reads it.
+    // Points the source list at a folder and re-reads it (lists/).
     void RefreshSourceList(const QString& folder);
-
     // Files and folders dropped onto the source list or the queue (lists/FileDrops.cpp): each MP3 file,
     // and the MP3 files of each folder in name order, join the queue once.
     void QueueDroppedPaths(const QStringList& paths);
 
-    // --- Folder selection (lists/) ---
-    void SelctFolder_Click(int index);
-
-    // --- Conversion (conversion/) ---
-    void ConvertStart_Click();
     // Files a run converts at once (settings key Jobs): 1 converts in this process; more run each file in
     // a worker process of `program` (by default the command line program beside this one), when it is
     // there.
@@ -92,20 +75,33 @@ class MainForm : public QWidget {
     int workers() const { return m_jobs; }
     static constexpr int MaxJobs = 64;
 
-    // --- Playlist, new folder, deletion (fileops/) ---
-    void MakePlayList_Click();
-    void SavePlayList_Click();
-    void MakeNewDir_Click();
-    void DeleteFile_Click();
-
-    // --- Tag editor openers (tageditor/) ---
-    void SFileList_DblClick();
-    void DFileList_DblClick();
+    // Held from start-up to the end of the program so that a second copy can see this one.
+    std::unique_ptr<QLockFile> instanceLock;
+    // Set once the program is ending, so that nothing more runs afterwards.
+    bool ended = false;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    // --- Event handlers, each in the folder of its subsystem ---
+    void Form_QueryUnload(bool& cancel);
+    void Form_Unload();
+    void ProgExit_Click();
+    void ListSort_Click();
+    void OneSelect_Click();
+    void AllSelect_Click();
+    void OneRemove_Click();
+    void AllRemove_Click();
+    void SelctFolder_Click(int index);
+    void ConvertStart_Click();
+    void MakePlayList_Click();
+    void SavePlayList_Click();
+    void MakeNewDir_Click();
+    void DeleteFile_Click();
+    void SFileList_DblClick();
+    void DFileList_DblClick();
+
     // --- Controls (created from the layout table in MainFormLayout.cpp) ---
     QGroupBox* Frame1 = nullptr;
     QGroupBox* Frame2 = nullptr;
@@ -173,12 +169,6 @@ class MainForm : public QWidget {
     core::ConversionQueue m_queue;
     bool m_queueExtentGuarded = false;
     core::DestinationListing m_listing;
-
-  public:
-    // Held from start-up to the end of the program so that a second copy can see this one.
-    std::unique_ptr<QLockFile> instanceLock;
-    // Set once the program is ending, so that nothing more runs afterwards.
-    bool ended = false;
 };
 
 // Enters the busy state for the lifetime of the scope and leaves it at the end, whatever happens.

@@ -161,7 +161,7 @@ class TestTagEditor : public QObject {
                 stuck->close();
         });
         ui::list(form, "DFileList")->setCurrentRow(0);
-        form.DFileList_DblClick();
+        ui::doubleClickCurrent(ui::list(form, "DFileList"));
 
         QVERIFY(modal);
         QVERIFY2((editorCentre - formCentre).manhattanLength() <= 2, "centred over the main window");
