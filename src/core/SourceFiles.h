@@ -13,6 +13,10 @@ QStringList mp3FileNames(const QString& folder);
 // True when mp3FileNames(folder) would list `name`.
 bool isListedMp3(const QString& folder, const QString& name);
 
+// Sub-folders of `folder` (hidden ones and links left out) as paths relative to it, each before its own
+// sub-folders, siblings in name order.
+QStringList subFolders(const QString& folder);
+
 // The same names in ascending order without regard to letter case (ties by exact text).
 QStringList sortedByName(QStringList names);
 
