@@ -17,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 
 namespace {
 
@@ -98,6 +99,8 @@ void MainForm::ConvertStart_Click() {
 
     core::ConversionRun run(jobs, settings);
     m_run = &run;
+    // Whatever way the run ends (a failure inside it too), no click may reach it afterwards.
+    const auto forgetRun = qScopeGuard([this] { m_run = nullptr; });
     connect(&run, &core::ConversionRun::fileStarted, this, [this, count = jobs.size()](int index) {
         NowCount->setText(QString::number(index + 1) + QLatin1Char('/') + QString::number(count));
         setWindowTitle(QStringLiteral("コンバート中 [") + NowCount->text() + QLatin1Char(']'));
@@ -122,7 +125,6 @@ void MainForm::ConvertStart_Click() {
                 showPlacedFile(run.jobs()[index].destination, outcome.converted());
             });
     run.run();
-    m_run = nullptr;
 
     if (!run.stopRequested())
         AllRemove_Click();
