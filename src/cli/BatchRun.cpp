@@ -3,6 +3,7 @@
 #include "cli/BatchPlan.h"
 #include "cli/CliOptions.h"
 #include "cli/TerminalProgress.h"
+#include "core/AlbumLoudness.h"
 #include "core/Converter.h"
 #include "core/OutcomeText.h"
 #include "core/WorkerPool.h"
@@ -69,6 +70,16 @@ int runBatch(const Options& options) {
 
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
+    if (options.normalize == core::Normalize::Album) {
+        const bool measured = core::measureAlbums(jobs, work.path(), [&](const QString& source) {
+            bar.show(0, QStringLiteral("loudness: ") + QFileInfo(source).fileName(), {});
+            return interrupted == 0;
+        });
+        if (!measured) {
+            bar.line(QStringLiteral("interrupted"));
+            return 130;
+        }
+    }
     const int workers = options.jobs > 0 ? options.jobs : core::WorkerPool::defaultWorkers();
     std::unique_ptr<core::WorkerPool> pool;
     if (workers > 1 && jobs.size() > 1) {
@@ -83,8 +94,11 @@ int runBatch(const Options& options) {
         core::Outcome outcome;
         if (pool) {
             outcome = pool->waitFor(index, sink);
-            if (outcome.converted())
+            if (outcome.converted()) {
+                const QStringList notes = outcome.notes;
                 outcome = pool->place(index);
+                outcome.notes = notes;
+            }
         } else {
             outcome = core::Converter(job, sink).run();
         }
@@ -94,6 +108,8 @@ int runBatch(const Options& options) {
             ++failures;
             bar.line(job.source + QStringLiteral(": ") + core::outcomeLine(outcome, job.source));
         }
+        for (const QString& note : outcome.notes)
+            bar.line(job.source + QStringLiteral(": note: ") + note);
         bar.show(index + 1, QString(), {});
     }
     pool.reset();

@@ -2,14 +2,18 @@
 
 #include "codecs/codec_error.h"
 #include "core/CodecSessions.h"
+#include "core/CoverFit.h"
 #include "core/FileHelpers.h"
+#include "core/Loudness.h"
 #include "core/Progress.h"
 #include "gogo.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cmath>
 #include <exception>
+#include <stdexcept>
 
 namespace core {
 namespace {
@@ -67,8 +71,11 @@ Converter::Converter(ConversionJob job, ConversionSink& sink) : m_job(std::move(
 
 Outcome Converter::run() {
     Outcome outcome = prepare();
-    if (outcome.converted())
+    if (outcome.converted()) {
+        const QStringList notes = outcome.notes;
         outcome = place();
+        outcome.notes = notes;
+    }
     return outcome;
 }
 
@@ -102,6 +109,8 @@ Outcome Converter::prepare() {
     }
     if (!outcome.converted())
         removeWorkFiles();
+    else
+        outcome.notes = m_notes;
     return outcome;
 }
 
@@ -162,7 +171,26 @@ Outcome Converter::decode() {
     // Encoding a WAV that stopped short would turn a failure into a silently truncated file.
     if (result.finalState != VBMP3_STATE_DONE)
         return failed(Failure::DecodeFault, decoderStateText(result.finalState, m_job.workFolder));
+    if (m_job.normalize != Normalize::Off)
+        measureLoudness();
     return {};
+}
+
+// The gain of an evened-out file: the folder's, measured before the run, or the file's own from the WAV
+// work file just decoded.
+void Converter::measureLoudness() {
+    if (m_job.normalize == Normalize::Album) {
+        m_loudness = m_job.albumLoudness;
+        m_gain = normalizingGain(m_job.albumLoudness, m_job.albumPeak, m_job.targetLufs);
+        return;
+    }
+    LoudnessMeter meter;
+    if (!meter.measureWav(m_wav))
+        throw std::runtime_error("the decoded audio could not be read to measure its loudness");
+    m_loudness = meter.integrated();
+    m_gain = normalizingGain(m_loudness, meter.truePeak(), m_job.targetLufs);
+    if (!std::isfinite(m_loudness))
+        m_notes << QStringLiteral("silent: loudness not measurable, no gain applied");
 }
 
 Outcome Converter::encode() {
@@ -171,7 +199,8 @@ Outcome Converter::encode() {
         if (attempt == MaxEncoderSetUps)
             return failed(Failure::EncoderSetUp);
         m_sink.pause();
-        const int check = session.setUp(m_wav, m_mp3, m_job.channelMode, m_job.bitRate);
+        const int check = session.setUp(m_wav, m_mp3, m_job.channelMode, m_job.bitRate, m_job.vbrQuality,
+                                        int(std::lround(m_gain * 100)));
         if (check == 0)
             break;
         if (check == -1)
@@ -206,6 +235,34 @@ Outcome Converter::tag() {
         // (pictures, lyrics, long texts), so it replaces the one just written.
         decoder.copyId3v2Tag(m_job.source, m_mp3);
     }
+    return m_job.reworksTag() ? reworkTag() : Outcome{};
+}
+
+// The command line's changes to the copied tag: version 2.3, fitted covers, the gain record in place of
+// the source's ReplayGain frames.
+Outcome Converter::reworkTag() {
+    codecs::TagRework rework;
+    rework.id3v23 = m_job.id3v23;
+    if (m_job.normalize != Normalize::Off) {
+        rework.dropReplayGain = true;
+        rework.userTexts << qMakePair(
+            gainRecordName(),
+            gainRecord(m_gain, m_job.normalize == Normalize::Album, m_loudness, m_job.targetLufs));
+    }
+    if (m_job.coverMax > 0) {
+        rework.fitPicture = [this](const QByteArray& picture) -> std::optional<QByteArray> {
+            const FittedCover fitted = fitCover(picture, m_job.coverMax);
+            if (fitted.result == FittedCover::Undecodable)
+                m_notes << QStringLiteral("a picture could not be decoded; kept as it is");
+            return fitted.result == FittedCover::Replaced ? std::optional(fitted.jpeg) : std::nullopt;
+        };
+    }
+    QStringList dropped;
+    if (!codecs::Decoder().reworkTag(m_mp3, rework, dropped))
+        return failed(Failure::TagFault, QStringLiteral("the ID3v2 tag could not be rewritten"));
+    if (!dropped.isEmpty())
+        m_notes << QStringLiteral("ID3v2.3: dropped frames without a 2.3 form: ") +
+                       dropped.join(QLatin1Char(' '));
     return {};
 }
 

@@ -45,6 +45,8 @@ class Converter {
     Outcome decode();
     Outcome encode();
     Outcome tag();
+    void measureLoudness();
+    Outcome reworkTag();
     void showPercent(int percent);
     void removeWorkFiles();
 
@@ -55,6 +57,9 @@ class Converter {
     int m_shownPercent = 0;
     bool m_hasTag = false;
     codecs::TagRecord m_tag;
+    double m_gain = 0.0;     // dB applied while encoding (normalizing)
+    double m_loudness = 0.0; // LUFS the gain was computed from
+    QStringList m_notes;
 };
 
 // Copies a finished MP3 work file into the destination (with the length check) and deletes the work

@@ -1,0 +1,46 @@
+// Loudness as EBU R128 measures it (libebur128): integrated loudness and true peak of decoded audio, and
+// the gain that brings a file or a folder to a target loudness without going past a true-peak ceiling.
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <ebur128.h>
+
+namespace core {
+
+// The highest true peak an evened-out file may have, and the room left below it for the overshoot that
+// MP3 encoding adds to a signal's peaks.
+constexpr double TruePeakCeiling = -1.0;
+constexpr double EncodingHeadroom = 0.5;
+
+class LoudnessMeter {
+  public:
+    LoudnessMeter() = default;
+    ~LoudnessMeter();
+    LoudnessMeter(const LoudnessMeter&) = delete;
+    LoudnessMeter& operator=(const LoudnessMeter&) = delete;
+
+    // Measures a 16-bit PCM WAV file (the decoder's work file). False when it cannot be read.
+    bool measureWav(const QString& path);
+    // Integrated loudness in LUFS; -infinity for silence or audio too short to measure.
+    double integrated() const;
+    // Highest true peak of all channels in dBTP; -infinity for silence.
+    double truePeak() const;
+    // The integrated loudness of several files taken as one (an album), gating over all of them.
+    static double combined(const QList<const LoudnessMeter*>& meters);
+
+  private:
+    ebur128_state* m_state = nullptr;
+};
+
+// The gain in dB that brings audio of `loudness` LUFS to `target`, lowered where needed so that the true
+// peak stays at or below the ceiling (less the encoding headroom); 0 for audio without measurable loudness.
+double normalizingGain(double loudness, double truePeak, double target);
+
+// The text of the TXXX frame that records the gain an output got (see the README).
+QString gainRecord(double gain, bool album, double loudness, double target);
+
+// The description of that frame.
+QString gainRecordName();
+
+} // namespace core
