@@ -24,7 +24,8 @@ bool measureFile(const QString& source, const QString& wav, LoudnessMeter& meter
     const DecodeResult result = decodeToWav(
         session, source, wav, [] {}, [](int, int) { return true; });
     session.end();
-    const bool measured = result.opened && result.finalState == VBMP3_STATE_DONE && meter.measureWav(wav);
+    const bool measured =
+        result.opened && result.finalState == VBMP3_STATE_DONE && meter.measureWav(wav, true);
     DeleteFileForced(wav);
     return measured;
 }
@@ -52,7 +53,7 @@ bool measureAlbums(QList<ConversionJob>& jobs, const QString& workFolder,
             auto meter = std::make_unique<LoudnessMeter>();
             if (!measureFile(source, wavWorkFile(workFolder), *meter))
                 continue;
-            album.peak = std::max(album.peak, meter->truePeak());
+            album.peak = std::max(album.peak, meter->peak());
             meters.push_back(std::move(meter));
         }
         QList<const LoudnessMeter*> all;

@@ -184,11 +184,11 @@ void Converter::measureLoudness() {
         m_gain = normalizingGain(m_job.albumLoudness, m_job.albumPeak, m_job.targetLufs);
         return;
     }
-    LoudnessMeter meter;
-    if (!meter.measureWav(m_wav))
+    const std::optional<TrackGain> track = trackGain(m_wav, m_job.targetLufs);
+    if (!track)
         throw std::runtime_error("the decoded audio could not be read to measure its loudness");
-    m_loudness = meter.integrated();
-    m_gain = normalizingGain(m_loudness, meter.truePeak(), m_job.targetLufs);
+    m_loudness = track->loudness;
+    m_gain = track->gain;
     if (!std::isfinite(m_loudness))
         m_notes << QStringLiteral("silent: loudness not measurable, no gain applied");
 }

@@ -49,7 +49,7 @@ LoudnessMeter::~LoudnessMeter() {
         ebur128_destroy(&m_state);
 }
 
-bool LoudnessMeter::measureWav(const QString& path) {
+bool LoudnessMeter::measureWav(const QString& path, bool truePeak) {
     QFile file(path);
     WavFormat format;
     if (!file.open(QIODevice::ReadOnly) || !readWavHeader(file, format))
@@ -59,7 +59,8 @@ bool LoudnessMeter::measureWav(const QString& path) {
     // The histogram keeps the state small however long the audio is; its resolution (0.1 LU) is far
     // below what anyone hears.
     m_state = ebur128_init(unsigned(format.channels), unsigned(format.rate),
-                           EBUR128_MODE_I | EBUR128_MODE_TRUE_PEAK | EBUR128_MODE_HISTOGRAM);
+                           EBUR128_MODE_I | EBUR128_MODE_HISTOGRAM |
+                               (truePeak ? EBUR128_MODE_TRUE_PEAK : EBUR128_MODE_SAMPLE_PEAK));
     if (!m_state)
         return false;
     const qint64 frameBytes = qint64(format.channels) * 2;
@@ -88,11 +89,14 @@ double LoudnessMeter::integrated() const {
     return loudness;
 }
 
-double LoudnessMeter::truePeak() const {
+double LoudnessMeter::peak() const {
     double highest = 0.0;
+    const bool truePeak = m_state && (m_state->mode & EBUR128_MODE_TRUE_PEAK) == EBUR128_MODE_TRUE_PEAK;
     for (unsigned channel = 0; m_state && channel < m_state->channels; ++channel) {
         double peak = 0.0;
-        if (ebur128_true_peak(m_state, channel, &peak) == EBUR128_SUCCESS)
+        const int result = truePeak ? ebur128_true_peak(m_state, channel, &peak)
+                                    : ebur128_sample_peak(m_state, channel, &peak);
+        if (result == EBUR128_SUCCESS)
             highest = std::max(highest, peak);
     }
     return highest > 0.0 ? 20.0 * std::log10(highest) : -HUGE_VAL;
@@ -119,6 +123,23 @@ double normalizingGain(double loudness, double truePeak, double target) {
         gain = std::min(gain, TruePeakCeiling - EncodingHeadroom - truePeak);
     // The encoder takes at most ±60 dB; nothing real needs more.
     return std::clamp(gain, -60.0, 60.0);
+}
+
+std::optional<TrackGain> trackGain(const QString& wavPath, double target) {
+    LoudnessMeter meter;
+    if (!meter.measureWav(wavPath, false))
+        return std::nullopt;
+    TrackGain result;
+    result.loudness = meter.integrated();
+    result.gain = normalizingGain(result.loudness, meter.peak() + TruePeakOvershoot, target);
+    if (result.gain < normalizingGain(result.loudness, -HUGE_VAL, target)) {
+        // The sample peak leaves too little room: the true peak decides.
+        LoudnessMeter exact;
+        if (!exact.measureWav(wavPath, true))
+            return std::nullopt;
+        result.gain = normalizingGain(result.loudness, exact.peak(), target);
+    }
+    return result;
 }
 
 QString gainRecordName() {

@@ -4,7 +4,9 @@
 
 #include <QList>
 #include <QString>
+#include <cmath>
 #include <ebur128.h>
+#include <optional>
 
 namespace core {
 
@@ -12,6 +14,10 @@ namespace core {
 // MP3 encoding adds to a signal's peaks.
 constexpr double TruePeakCeiling = -1.0;
 constexpr double EncodingHeadroom = 0.5;
+// How far the true peak of decoded MP3 audio (band-limited) may lie above its sample peak. Twice the
+// 3 dB of the worst sine; only files whose sample peak comes this close to the ceiling after the gain
+// get the costly true-peak measurement (four times oversampled).
+constexpr double TruePeakOvershoot = 6.0;
 
 class LoudnessMeter {
   public:
@@ -20,12 +26,13 @@ class LoudnessMeter {
     LoudnessMeter(const LoudnessMeter&) = delete;
     LoudnessMeter& operator=(const LoudnessMeter&) = delete;
 
-    // Measures a 16-bit PCM WAV file (the decoder's work file). False when it cannot be read.
-    bool measureWav(const QString& path);
+    // Measures a 16-bit PCM WAV file (the decoder's work file): the integrated loudness, and the true peak
+    // or (far cheaper) only the sample peak. False when it cannot be read.
+    bool measureWav(const QString& path, bool truePeak);
     // Integrated loudness in LUFS; -infinity for silence or audio too short to measure.
     double integrated() const;
-    // Highest true peak of all channels in dBTP; -infinity for silence.
-    double truePeak() const;
+    // Highest peak of all channels in dB (true peak in dBTP when measured so); -infinity for silence.
+    double peak() const;
     // The integrated loudness of several files taken as one (an album), gating over all of them.
     static double combined(const QList<const LoudnessMeter*>& meters);
 
@@ -36,6 +43,15 @@ class LoudnessMeter {
 // The gain in dB that brings audio of `loudness` LUFS to `target`, lowered where needed so that the true
 // peak stays at or below the ceiling (less the encoding headroom); 0 for audio without measurable loudness.
 double normalizingGain(double loudness, double truePeak, double target);
+
+struct TrackGain {
+    double gain = 0.0;           // dB
+    double loudness = -HUGE_VAL; // LUFS measured
+};
+
+// The gain of one decoded file (a WAV work file) for normalizing it to `target`; the true peak is measured
+// only where the sample peak leaves too little room. nullopt when the file cannot be read.
+std::optional<TrackGain> trackGain(const QString& wavPath, double target);
 
 // The text of the TXXX frame that records the gain an output got (see the README).
 QString gainRecord(double gain, bool album, double loudness, double target);

@@ -1,0 +1,60 @@
+#!/bin/bash
+# What --normalize costs over a plain conversion: the same files through mp3recast-cli -j 1 (one process,
+# so the figure is not blurred by how workers share the cores), plain, with --normalize (track: each file
+# measured after decoding) and with --normalize=album (each folder measured first, then converted).
+# Methods alternate within each round, so none gains from a warmer cache; medians are reported.
+#
+# Usage: bash bench/normalize.sh [BIN_DIR, default build/ci/bin] [ROUNDS, default 3] [FILES, default 8]
+# Inputs (made here with ffmpeg): noise-and-tone mixes of about three minutes, CBR 192 kbit/s, ID3v2.3
+# tags with cover art.
+set -euo pipefail
+
+bin=$(realpath "${1:-build/ci/bin}")
+rounds=${2:-3}
+files=${3:-8}
+root=$(mktemp -d /tmp/mp3recast-normalize.XXXXXX)
+trap 'rm -rf "$root"' EXIT
+mkdir -p "$root/in" "$root/work"
+
+ffmpeg -loglevel error -f lavfi -i "color=c=0x336699:s=500x500" -frames:v 1 "$root/cover.png"
+for i in $(seq -w 1 "$files"); do
+    seconds=$((170 + 3 * 10#$i))
+    ffmpeg -loglevel error -f lavfi -i "sine=frequency=$((300 + 10#$i * 20)):duration=$seconds" \
+        -f lavfi -i "anoisesrc=color=pink:amplitude=0.$((10#$i % 5 + 1)):duration=$seconds" -i "$root/cover.png" \
+        -filter_complex "[0:a][1:a]amix=inputs=2:normalize=0,aformat=channel_layouts=stereo[a]" \
+        -map "[a]" -map 2:v -c:v copy -c:a libmp3lame -b:a 192k -id3v2_version 3 \
+        -metadata title="曲 $i" -metadata artist="演奏者" "$root/in/$i.mp3"
+done
+
+seconds() { # prints the wall time of the command in seconds
+    local start end
+    start=$(date +%s.%N)
+    "$@" >/dev/null 2>&1
+    end=$(date +%s.%N)
+    echo "$end - $start" | bc
+}
+median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+declare -A times
+methods=(plain track album)
+for round in $(seq 1 "$rounds"); do
+    for method in "${methods[@]}"; do
+        out="$root/out-$method"
+        rm -rf "$out"
+        case $method in
+        plain) extra=() ;;
+        track) extra=(--normalize) ;;
+        album) extra=(--normalize=album) ;;
+        esac
+        t=$(seconds "$bin/mp3recast-cli" -j 1 -w "$root/work" "${extra[@]}" -o "$out" "$root/in")
+        times[$method]+="$t "
+        echo "round $round $method: $t s" >&2
+    done
+done
+
+plain=$(tr ' ' '\n' <<<"${times[plain]}" | grep . | median)
+echo "$files files, medians of $rounds rounds, mp3recast-cli -j 1:"
+for method in "${methods[@]}"; do
+    m=$(tr ' ' '\n' <<<"${times[$method]}" | grep . | median)
+    printf '  %-6s %8.2f s  %+6.1f %%\n' "$method" "$m" "$(echo "($m / $plain - 1) * 100" | bc -l)"
+done
