@@ -5,13 +5,22 @@
 # Methods alternate within each round, so none gains from a warmer cache; medians are reported.
 #
 # Usage: bash bench/normalize.sh [BIN_DIR, default build/ci/bin] [ROUNDS, default 3] [FILES, default 8]
+#                               [LEVEL, default loud]
 # Inputs (made here with ffmpeg): noise-and-tone mixes of about three minutes, CBR 192 kbit/s, ID3v2.3
-# tags with cover art.
+# tags with cover art. LEVEL loud: about -11 to -7 LUFS, as most commercial masters, which the default
+# target turns down; quiet: about -30 LUFS with peaks near full scale after the gain, the case in which
+# the true peak has to be measured as well (four times oversampled, the costly part).
 set -euo pipefail
 
 bin=$(realpath "${1:-build/ci/bin}")
 rounds=${2:-3}
 files=${3:-8}
+level=${4:-loud}
+case $level in
+loud) gain=9 ;;
+quiet) gain=-12 ;;
+*) echo "LEVEL: loud or quiet" >&2; exit 2 ;;
+esac
 root=$(mktemp -d /tmp/mp3recast-normalize.XXXXXX)
 trap 'rm -rf "$root"' EXIT
 mkdir -p "$root/in" "$root/work"
@@ -21,7 +30,7 @@ for i in $(seq -w 1 "$files"); do
     seconds=$((170 + 3 * 10#$i))
     ffmpeg -loglevel error -f lavfi -i "sine=frequency=$((300 + 10#$i * 20)):duration=$seconds" \
         -f lavfi -i "anoisesrc=color=pink:amplitude=0.$((10#$i % 5 + 1)):duration=$seconds" -i "$root/cover.png" \
-        -filter_complex "[0:a][1:a]amix=inputs=2:normalize=0,aformat=channel_layouts=stereo[a]" \
+        -filter_complex "[0:a][1:a]amix=inputs=2:normalize=0,volume=${gain}dB,alimiter=limit=0.95,aformat=channel_layouts=stereo[a]" \
         -map "[a]" -map 2:v -c:v copy -c:a libmp3lame -b:a 192k -id3v2_version 3 \
         -metadata title="曲 $i" -metadata artist="演奏者" "$root/in/$i.mp3"
 done
@@ -53,7 +62,10 @@ for round in $(seq 1 "$rounds"); do
 done
 
 plain=$(tr ' ' '\n' <<<"${times[plain]}" | grep . | median)
-echo "$files files, medians of $rounds rounds, mp3recast-cli -j 1:"
+echo "$files $level files, medians of $rounds rounds, mp3recast-cli -j 1:"
+for f in "$root"/in/*.mp3; do
+    ffmpeg -hide_banner -nostats -i "$f" -af ebur128 -f null - 2>&1 | awk '/^ +I:/ { print $2 }'
+done | sort -n | awk '{ v[NR] = $1 } END { print "  inputs from " v[1] " to " v[NR] " LUFS" }'
 for method in "${methods[@]}"; do
     m=$(tr ' ' '\n' <<<"${times[$method]}" | grep . | median)
     printf '  %-6s %8.2f s  %+6.1f %%\n' "$method" "$m" "$(echo "($m / $plain - 1) * 100" | bc -l)"

@@ -24,8 +24,7 @@ bool measureFile(const QString& source, const QString& wav, LoudnessMeter& meter
     const DecodeResult result = decodeToWav(
         session, source, wav, [] {}, [](int, int) { return true; });
     session.end();
-    const bool measured =
-        result.opened && result.finalState == VBMP3_STATE_DONE && meter.measureWav(wav, true);
+    const bool measured = result.opened && result.finalState == VBMP3_STATE_DONE && meter.measureWav(wav);
     DeleteFileForced(wav);
     return measured;
 }
@@ -50,7 +49,7 @@ bool measureAlbums(QList<ConversionJob>& jobs, const QString& workFolder,
             const QString source = QDir(folder).filePath(name);
             if (!measuring(source))
                 return false;
-            auto meter = std::make_unique<LoudnessMeter>();
+            auto meter = std::make_unique<LoudnessMeter>(true);
             if (!measureFile(source, wavWorkFile(workFolder), *meter))
                 continue;
             album.peak = std::max(album.peak, meter->peak());

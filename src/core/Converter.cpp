@@ -157,9 +157,14 @@ Outcome Converter::decode() {
         m_shownPercent = 0;
         m_sink.decoding(songText);
     };
+    // Track normalizing measures the WAV while the decoder's thread writes it.
+    if (m_job.normalize == Normalize::Track)
+        m_follower = std::make_unique<LoudnessMeter>(false);
     const DecodeResult result =
         decodeToWav(session, m_job.source, m_wav, started, [&](int position, int total) {
             showPercent(halfPercent(position, total, 0));
+            if (m_follower)
+                m_follower->follow(m_wav);
             return !m_sink.cancelRequested();
         });
     if (!result.opened)
@@ -184,7 +189,8 @@ void Converter::measureLoudness() {
         m_gain = normalizingGain(m_job.albumLoudness, m_job.albumPeak, m_job.targetLufs);
         return;
     }
-    const std::optional<TrackGain> track = trackGain(m_wav, m_job.targetLufs);
+    const std::optional<TrackGain> track = trackGain(m_wav, m_job.targetLufs, m_follower.get());
+    m_follower.reset();
     if (!track)
         throw std::runtime_error("the decoded audio could not be read to measure its loudness");
     m_loudness = track->loudness;

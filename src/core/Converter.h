@@ -6,8 +6,10 @@
 
 #include "codecs/tag_record.h"
 #include "core/ConversionJob.h"
+#include "core/Loudness.h"
 
 #include <QString>
+#include <memory>
 
 namespace core {
 
@@ -60,6 +62,7 @@ class Converter {
     double m_gain = 0.0;     // dB applied while encoding (normalizing)
     double m_loudness = 0.0; // LUFS the gain was computed from
     QStringList m_notes;
+    std::unique_ptr<LoudnessMeter> m_follower; // measures the WAV while it is decoded
 };
 
 // Copies a finished MP3 work file into the destination (with the length check) and deletes the work

@@ -14,10 +14,10 @@ constexpr qint64 FramesPerRead = 1 << 15;
 struct WavFormat {
     int channels = 0;
     int rate = 0;
-    qint64 dataBytes = 0;
 };
 
-// Walks the RIFF chunks up to "data", leaving the file there; only 16-bit PCM is taken.
+// Walks the RIFF chunks up to "data", leaving the file there; only 16-bit PCM is taken. The data chunk's
+// size is not used: a file still being written holds a provisional one.
 bool readWavHeader(QFile& file, WavFormat& format) {
     const QByteArray riff = file.read(12);
     if (riff.size() != 12 || !riff.startsWith("RIFF") || riff.mid(8, 4) != "WAVE")
@@ -27,10 +27,8 @@ bool readWavHeader(QFile& file, WavFormat& format) {
         if (header.size() != 8)
             return false;
         const quint32 size = qFromLittleEndian<quint32>(header.constData() + 4);
-        if (header.startsWith("data")) {
-            format.dataBytes = size;
+        if (header.startsWith("data"))
             return format.channels > 0 && format.rate > 0;
-        }
         const QByteArray body = file.read(size + (size & 1));
         if (header.startsWith("fmt ")) {
             if (body.size() < 16 || qFromLittleEndian<quint16>(body.constData()) != 1 ||
@@ -44,42 +42,62 @@ bool readWavHeader(QFile& file, WavFormat& format) {
 
 } // namespace
 
+LoudnessMeter::LoudnessMeter(bool truePeak) : m_truePeak(truePeak) {}
+
 LoudnessMeter::~LoudnessMeter() {
     if (m_state)
         ebur128_destroy(&m_state);
 }
 
-bool LoudnessMeter::measureWav(const QString& path, bool truePeak) {
-    QFile file(path);
-    WavFormat format;
-    if (!file.open(QIODevice::ReadOnly) || !readWavHeader(file, format))
+bool LoudnessMeter::measureWav(const QString& path) {
+    return follow(path, true);
+}
+
+bool LoudnessMeter::follow(const QString& path, bool complete) {
+    if (m_failed)
         return false;
-    if (m_state)
-        ebur128_destroy(&m_state);
-    // The histogram keeps the state small however long the audio is; its resolution (0.1 LU) is far
-    // below what anyone hears.
-    m_state = ebur128_init(unsigned(format.channels), unsigned(format.rate),
-                           EBUR128_MODE_I | EBUR128_MODE_HISTOGRAM |
-                               (truePeak ? EBUR128_MODE_TRUE_PEAK : EBUR128_MODE_SAMPLE_PEAK));
-    if (!m_state)
-        return false;
-    const qint64 frameBytes = qint64(format.channels) * 2;
-    std::vector<qint16> samples(size_t(FramesPerRead * format.channels));
-    qint64 left = format.dataBytes / frameBytes;
+    if (!m_file.isOpen()) {
+        m_file.setFileName(path);
+        // The writer puts its header down with the first block of samples; until then there is nothing.
+        if (!m_file.open(QIODevice::ReadOnly) || (!complete && m_file.size() < 4096))
+            return m_file.close(), true;
+        WavFormat format;
+        if (!readWavHeader(m_file, format))
+            return fail();
+        // The histogram keeps the state small however long the audio is; its resolution (0.1 LU) is far
+        // below what anyone hears.
+        m_state = ebur128_init(unsigned(format.channels), unsigned(format.rate),
+                               EBUR128_MODE_I | EBUR128_MODE_HISTOGRAM |
+                                   (m_truePeak ? EBUR128_MODE_TRUE_PEAK : EBUR128_MODE_SAMPLE_PEAK));
+        if (!m_state)
+            return fail();
+        m_frameBytes = qint64(format.channels) * 2;
+        m_samples.resize(size_t(FramesPerRead * format.channels));
+    }
+    // Whole frames only: the writer's last block may end inside one.
+    qint64 left = (m_file.size() - m_file.pos()) / m_frameBytes;
     while (left > 0) {
         const qint64 want = std::min(left, FramesPerRead);
-        const qint64 got = file.read(reinterpret_cast<char*>(samples.data()), want * frameBytes);
-        if (got < want * frameBytes)
-            return false;
+        if (m_file.read(reinterpret_cast<char*>(m_samples.data()), want * m_frameBytes) !=
+            want * m_frameBytes)
+            return fail();
         if constexpr (Q_BYTE_ORDER == Q_BIG_ENDIAN) {
-            for (qint16& sample : samples)
+            for (qint16& sample : m_samples)
                 sample = qFromLittleEndian(sample);
         }
-        if (ebur128_add_frames_short(m_state, samples.data(), size_t(want)) != EBUR128_SUCCESS)
-            return false;
+        if (ebur128_add_frames_short(m_state, m_samples.data(), size_t(want)) != EBUR128_SUCCESS)
+            return fail();
         left -= want;
     }
+    if (complete)
+        m_file.close();
     return true;
+}
+
+bool LoudnessMeter::fail() {
+    m_failed = true;
+    m_file.close();
+    return false;
 }
 
 double LoudnessMeter::integrated() const {
@@ -91,7 +109,7 @@ double LoudnessMeter::integrated() const {
 
 double LoudnessMeter::peak() const {
     double highest = 0.0;
-    const bool truePeak = m_state && (m_state->mode & EBUR128_MODE_TRUE_PEAK) == EBUR128_MODE_TRUE_PEAK;
+    const bool truePeak = m_truePeak;
     for (unsigned channel = 0; m_state && channel < m_state->channels; ++channel) {
         double peak = 0.0;
         const int result = truePeak ? ebur128_true_peak(m_state, channel, &peak)
@@ -125,17 +143,18 @@ double normalizingGain(double loudness, double truePeak, double target) {
     return std::clamp(gain, -60.0, 60.0);
 }
 
-std::optional<TrackGain> trackGain(const QString& wavPath, double target) {
-    LoudnessMeter meter;
-    if (!meter.measureWav(wavPath, false))
+std::optional<TrackGain> trackGain(const QString& wavPath, double target, LoudnessMeter* followed) {
+    LoudnessMeter own(false);
+    LoudnessMeter& meter = followed ? *followed : own;
+    if (!meter.measureWav(wavPath))
         return std::nullopt;
     TrackGain result;
     result.loudness = meter.integrated();
     result.gain = normalizingGain(result.loudness, meter.peak() + TruePeakOvershoot, target);
     if (result.gain < normalizingGain(result.loudness, -HUGE_VAL, target)) {
         // The sample peak leaves too little room: the true peak decides.
-        LoudnessMeter exact;
-        if (!exact.measureWav(wavPath, true))
+        LoudnessMeter exact(true);
+        if (!exact.measureWav(wavPath))
             return std::nullopt;
         result.gain = normalizingGain(result.loudness, exact.peak(), target);
     }

@@ -2,11 +2,13 @@
 // the gain that brings a file or a folder to a target loudness without going past a true-peak ceiling.
 #pragma once
 
+#include <QFile>
 #include <QList>
 #include <QString>
 #include <cmath>
 #include <ebur128.h>
 #include <optional>
+#include <vector>
 
 namespace core {
 
@@ -21,14 +23,19 @@ constexpr double TruePeakOvershoot = 6.0;
 
 class LoudnessMeter {
   public:
-    LoudnessMeter() = default;
+    // `truePeak`: the true peak is measured (four times oversampled); else only the far cheaper sample peak.
+    explicit LoudnessMeter(bool truePeak);
     ~LoudnessMeter();
     LoudnessMeter(const LoudnessMeter&) = delete;
     LoudnessMeter& operator=(const LoudnessMeter&) = delete;
 
-    // Measures a 16-bit PCM WAV file (the decoder's work file): the integrated loudness, and the true peak
-    // or (far cheaper) only the sample peak. False when it cannot be read.
-    bool measureWav(const QString& path, bool truePeak);
+    // Measures a 16-bit PCM WAV file (the decoder's work file), or the rest of it after follow(). False
+    // when it cannot be read.
+    bool measureWav(const QString& path);
+    // Measures a WAV file the decoder is still writing, while it writes: each call takes the whole frames
+    // that reached the file since the last one, so the measuring runs beside the decoding. False once
+    // the file cannot be read.
+    bool follow(const QString& path, bool complete = false);
     // Integrated loudness in LUFS; -infinity for silence or audio too short to measure.
     double integrated() const;
     // Highest peak of all channels in dB (true peak in dBTP when measured so); -infinity for silence.
@@ -37,7 +44,14 @@ class LoudnessMeter {
     static double combined(const QList<const LoudnessMeter*>& meters);
 
   private:
+    bool fail();
+
+    const bool m_truePeak;
     ebur128_state* m_state = nullptr;
+    QFile m_file;
+    qint64 m_frameBytes = 0;
+    std::vector<qint16> m_samples;
+    bool m_failed = false;
 };
 
 // The gain in dB that brings audio of `loudness` LUFS to `target`, lowered where needed so that the true
@@ -51,7 +65,8 @@ struct TrackGain {
 
 // The gain of one decoded file (a WAV work file) for normalizing it to `target`; the true peak is measured
 // only where the sample peak leaves too little room. nullopt when the file cannot be read.
-std::optional<TrackGain> trackGain(const QString& wavPath, double target);
+// `followed`: a meter that has followed the decoding so far (it is completed here).
+std::optional<TrackGain> trackGain(const QString& wavPath, double target, LoudnessMeter* followed = nullptr);
 
 // The text of the TXXX frame that records the gain an output got (see the README).
 QString gainRecord(double gain, bool album, double loudness, double target);
