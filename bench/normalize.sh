@@ -2,7 +2,8 @@
 # What --normalize costs over a plain conversion: the same files through mp3recast-cli -j 1 (one process,
 # so the figure is not blurred by how workers share the cores), plain, with --normalize (track: each file
 # measured after decoding) and with --normalize=album (each folder measured first, then converted).
-# Methods alternate within each round, so none gains from a warmer cache; medians are reported.
+# Methods alternate within each round, so none gains from a warmer cache; medians are reported, of the
+# wall time and of the processor time (user + system, which a busy machine disturbs far less).
 #
 # Usage: bash bench/normalize.sh [BIN_DIR, default build/ci/bin] [ROUNDS, default 3] [FILES, default 8]
 #                               [LEVEL, default loud]
@@ -35,16 +36,13 @@ for i in $(seq -w 1 "$files"); do
         -metadata title="曲 $i" -metadata artist="演奏者" "$root/in/$i.mp3"
 done
 
-seconds() { # prints the wall time of the command in seconds
-    local start end
-    start=$(date +%s.%N)
-    "$@" >/dev/null 2>&1
-    end=$(date +%s.%N)
-    echo "$end - $start" | bc
+seconds() { # prints the wall time and the processor time (user + system) of the command in seconds
+    /usr/bin/time -f "%e %U %S" -o "$root/time" "$@" >/dev/null 2>&1
+    awk '{ printf "%s %.2f\n", $1, $2 + $3 }' "$root/time"
 }
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-declare -A times
+declare -A times cpus
 methods=(plain track album)
 for round in $(seq 1 "$rounds"); do
     for method in "${methods[@]}"; do
@@ -55,18 +53,23 @@ for round in $(seq 1 "$rounds"); do
         track) extra=(--normalize) ;;
         album) extra=(--normalize=album) ;;
         esac
-        t=$(seconds "$bin/mp3recast-cli" -j 1 -w "$root/work" "${extra[@]}" -o "$out" "$root/in")
-        times[$method]+="$t "
-        echo "round $round $method: $t s" >&2
+        read -r wall cpu < <(seconds "$bin/mp3recast-cli" -j 1 -w "$root/work" "${extra[@]}" -o "$out" "$root/in")
+        times[$method]+="$wall "
+        cpus[$method]+="$cpu "
+        echo "round $round $method: $wall s, processor $cpu s" >&2
     done
 done
 
 plain=$(tr ' ' '\n' <<<"${times[plain]}" | grep . | median)
+plainCpu=$(tr ' ' '\n' <<<"${cpus[plain]}" | grep . | median)
 echo "$files $level files, medians of $rounds rounds, mp3recast-cli -j 1:"
 for f in "$root"/in/*.mp3; do
     ffmpeg -hide_banner -nostats -i "$f" -af ebur128 -f null - 2>&1 | awk '/^ +I:/ { print $2 }'
 done | sort -n | awk '{ v[NR] = $1 } END { print "  inputs from " v[1] " to " v[NR] " LUFS" }'
+echo "  method   wall (s)          processor time (s)"
 for method in "${methods[@]}"; do
     m=$(tr ' ' '\n' <<<"${times[$method]}" | grep . | median)
-    printf '  %-6s %8.2f s  %+6.1f %%\n' "$method" "$m" "$(echo "($m / $plain - 1) * 100" | bc -l)"
+    c=$(tr ' ' '\n' <<<"${cpus[$method]}" | grep . | median)
+    printf '  %-6s %8.2f %+6.1f %%   %8.2f %+6.1f %%\n' "$method" "$m" "$(echo "($m / $plain - 1) * 100" | bc -l)" \
+        "$c" "$(echo "($c / $plainCpu - 1) * 100" | bc -l)"
 done
