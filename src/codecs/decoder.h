@@ -28,6 +28,14 @@ struct TagRework {
     std::function<std::optional<QByteArray>(const QByteArray& picture)> fitPicture;
 };
 
+// What vbmp3_estimateFileInfo tells of a stream.
+struct StreamEstimate {
+    int bitRate = 0;      // kbit/s of the first frame
+    int samplingRate = 0; // Hz
+    int channels = 0;
+    qint64 durationMs = 0;
+};
+
 class Decoder {
   public:
     // vbmp3_init: sets the decoder up; false when it cannot be (then neither close() nor free() is due).
@@ -63,6 +71,15 @@ class Decoder {
     // when a frame is to be set and it has none). `dropped` gets the ids of frames without a 2.3 form.
     // True on success; on failure the file is as it was.
     bool reworkTag(const QString& path, const TagRework& rework, QStringList& dropped);
+    // vbmp3_getUserText: the value of the ID3v2 TXXX frame with that description (reading only the
+    // tag); nullopt when the file has none.
+    std::optional<QString> userText(const QString& path, const QString& description);
+    // vbmp3_setUserText: sets that TXXX frame, or removes it for an empty value; other frames and the
+    // audio are kept. True on success, also when nothing had to change.
+    bool setUserText(const QString& path, const QString& description, const QString& value);
+    // vbmp3_estimateFileInfo: the stream's facts from its first frames (duration estimated); nullopt when
+    // no MPEG audio was found.
+    std::optional<StreamEstimate> estimateFileInfo(const QString& path);
 };
 
 } // namespace codecs

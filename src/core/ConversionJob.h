@@ -30,6 +30,10 @@ struct ConversionJob {
 
     // Whether anything of the output's tag is to change beyond copying the source's.
     bool reworksTag() const { return id3v23 || coverMax > 0 || normalize != Normalize::Off; }
+    // Keeping a converted library in step (core/LibrarySync.h):
+    QString syncRecord;      // the record put into the output's tag (SyncRecord::text()); empty: none
+    bool copySource = false; // the source's own bytes instead of a re-encoding (not worth re-encoding)
+    bool keepDate = false;   // the output gets the source's modification time
 };
 
 // How a file's conversion ended. Each failure but Cancelled and WorkerLost is one of the window's

@@ -35,6 +35,8 @@ QByteArray jobLine(const ConversionJob& job) {
         if (std::isfinite(job.albumPeak))
             object.insert(QStringLiteral("albumPeak"), job.albumPeak);
     }
+    object.insert(QStringLiteral("syncRecord"), job.syncRecord);
+    object.insert(QStringLiteral("copySource"), job.copySource);
     return compact(object) + '\n';
 }
 
@@ -57,6 +59,8 @@ std::optional<ConversionJob> parseJobLine(const QByteArray& line) {
     // An album whose loudness could not be measured (silence) has none: the gain is then 0.
     job.albumLoudness = object.value(QStringLiteral("albumLoudness")).toDouble(-HUGE_VAL);
     job.albumPeak = object.value(QStringLiteral("albumPeak")).toDouble(-HUGE_VAL);
+    job.syncRecord = object.value(QStringLiteral("syncRecord")).toString();
+    job.copySource = object.value(QStringLiteral("copySource")).toBool();
     if (job.source.isEmpty() || job.workFolder.isEmpty())
         return std::nullopt;
     return job;

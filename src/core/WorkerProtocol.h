@@ -2,9 +2,10 @@
 // worker's standard input; the worker answers on its standard output with one line per event, the last
 // being the outcome. Every line is UTF-8 and ends with LF; texts travel as JSON so that any path fits.
 //
-//   parent -> worker:  {"source": …, "workFolder": …, "bitRate": 128, "channelMode": 1}, plus the
-//                      command line's additions when set: "vbrQuality", "id3v23", "coverMax",
-//                      "normalize" (1 track, 2 album), "targetLufs", "albumLoudness", "albumPeak"
+//   parent -> worker:  {"source": …, "workFolder": …, "bitRate": 128, "channelMode": 1, "syncRecord": …,
+//                       "copySource": false}, plus the command line's player options when set:
+//                      "vbrQuality", "id3v23", "coverMax", "normalize" (1 track, 2 album), "targetLufs",
+//                      "albumLoudness", "albumPeak"
 //   worker -> parent:  started
 //                      decoding "<song text>"
 //                      progress <percent>
