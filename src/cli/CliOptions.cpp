@@ -39,7 +39,8 @@ const char* const Usage =
     "  --keep-dates     each output gets its source's modification time\n"
     "  -o DESTDIR       destination folder, created when missing\n"
     "  -h, --help       this text\n"
-    "  --version        the program's version\n"    "\n"
+    "  --version        the program's version\n"
+    "\n"
     "For car stereos and older players:\n"
     "  --vbr Q          variable bit rate at LAME's -V quality Q, 0 (best) to 9, instead of -b\n"
     "  --id3v23         write the ID3v2 tag as version 2.3 (2.4 frames converted, those without a 2.3\n"
@@ -101,9 +102,9 @@ Command parseCommandLine(const QStringList& arguments) {
     const QCommandLineOption coverMax(QStringLiteral("cover-max"), QString(), QStringLiteral("PX"));
     const QCommandLineOption normalize(QStringLiteral("normalize"), QString(), QStringLiteral("MODE"));
     const QCommandLineOption target(QStringLiteral("target"), QString(), QStringLiteral("LUFS"));
-    parser.addOptions({bitRate, mode, jobs, work, recursive, overwrite, output, update, prune, dryRun,
-                       noUpscale, keepDates, help, version, worker, silence, vbr, id3v23, coverMax, normalize,
-                       target});
+    parser.addOptions({bitRate, mode,    jobs,   work,      recursive, overwrite, output,
+                       update,  prune,   dryRun, noUpscale, keepDates, help,      version,
+                       worker,  silence, vbr,    id3v23,    coverMax,  normalize, target});
 
     if (!parser.parse(withNormalizeValue(arguments)))
         return UsageError{parser.errorText()};

@@ -87,9 +87,10 @@ QString outputSettings(const ConversionJob& job) {
     if (job.coverMax > 0)
         settings += QStringLiteral(" cover-max=%1").arg(job.coverMax);
     if (job.normalize != Normalize::Off)
-        settings += QStringLiteral(" normalize=%1 target=%2")
-                        .arg(job.normalize == Normalize::Album ? QStringLiteral("album") : QStringLiteral("track"))
-                        .arg(job.targetLufs);
+        settings +=
+            QStringLiteral(" normalize=%1 target=%2")
+                .arg(job.normalize == Normalize::Album ? QStringLiteral("album") : QStringLiteral("track"))
+                .arg(job.targetLufs);
     return settings;
 }
 
