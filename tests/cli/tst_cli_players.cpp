@@ -365,6 +365,31 @@ class TestCliPlayers : public QObject {
         QCOMPARE(fixtures::readFile(out + QStringLiteral("b.mp3")), firstB);
     }
 
+    // With the library sync options: the player options are settings of the record (a run without them
+    // converts again), a VBR target is compared by LAME's typical average for its quality, and a file to
+    // be normalized is never copied.
+    void syncKnowsThePlayerOptions() {
+        const QString source = tagged(QStringLiteral("sync/a.mp3"), {userText("Mood", "calm")});
+        const QString out = path(QStringLiteral("sync-out"));
+        const auto summary = [&](const QStringList& options) {
+            const Result result = runCli(options + QStringList{QStringLiteral("-o"), out, source});
+            return result.out.section(QLatin1Char(';'), 0, 0).trimmed();
+        };
+        const QStringList update{QStringLiteral("--update"), QStringLiteral("--id3v23")};
+        QVERIFY(summary(update).startsWith(QStringLiteral("converted 1,")));
+        QVERIFY(summary(update).startsWith(QStringLiteral("converted 0,")));
+        QVERIFY(summary({QStringLiteral("--update")}).startsWith(QStringLiteral("converted 1,")));
+        // The source is 128 kbit/s: -V2 (about 190) would not make it better, -V9 (about 65) smaller.
+        const QStringList copy{QStringLiteral("--overwrite"), QStringLiteral("--no-upscale"),
+                               QStringLiteral("--vbr")};
+        QVERIFY(summary(copy + QStringList{QStringLiteral("2")})
+                    .startsWith(QStringLiteral("converted 0, copied 1")));
+        QVERIFY(summary(copy + QStringList{QStringLiteral("9")})
+                    .startsWith(QStringLiteral("converted 1, copied 0")));
+        QVERIFY(summary(copy + QStringList{QStringLiteral("2"), QStringLiteral("--normalize")})
+                    .startsWith(QStringLiteral("converted 1, copied 0")));
+    }
+
     // --vbr 2: a VBR stream with a Xing/LAME header, decoded to exactly the source's length.
     void vbrKeepsTheExactLength() {
         fixtures::ToneSpec spec;
