@@ -24,6 +24,7 @@ class ProtocolSink : public core::ConversionSink {
     void progress(int percent) override { send(core::protocol::progressLine(percent)); }
 };
 
+#ifdef MP3RECAST_WORKER_TEST_HOOK
 // For the tests of a worker that crashes or hangs: MP3RECAST_WORKER_TEST=abort:NAME or hang:NAME makes
 // the worker of a source whose file name contains NAME do so.
 void testHook(const QString& source) {
@@ -38,6 +39,7 @@ void testHook(const QString& source) {
             QThread::sleep(60);
     }
 }
+#endif
 
 } // namespace
 
@@ -50,7 +52,9 @@ int runWorker() {
         return 2;
     ProtocolSink sink;
     core::Converter converter(*job, sink);
+#ifdef MP3RECAST_WORKER_TEST_HOOK
     testHook(job->source);
+#endif
     const core::Outcome outcome = converter.prepare();
     // Only the finished MP3 is needed from here on; the WAV would hold disk space until it is placed.
     if (outcome.converted())

@@ -96,16 +96,3 @@ QString decodeLegacyText(const QByteArray& bytes) {
         return *text;
     return QString::fromLatin1(bytes);
 }
-
-int cp932CharBytes(char32_t codePoint) {
-    if (codePoint < 0x80 || (codePoint >= 0xFF61 && codePoint <= 0xFF9F))
-        return 1;
-    return 2;
-}
-
-int cp932ByteCount(const QString& text) {
-    int count = 0;
-    for (const uint codePoint : text.toUcs4())
-        count += cp932CharBytes(codePoint);
-    return count;
-}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/TextWidth.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -14,11 +16,3 @@ bool isValidUtf8(const QByteArray& bytes);
 // UTF-8 when the bytes are valid UTF-8, otherwise CP932 when they are valid CP932, otherwise Latin-1
 // (which accepts any byte), so that no input is ever refused.
 QString decodeLegacyText(const QByteArray& bytes);
-
-// How many bytes the character at the given code point takes in CP932 by the width rule: 1 for ASCII
-// and half-width katakana (U+FF61..U+FF9F), 2 for every other character. Used where a width is estimated
-// from a byte count, so characters without a CP932 form are counted as double-byte too.
-int cp932CharBytes(char32_t codePoint);
-
-// The sum of cp932CharBytes over the text's characters (a surrogate pair is one character).
-int cp932ByteCount(const QString& text);

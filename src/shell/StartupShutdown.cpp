@@ -1,7 +1,7 @@
 // From the start of the program until the window is ready, and from the close box or the "終了" button
 // to the end: the single-instance check, the caption, the settings, the first listings.
 
-#include "core/WorkerPool.h"
+#include "core/ConversionRun.h"
 #include "shell/Dialogs.h"
 #include "shell/MainForm.h"
 #include "shell/PathHelpers.h"
@@ -63,8 +63,6 @@ bool MainForm::Form_Load() {
     }
 
     setWindowTitle(m_program.mainCaption());
-    QueueExtent = 0;
-    QueueBytes = 0;
 
     // The file is read once; each setting is then looked up in memory.
     const ProfileFile settings = ProfileFile::load(m_program.settingsFilePath());
@@ -95,7 +93,7 @@ bool MainForm::Form_Load() {
 
     // How many files a run converts at once, each in a worker process (1: in the window's own process).
     const int jobs = settings.read(SettingSection, QStringLiteral("Jobs"), QString()).toInt();
-    Jobs = jobs >= 1 && jobs <= MaxJobs ? jobs : core::WorkerPool::defaultWorkers();
+    m_jobs = jobs >= 1 && jobs <= MaxJobs ? jobs : core::defaultWorkerCount();
 
     GetDiskFree();
     EnableControls(true);
@@ -131,7 +129,7 @@ void MainForm::Form_Unload() {
     write(QStringLiteral("PlayListPathSet"), QString::number(pathSet == Qt::Checked            ? 1
                                                              : pathSet == Qt::PartiallyChecked ? 2
                                                                                                : 0));
-    write(QStringLiteral("Jobs"), QString::number(Jobs));
+    write(QStringLiteral("Jobs"), QString::number(m_jobs));
     settings.save(path);
 }
 

@@ -3,6 +3,7 @@
 // that wrap the real operations.
 
 #include "ConversionSetup.h"
+#include "WindowDriver.h"
 #include "codecs/functions.h"
 
 #include <QFile>
@@ -192,7 +193,7 @@ class TestConversionFailures : public QObject {
         setup.dialogs.onShow = [&](const ScriptedDialogs::Shown&) {
             pointers << setup.form->cursor().shape();
         };
-        setup.form->ConvertStart_Click();
+        ui::click(*setup.form, "ConvertStart");
 
         const QStringList texts = setup.dialogs.messageTexts();
         QVERIFY(!texts.isEmpty());
@@ -222,8 +223,8 @@ class TestConversionFailures : public QObject {
             QVERIFY(setup.queue().isEmpty());
         }
         QVERIFY(setup.destinationFiles().isEmpty());
-        QVERIFY(setup.form->ProgExit->isEnabled());
-        QCOMPARE(setup.form->ConvertStart->text(), QStringLiteral("変換開始"));
+        QVERIFY(ui::button(*setup.form, "ProgExit")->isEnabled());
+        QCOMPARE(ui::button(*setup.form, "ConvertStart")->text(), QStringLiteral("変換開始"));
     }
 
     void encoderSetUpIsNotRetriedForEver() {
@@ -235,7 +236,7 @@ class TestConversionFailures : public QObject {
         codecs::installEncoderFunctions(fakes.encoder);
         detectCalls = initializeCalls = 0;
 
-        setup.form->ConvertStart_Click();
+        ui::click(*setup.form, "ConvertStart");
 
         QCOMPARE(detectCalls, 3);
         QCOMPARE(initializeCalls, 3);
@@ -246,7 +247,7 @@ class TestConversionFailures : public QObject {
 
     void failedCopyOntoTheSourceKeepsTheSource() {
         ConversionSetup setup;
-        setup.form->SelectFolderText[2]->setText(setup.sourceFolder);
+        ui::field(*setup.form, "SelectFolderText", 2)->setText(setup.sourceFolder);
         fixtures::Id3v1Fields v1;
         v1.title = "keep me";
         const QByteArray original = sample + fixtures::id3v1(v1);
@@ -255,7 +256,7 @@ class TestConversionFailures : public QObject {
         fakes.decoder.setTagInfoEX = tagThenLoseTheFile;
         codecs::installDecoderFunctions(fakes.decoder);
 
-        setup.form->ConvertStart_Click();
+        ui::click(*setup.form, "ConvertStart");
 
         QCOMPARE(setup.dialogs.messageTexts(),
                  QStringList{QStringLiteral("変換ファイルの作成に失敗しました。")});
@@ -264,11 +265,12 @@ class TestConversionFailures : public QObject {
 
     void copyIntoAMissingFolderStopsTheRun() {
         ConversionSetup setup;
-        setup.form->SelectFolderText[2]->setText(setup.destinationFolder + QStringLiteral("/消えたフォルダ"));
+        ui::field(*setup.form, "SelectFolderText", 2)
+            ->setText(setup.destinationFolder + QStringLiteral("/消えたフォルダ"));
         setup.addSource(QStringLiteral("a.mp3"), sample);
         setup.addSource(QStringLiteral("b.mp3"), sample);
         const QStringList queued = setup.queue();
-        setup.form->ConvertStart_Click();
+        ui::click(*setup.form, "ConvertStart");
         QCOMPARE(setup.dialogs.messageTexts(),
                  QStringList{QStringLiteral("変換ファイルの作成に失敗しました。")});
         QCOMPARE(setup.queue(), queued);
@@ -279,7 +281,7 @@ class TestConversionFailures : public QObject {
         ConversionSetup setup;
         const QString path = setup.addSource(QStringLiteral("locked.mp3"), QByteArray("not audio"));
         QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner));
-        setup.form->ConvertStart_Click();
+        ui::click(*setup.form, "ConvertStart");
         QVERIFY(QFile::permissions(path) & QFileDevice::WriteOwner);
     }
 };
