@@ -4,6 +4,7 @@
 
 #include "codecs/decoder.h"
 #include "conversion/FileHelpers.h"
+#include "core/TagWriteText.h"
 #include "shell/Dialogs.h"
 #include "shell/MainForm.h"
 #include "tageditor/TagFields.h"
@@ -31,6 +32,13 @@ bool isVisibleFile(const QString& path) {
         return false;
     const QFileInfo info(path);
     return info.isFile() && !info.fileName().startsWith(QLatin1Char('.'));
+}
+
+QStringList GenreItems(const QComboBox& box) {
+    QStringList items;
+    for (int i = 0; i < box.count(); ++i)
+        items.append(box.itemText(i));
+    return items;
 }
 
 } // namespace
@@ -109,17 +117,22 @@ void frmTagInput::cmdReg_Click() {
     record.album = txtAlbum->text();
     record.year = txtYYYYMM->text();
     record.comment = txtComment->text();
-    // Text typed over the selected item leaves no genre selected, as in a list box with an edit field.
-    const int selected = cbGenre->currentIndex();
-    record.genre = selected >= 0 && cbGenre->currentText() == cbGenre->itemText(selected) ? selected : -1;
+    // A typed genre name selects its item; anything else typed (or an empty box) is no genre.
+    record.genre = GenreIndexOfText(cbGenre->currentText(), GenreItems(*cbGenre));
     // The genre name stays empty: the library names the genre from its number.
     const QString trackText = txtTrackNo->text();
     record.trackNumber =
         chkSelVer[1]->isChecked() && !trackText.trimmed().isEmpty() ? TrackNumberValue(trackText) : -1;
 
-    // The library pads every text with blanks to its field. Its result is not needed: the window closes
-    // whatever it did.
-    codecs::Decoder().setTagInfo(path, record);
+    // The library pads every text with blanks to its field. A refused write keeps the window open with the
+    // user's edits, so that nothing typed is lost.
+    codecs::Decoder decoder;
+    if (!decoder.setTagInfo(path, record)) {
+        m_owner.dialogs().message(this, m_owner.program().title,
+                                  core::tagWriteFailureMessage(decoder.lastTagError()),
+                                  Dialogs::Icon::Critical);
+        return;
+    }
     accept();
 }
 

@@ -27,4 +27,8 @@ struct EncodeRun {
 // processFrame until it returns something other than 0; closeCoder and endCoder at the end.
 EncodeRun encode(const QString& wavPath, const QString& mp3Path, int bitRate, int mode);
 
+// Samples per channel that another decoder gives for the file: "mpg123" (mpg123 --gapless) or "ffmpeg";
+// -1 when it fails to run.
+qint64 externalSamples(const QString& decoder, const QString& mp3Path, int channels);
+
 } // namespace codecruns
