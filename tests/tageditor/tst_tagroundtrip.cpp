@@ -238,6 +238,7 @@ class TestTagRoundTrip : public QObject {
     void typedGenreNameIsWritten() {
         const QString path = makeMp3(QStringLiteral("genre.mp3"));
         QVERIFY(open(QStringLiteral("genre.mp3"), true, [](frmTagInput& editor) {
+                    editor.txtTrack->setText(QStringLiteral("Song"));
                     editor.cbGenre->setEditText(QStringLiteral("jazz"));
                     editor.cmdReg->click();
                 }).closed);
