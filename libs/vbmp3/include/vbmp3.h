@@ -111,7 +111,8 @@ VBMP3_API void vbmp3_free(void);
 VBMP3_API int16_t vbmp3_getFileInfo(const char* fileName, VBMP3_SHORT_TAG_INFO* tag, VBMP3_MPEG_INFO* info);
 
 /* Reads the file's tags into the record: each field from the ID3v2 tag (2.2, 2.3, 2.4) when it has it, else
-   from the ID3v1 / 1.1 tag. The record is always rewritten: without a tag it holds empty texts, genre -1 and
+   from the ID3v1 / 1.1 tag (its texts as stored, blanks at their end included). Frames of a second ID3v2
+   tag right behind the first count where the first has none. The record is always rewritten: without a tag it holds empty texts, genre -1 and
    track -1. Nonzero when a tag was read. */
 VBMP3_API int16_t vbmp3_getFileTagInfoEX(const char* fileName, VBMP3_TAG_INFO* tag);
 
