@@ -1,6 +1,7 @@
 // Whole decoder and encoder runs through the bindings, in the order the conversion makes its calls.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace codecruns {
@@ -27,8 +28,10 @@ struct EncodeRun {
 // processFrame until it returns something other than 0; closeCoder and endCoder at the end.
 EncodeRun encode(const QString& wavPath, const QString& mp3Path, int bitRate, int mode);
 
-// Samples per channel that another decoder gives for the file: "mpg123" (mpg123 --gapless) or "ffmpeg";
-// -1 when it fails to run.
+// The 16-bit PCM that another decoder gives for the file: "mpg123" (mpg123 --gapless) or "ffmpeg"; empty
+// when it fails to run.
+QByteArray externalPcm(const QString& decoder, const QString& mp3Path);
+// Its samples per channel.
 qint64 externalSamples(const QString& decoder, const QString& mp3Path, int channels);
 
 } // namespace codecruns

@@ -112,8 +112,8 @@ VBMP3_API int16_t vbmp3_getFileInfo(const char* fileName, VBMP3_SHORT_TAG_INFO* 
 
 /* Reads the file's tags into the record: each field from the ID3v2 tag (2.2, 2.3, 2.4) when it has it, else
    from the ID3v1 / 1.1 tag (its texts as stored, blanks at their end included). Frames of a second ID3v2
-   tag right behind the first count where the first has none. The record is always rewritten: without a tag it holds empty texts, genre -1 and
-   track -1. Nonzero when a tag was read. */
+   tag right behind the first count where the first has none. The record is always rewritten: without a
+   tag it holds empty texts, genre -1 and track -1. Nonzero when a tag was read. */
 VBMP3_API int16_t vbmp3_getFileTagInfoEX(const char* fileName, VBMP3_TAG_INFO* tag);
 
 /* Writes the record as the file's ID3v1 tag (1.1 with a track number 1..255, else 1.0) and into its ID3v2
