@@ -48,6 +48,9 @@ const DecoderFunctions kRealDecoder{
     .getGenre = &call<D, "vbmp3_getGenre", int16_t, VBMP3_SHORT_TAG_INFO*>,
     .copyTagV2 = &call<D, "vbmp3_copyTagV2", int16_t, const char*, const char*>,
     .getTagError = &call<D, "vbmp3_getTagError", int32_t>,
+    .getUserText = &call<D, "vbmp3_getUserText", int16_t, const char*, const char*, char*, int32_t>,
+    .setUserText = &call<D, "vbmp3_setUserText", int16_t, const char*, const char*, const char*>,
+    .estimateFileInfo = &call<D, "vbmp3_estimateFileInfo", int16_t, const char*, VBMP3_MPEG_INFO*>,
 };
 
 const EncoderFunctions kRealEncoder{

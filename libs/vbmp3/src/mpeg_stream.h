@@ -60,6 +60,10 @@ struct MpegStream {
 // consistent frames, or a length beyond the 32-bit sample count).
 bool scanMpegStream(const std::string& path, MpegStream& stream);
 
+// The stream's facts from its first frames only (the Info frame's frame count, else the audio's size at the
+// first frame's length): a few reads instead of a scan of the whole file. Segments stay empty.
+bool estimateMpegStream(const std::string& path, MpegStream& stream);
+
 // True when both files give a decoder the same frames with the same trimming. With `completesCutFrame`,
 // b must instead hold a's frames, then a's cut last frame completed with zero bytes, at a's start trim.
 bool sameDecodedAudio(const std::string& a, const std::string& b, bool completesCutFrame = false);
