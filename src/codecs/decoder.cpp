@@ -73,6 +73,11 @@ bool Decoder::setTagInfo(const QString& path, const TagRecord& record) {
                                                                            &layout, 1, 1) != 0;
 }
 
+int Decoder::lastTagError() {
+    const auto function = decoderFunctions().getTagError;
+    return function == nullptr ? -1 : function();
+}
+
 QString Decoder::genreName(int number) {
     TagRecord record;
     record.genre = number;

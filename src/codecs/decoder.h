@@ -59,8 +59,12 @@ class Decoder {
     void free();
     // vbmp3_setTagInfoEX (options 1, 1): writes the record as the file's ID3v1 and ID3v2 tag. Trailing
     // blanks are dropped, other ID3v2 frames (cover art, lyrics) and the audio kept; on failure the file
-    // is left as it was. The program does not need the result; it is true when the tag was written.
+    // is left as it was. True when the tag was written; lastTagError() tells why it was not.
     bool setTagInfo(const QString& path, const TagRecord& record);
+    // vbmp3_getTagError: why the last setTagInfo() or copyId3v2Tag() of this thread failed (a
+    // VBMP3_TAG_ code); VBMP3_TAG_OK after a success. A table without the operation (a test's fake)
+    // gives -1: no reason known.
+    int lastTagError();
     // vbmp3_getGenre: the library's name for genre 0..255, empty where it has none.
     QString genreName(int number);
     // vbmp3_copyTagV2: replaces the ID3v2 tag of `to` by a byte-for-byte copy of the one of `from` (or

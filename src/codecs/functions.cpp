@@ -49,6 +49,7 @@ const DecoderFunctions kRealDecoder{
     .copyTagV2 = &call<D, "vbmp3_copyTagV2", int16_t, const char*, const char*>,
     .reworkTagV2 =
         &call<D, "vbmp3_reworkTagV2", int16_t, const char*, const VBMP3_TAG_REWORK*, char*, int32_t>,
+    .getTagError = &call<D, "vbmp3_getTagError", int32_t>,
     .getUserText = &call<D, "vbmp3_getUserText", int16_t, const char*, const char*, char*, int32_t>,
     .setUserText = &call<D, "vbmp3_setUserText", int16_t, const char*, const char*, const char*>,
     .estimateFileInfo = &call<D, "vbmp3_estimateFileInfo", int16_t, const char*, VBMP3_MPEG_INFO*>,
