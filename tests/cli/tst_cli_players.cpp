@@ -96,7 +96,8 @@ bool makeNoise(const QString& path, double gainDb, const QString& extra = QStrin
                {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"), QStringLiteral("-f"),
                 QStringLiteral("lavfi"), QStringLiteral("-i"), filter, QStringLiteral("-ac"),
                 QStringLiteral("2"), QStringLiteral("-ar"), QStringLiteral("44100"), QStringLiteral("-c:a"),
-                QStringLiteral("libmp3lame"), QStringLiteral("-b:a"), QStringLiteral("192k"), path})
+                QStringLiteral("libmp3lame"), QStringLiteral("-b:a"), QStringLiteral("192k"),
+                QStringLiteral("-id3v2_version"), QStringLiteral("0"), path})
                .exitCode == 0;
 }
 
