@@ -9,10 +9,24 @@
 
 #include "codecs/tag_record.h"
 
+#include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QString>
+#include <QStringList>
+#include <functional>
 #include <optional>
 
 namespace codecs {
+
+// What reworkTag() changes in a file's ID3v2 tag.
+struct TagRework {
+    bool id3v23 = false;                      // the tag becomes version 2.3
+    bool dropReplayGain = false;              // REPLAYGAIN_* and RVA2 frames removed
+    QList<QPair<QString, QString>> userTexts; // TXXX frames set: description, value
+    // Called with each embedded picture: a JPEG to replace it, or nullopt to keep it.
+    std::function<std::optional<QByteArray>(const QByteArray& picture)> fitPicture;
+};
 
 // What vbmp3_estimateFileInfo tells of a stream.
 struct StreamEstimate {
@@ -57,6 +71,10 @@ class Decoder {
     // removes it when `from` has none), keeping everything else of `to`. For a re-encoded file, call it
     // before setTagInfo() so the copied tag keeps its pictures and other frames. True on success.
     bool copyId3v2Tag(const QString& from, const QString& to);
+    // vbmp3_reworkTagV2: changes the file's ID3v2 tag as `rework` says (creating one from its ID3v1 fields
+    // when a frame is to be set and it has none). `dropped` gets the ids of frames without a 2.3 form.
+    // True on success; on failure the file is as it was.
+    bool reworkTag(const QString& path, const TagRework& rework, QStringList& dropped);
     // vbmp3_getUserText: the value of the ID3v2 TXXX frame with that description (reading only the
     // tag); nullopt when the file has none.
     std::optional<QString> userText(const QString& path, const QString& description);

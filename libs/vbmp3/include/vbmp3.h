@@ -149,6 +149,30 @@ VBMP3_API int32_t vbmp3_getTagError(void);
    lacks are added. Same safety as vbmp3_setTagInfoEX. Nonzero on success. */
 VBMP3_API int16_t vbmp3_copyTagV2(const char* from, const char* to);
 
+/* Re-encodes one picture of a tag for vbmp3_reworkTagV2: `data` holds the picture's `size` bytes. Returns
+   nonzero to replace it by the JPEG at *jpeg (*jpegSize bytes, kept alive by the caller until the next call
+   or the end of vbmp3_reworkTagV2); zero keeps the picture as it is. */
+typedef int32_t (*VBMP3_PICTURE_FIT)(void* context, const unsigned char* data, size_t size,
+                                     const unsigned char** jpeg, size_t* jpegSize);
+
+/* What vbmp3_reworkTagV2 changes; a zeroed record changes nothing. */
+typedef struct VBMP3_TAG_REWORK {
+    int32_t version;        /* 3: the tag becomes version 2.3 (frames converted; those without a 2.3 form
+                               dropped and named in the notes); 0: the tag keeps its version */
+    int32_t dropReplayGain; /* nonzero: TXXX frames named REPLAYGAIN_* and RVA2 frames are removed */
+    const char* userTexts;  /* null, or UTF-8 pairs "DESCRIPTION\0VALUE\0" ended by an empty description:
+                               TXXX frames set, replacing any of the same description */
+    VBMP3_PICTURE_FIT fitPicture; /* null, or called for the picture of every APIC frame */
+    void* context;                /* passed to fitPicture */
+} VBMP3_TAG_REWORK;
+
+/* Rewrites the ID3v2 tag of an MP3 file as `rework` says, creating one from the ID3v1 tag's fields when
+   the file has none and a frame is to be set; everything not named stays byte for byte, the audio is never
+   changed, and the file is replaced only by a verified complete copy. `notes` (notesSize bytes, may be null)
+   gets the ids of the dropped frames, separated by blanks, NUL-terminated. Nonzero on success; zero when
+   the file cannot be read or written or its tag cannot be parsed to its end (the file is then unchanged). */
+VBMP3_API int16_t vbmp3_reworkTagV2(const char* fileName, const VBMP3_TAG_REWORK* rework, char* notes,
+                                    int32_t notesSize);
 /* Reads the value of the file's ID3v2 user text frame (TXXX) whose description is `description` into
    `value` (UTF-8, NUL-terminated, cut to size - 1 bytes at a character boundary). Only the ID3v2 tag is
    read. Nonzero when the frame was found. */
