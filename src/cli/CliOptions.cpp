@@ -55,7 +55,7 @@ const char* const Usage =
     "terminal; otherwise only failures and notes are printed, one line each on stderr. At the end one\n"
     "line on stdout sums up the run. Keeping a copy in step, a month later:\n"
     "  mp3recast-cli -r --update --prune -b 128 -o /media/car ~/Music\n"
-    "Exit status: 0 all files converted (or skipped), 1 some failed, 2 bad usage.\n"
+    "Exit status: 0 all files converted (or skipped), 1 some failed, 2 bad usage, 130 interrupted.\n"
     "\n"
     "Example, for a car stereo:\n"
     "  mp3recast-cli -r --vbr 2 --id3v23 --cover-max 500 --normalize=album -o /media/usb/music ~/Music\n";

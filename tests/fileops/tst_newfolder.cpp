@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <optional>
@@ -135,6 +136,11 @@ class TestNewFolder : public QObject {
             QVERIFY(QFile::setPermissions(root.filePath(QStringLiteral("locked")),
                                           QFileDevice::ReadOwner | QFileDevice::ExeOwner));
         }
+        // The folder stays read-only through the last check below, whichever check ends the test.
+        const auto unlock = qScopeGuard([&root] {
+            QFile::setPermissions(root.filePath(QStringLiteral("locked")),
+                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        });
 
         ScriptedDialogs dialogs;
         MainForm form(program.info, dialogs);
@@ -142,8 +148,6 @@ class TestNewFolder : public QObject {
         ui::list(form, "DFileList")->addItem(QStringLiteral("kept.mp3"));
         dialogs.inputAnswers.append(answer);
         QTest::mouseClick(ui::button(form, "MakeNewDir"), Qt::LeftButton);
-        QFile::setPermissions(root.filePath(QStringLiteral("locked")),
-                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
         QCOMPARE(dialogs.shown.size(), 2);
         const ScriptedDialogs::Shown& shown = dialogs.shown.last();

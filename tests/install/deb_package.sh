@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package from the build tree and checks what a fresh system needs from it: the
 # dependencies of every ELF file in it (the dlopen'ed codec libraries included) and the run-time packages
-# no ELF file names.
+# no ELF file names; its manual pages, copyright and changelog; and, when lintian is installed, that
+# lintian finds no error and no warning in it.
 set -euo pipefail
 build=$1 out=$2 private_libdir=$3
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -22,4 +23,23 @@ contents=$(dpkg-deb -c "${deb[0]}" | awk '{ print $NF }')
 for file in usr/bin/MP3Recast usr/bin/mp3recast-cli "usr/$private_libdir/libvbmp3.so" "usr/$private_libdir/libgogo.so"; do
   grep -qx "\./$file" <<<"$contents" || fail "$file is not in the package"
 done
+for page in MP3Recast mp3recast-cli; do
+  grep -qx "\./usr/share/man/man1/$page.1.gz" <<<"$contents" || fail "manual page $page.1.gz is not in the package"
+done
+
+# The changelog's latest entry is the package's version: a new version comes with its entry.
+dpkg-deb -x "${deb[0]}" "$out/tree"
+doc=$out/tree/usr/share/doc/mp3recast
+version=$(dpkg-deb -f "${deb[0]}" Version)
+latest=$(zcat "$doc/changelog.gz" | head -n1)
+[[ $latest == "mp3recast ($version) "* ]] || fail "changelog starts with '$latest', the package is $version"
+grep -q '^License: ' "$doc/copyright" || fail "copyright names no licence"
+
+if command -v lintian >/dev/null; then
+  # Info tags are printed for the record; errors and warnings fail.
+  lintian --display-info --fail-on error,warning "${deb[0]}" || fail "lintian found errors or warnings"
+  echo "lintian: no error or warning"
+else
+  echo "lintian is not installed: not checked"
+fi
 echo "package $(basename "${deb[0]}") is complete"
