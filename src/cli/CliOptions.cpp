@@ -14,7 +14,7 @@ constexpr std::array<int, 14> BitRates = {32, 40, 48, 56, 64, 80, 96, 112, 128, 
 
 const char* const Usage =
     "Usage: mp3recast-cli [-b KBPS] [-m mono|stereo|joint] [-j N] [-w WORKDIR] [-r] [--overwrite]\n"
-    "                     -o DESTDIR FILE|FOLDER...\n"
+    "                     [--in-place] -o DESTDIR FILE|FOLDER...\n"
     "\n"
     "Re-encodes MP3 files at the chosen bit rate and channel mode, keeping each file's name and tags,\n"
     "into DESTDIR. The output is the same as the window program's for the same settings.\n"
@@ -25,7 +25,10 @@ const char* const Usage =
     "  -w WORKDIR       folder for the work files (default: the system's temporary folder)\n"
     "  -r               also the MP3 files of sub-folders, each under the same relative folder in DESTDIR\n"
     "  --overwrite      replace existing files in DESTDIR (by default they are skipped with a note)\n"
-    "  -o DESTDIR       destination folder, created when missing\n"
+    "  --in-place       allow DESTDIR to be an input file's own folder: the original is replaced by its\n"
+    "                   re-encoded copy (without it such a run is refused before any work)\n"
+    "  -o DESTDIR       destination folder, created when missing (before any work: one that cannot be\n"
+    "                   made ends the run at once)\n"
     "  -h, --help       this text\n"
     "  --version        the program's version\n"
     "\n"
@@ -49,13 +52,14 @@ Command parseCommandLine(const QStringList& arguments) {
     const QCommandLineOption work(QStringLiteral("w"), QString(), QStringLiteral("WORKDIR"));
     const QCommandLineOption recursive(QStringLiteral("r"));
     const QCommandLineOption overwrite(QStringLiteral("overwrite"));
+    const QCommandLineOption inPlace(QStringLiteral("in-place"));
     const QCommandLineOption output(QStringLiteral("o"), QString(), QStringLiteral("DESTDIR"));
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     const QCommandLineOption version(QStringLiteral("version"));
     const QCommandLineOption worker(QStringLiteral("worker"));
     const QCommandLineOption silence(QStringLiteral("silence-limit"), QString(), QStringLiteral("MS"));
     parser.addOptions(
-        {bitRate, mode, jobs, work, recursive, overwrite, output, help, version, worker, silence});
+        {bitRate, mode, jobs, work, recursive, overwrite, inPlace, output, help, version, worker, silence});
 
     if (!parser.parse(arguments))
         return UsageError{parser.errorText()};
@@ -98,6 +102,7 @@ Command parseCommandLine(const QStringList& arguments) {
     options.workFolder = parser.value(work);
     options.recursive = parser.isSet(recursive);
     options.overwrite = parser.isSet(overwrite);
+    options.inPlace = parser.isSet(inPlace);
     options.destination = parser.value(output);
     options.inputs = parser.positionalArguments();
     if (options.destination.isEmpty())

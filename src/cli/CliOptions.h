@@ -14,6 +14,7 @@ struct Options {
     QString workFolder;  // empty: the system's temporary folder
     bool recursive = false;
     bool overwrite = false;
+    bool inPlace = false; // a destination that is an input's own folder replaces the originals
     QString destination;
     QStringList inputs;
     int silenceLimitMs = 120000; // a worker silent this long counts as hung

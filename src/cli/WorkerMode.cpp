@@ -8,6 +8,11 @@
 #include <QThread>
 #include <cstdio>
 #include <cstdlib>
+#ifdef Q_OS_LINUX
+#include <csignal>
+#include <sys/prctl.h>
+#include <unistd.h>
+#endif
 
 namespace cli {
 namespace {
@@ -39,9 +44,22 @@ void testHook(const QString& source) {
     }
 }
 
+// A worker works for its parent only: once the parent is gone (killed, crashed) it ends at once instead
+// of writing on into a work folder that the next run reclaims.
+void endWithParent() {
+#ifdef Q_OS_LINUX
+    const pid_t parent = getppid();
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    // The parent may have died before the line above; the worker has been handed to another process.
+    if (getppid() != parent)
+        std::_Exit(3);
+#endif
+}
+
 } // namespace
 
 int runWorker() {
+    endWithParent();
     char buffer[65536];
     if (std::fgets(buffer, sizeof buffer, stdin) == nullptr)
         return 2;

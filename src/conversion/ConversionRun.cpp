@@ -2,8 +2,11 @@
 // button serving as the stop button while the run lasts.
 
 #include "conversion/WindowConversion.h"
+#include "core/DestinationCheck.h"
 #include "core/FileHelpers.h"
+#include "core/RunFolder.h"
 #include "core/WorkerPool.h"
+#include "shell/Dialogs.h"
 #include "shell/MainForm.h"
 #include "shell/PathHelpers.h"
 
@@ -55,6 +58,29 @@ void finishFromWorker(MainForm& form, core::WorkerPool& workers, int index, cons
     showOutcome(form, outcome, source);
 }
 
+// Before any work: the destination must be able to take the files, and replacing the originals with
+// their re-encodes is allowed but never silent.
+bool destinationAgreed(MainForm& form) {
+    const QString folder = form.SelectFolderText[2]->text();
+    if (form.SelectList->count() == 0)
+        return true;
+    if (const QString problem = core::destinationProblem(folder); !problem.isEmpty()) {
+        form.dialogs().message(&form, form.program().title,
+                               QStringLiteral("変換ファイルの作成に失敗しました。\r") + folder + QLatin1Char('\r') + problem,
+                               Dialogs::Icon::Critical);
+        return false;
+    }
+    for (int i = 0; i < form.SelectList->count(); ++i) {
+        if (core::isFolderOf(folder, form.SelectList->item(i)->text()))
+            return form.dialogs().confirm(
+                &form, form.program().title,
+                QStringLiteral("変換先フォルダ %1 に変換するファイルの元のファイルがあります。\r元のファイルは変換後の"
+                               "ファイルで置き換えられます。\r宜しいですか?")
+                    .arg(folder));
+    }
+    return true;
+}
+
 } // namespace
 
 void MainForm::ConvertStart_Click() {
@@ -65,6 +91,12 @@ void MainForm::ConvertStart_Click() {
     if (ConvertStart->text() == StopCaption) {
         EnableControls(false);
         CancelFlag = -1;
+        return;
+    }
+    // Work folders that killed runs left behind go now; those of runs still alive stay.
+    core::RunFolder::reclaim(SelectFolderText[1]->text());
+    if (!destinationAgreed(*this)) {
+        EnableControls(true);
         return;
     }
     ConvertStart->setText(StopCaption);

@@ -2,6 +2,7 @@
 
 #include "codecs/codec_error.h"
 #include "core/CodecSessions.h"
+#include "core/DestinationCheck.h"
 #include "core/FileHelpers.h"
 #include "core/Progress.h"
 #include "gogo.h"
@@ -83,8 +84,8 @@ Outcome Converter::prepare() {
         return failed(Failure::EncoderUnavailable, describe(failure));
     }
 
+    // Reading needs no write permission: the source keeps its protection.
     m_wav = wavWorkFile(m_job.workFolder);
-    makePlainWritable(m_job.source);
     makePlainWritable(m_wav);
     QFile::remove(m_wav);
     m_sink.pause();
@@ -111,8 +112,11 @@ Outcome Converter::place() {
 
 Outcome placeWorkFile(const QString& mp3WorkPath, const QString& wavWorkPath, const QString& destination) {
     Outcome outcome;
-    if (!CopyFileChecked(mp3WorkPath, destination, false))
+    if (!CopyFileChecked(mp3WorkPath, destination, false)) {
         outcome.failure = Failure::CopyFailed;
+        outcome.reason = QDir::toNativeSeparators(destination);
+        outcome.cause = copyFailureCause(destination);
+    }
     DeleteFileForced(wavWorkPath);
     DeleteFileForced(mp3WorkPath);
     return outcome;

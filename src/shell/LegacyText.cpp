@@ -97,6 +97,16 @@ QString decodeLegacyText(const QByteArray& bytes) {
     return QString::fromLatin1(bytes);
 }
 
+QString decodeCp932Text(const QByteArray& bytes) {
+    if (std::optional<QString> text = decodeCp932(bytes))
+        return *text;
+    return QString::fromLatin1(bytes);
+}
+
+std::optional<QByteArray> encodeCp932(const QString& text) {
+    return convert(text.toUtf8(), "UTF-8", "CP932");
+}
+
 int cp932CharBytes(char32_t codePoint) {
     if (codePoint < 0x80 || (codePoint >= 0xFF61 && codePoint <= 0xFF9F))
         return 1;

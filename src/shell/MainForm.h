@@ -94,6 +94,15 @@ class MainForm : public QWidget {
     void Form_QueryUnload(bool& cancel);
     void Form_Unload();
     void ProgExit_Click();
+    // Writes the settings from the controls; empty when they are saved, else the message that says why not.
+    QString WriteSettings();
+    // From here on SIGTERM, SIGHUP and SIGINT (a logout, a shutdown, a closed terminal) and a session
+    // manager's requests end the program as the close box does (see requestShutdown).
+    void watchForShutdown();
+    // A request to end from outside the window: a run stops as "中止" stops it, an open dialog is closed
+    // as its Cancel or No would close it, and once the window is idle the settings are written and the
+    // program ends.
+    void requestShutdown();
 
     // --- Destination listing (lists/) ---
     void GetDiskFree();
@@ -160,6 +169,10 @@ class MainForm : public QWidget {
     // the sort options, the only controls left enabled), and the idle state gives it back.
     QPointer<QWidget> m_focusBeforeBusy;
     bool m_busy = false;
+    // Jobs as start-up set it: the settings file gets the key only when it had it or Jobs changed since.
+    int m_jobsAtLoad = 1;
+    bool m_shutdownRequested = false;
+    void closeWhenIdle();
 
   public:
     // Held from start-up to the end of the program so that a second copy can see this one.

@@ -1,17 +1,23 @@
 // From the start of the program until the window is ready, and from the close box or the "終了" button
 // to the end: the single-instance check, the caption, the settings, the first listings.
 
+#include "core/TerminationSignals.h"
 #include "core/WorkerPool.h"
 #include "shell/Dialogs.h"
 #include "shell/MainForm.h"
 #include "shell/PathHelpers.h"
 #include "shell/Settings.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QLockFile>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSessionManager>
+#include <QTimer>
+#include <cstdio>
 
 namespace {
 
@@ -38,6 +44,14 @@ template <size_t N> int selectedIndex(const std::array<QRadioButton*, N>& option
             return int(i);
     }
     return -1;
+}
+
+// A message for the terminal, when the program ends where no one reads a message box.
+void printProblem(QString text) {
+    if (text.isEmpty())
+        return;
+    text.replace(QLatin1Char('\r'), QStringLiteral(": "));
+    std::fputs(qPrintable(QStringLiteral("MP3Recast: ") + text + QLatin1Char('\n')), stderr);
 }
 
 } // namespace
@@ -96,6 +110,7 @@ bool MainForm::Form_Load() {
     // How many files a run converts at once, each in a worker process (1: in the window's own process).
     const int jobs = settings.read(SettingSection, QStringLiteral("Jobs"), QString()).toInt();
     Jobs = jobs >= 1 && jobs <= MaxJobs ? jobs : core::WorkerPool::defaultWorkers();
+    m_jobsAtLoad = Jobs;
 
     GetDiskFree();
     EnableControls(true);
@@ -109,6 +124,12 @@ void MainForm::Form_QueryUnload(bool& cancel) {
 }
 
 void MainForm::Form_Unload() {
+    const QString problem = WriteSettings();
+    if (!problem.isEmpty())
+        m_dialogs.message(this, m_program.title, problem, Dialogs::Icon::Critical);
+}
+
+QString MainForm::WriteSettings() {
     // Read again, so that lines edited by hand meanwhile survive; the keys go in the order a new file
     // lists them, and the file is written once at the end (not at all when nothing changed).
     const QString path = m_program.settingsFilePath();
@@ -131,8 +152,47 @@ void MainForm::Form_Unload() {
     write(QStringLiteral("PlayListPathSet"), QString::number(pathSet == Qt::Checked            ? 1
                                                              : pathSet == Qt::PartiallyChecked ? 2
                                                                                                : 0));
-    write(QStringLiteral("Jobs"), QString::number(Jobs));
-    settings.save(path);
+    // Without the key the machine's number of cores applies, wherever the file is carried to.
+    if (Jobs != m_jobsAtLoad)
+        write(QStringLiteral("Jobs"), QString::number(Jobs));
+    QString cause;
+    if (settings.save(path, &cause))
+        return {};
+    return QStringLiteral("設定を保存できませんでした。\r") + QDir::toNativeSeparators(path) + QLatin1Char('\r') +
+           cause;
+}
+
+void MainForm::watchForShutdown() {
+    auto* watcher = new core::TerminationSignals(this);
+    connect(watcher, &core::TerminationSignals::received, this, [this] { requestShutdown(); });
+    // A session manager asks for the settings before the logout, which then ends the program. The program
+    // cannot restore a session (it takes no arguments), so it asks not to be restarted with one.
+    connect(qApp, &QGuiApplication::commitDataRequest, this,
+            [this](QSessionManager&) { printProblem(WriteSettings()); });
+    connect(qApp, &QGuiApplication::saveStateRequest, this,
+            [](QSessionManager& manager) { manager.setRestartHint(QSessionManager::RestartNever); });
+}
+
+void MainForm::requestShutdown() {
+    if (m_shutdownRequested)
+        return;
+    m_shutdownRequested = true;
+    // No handler starts any more; a running conversion sees the flag at its next pass and cleans up.
+    ended = true;
+    CancelFlag = -1;
+    closeWhenIdle();
+}
+
+void MainForm::closeWhenIdle() {
+    if (QWidget* dialog = QApplication::activeModalWidget())
+        dialog->close();
+    if (m_busy || QApplication::activeModalWidget()) {
+        QTimer::singleShot(20, this, [this] { closeWhenIdle(); });
+        return;
+    }
+    // No one is there to read a message box: the reason goes to the terminal, if any.
+    printProblem(WriteSettings());
+    endProgram();
 }
 
 void MainForm::ProgExit_Click() {

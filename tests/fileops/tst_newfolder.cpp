@@ -99,6 +99,25 @@ class TestNewFolder : public QObject {
         QCOMPARE(form.SelectFolderText[2]->text(), QStringLiteral("/before"));
     }
 
+    // A relative path would land under whatever folder the program started in: refused with the reason.
+    void relativePathIsRefused() {
+        QTemporaryDir current;
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(current.path());
+        ScriptedDialogs dialogs;
+        MainForm form(program.info, dialogs);
+        form.SelectFolderText[2]->setText(QStringLiteral("/before"));
+        dialogs.inputAnswers.append(QStringLiteral("音楽/新しい"));
+        QTest::mouseClick(form.MakeNewDir, Qt::LeftButton);
+        QDir::setCurrent(before);
+
+        QCOMPARE(dialogs.messageTexts(),
+                 QStringList{QStringLiteral("新規ﾌｫﾙﾀﾞの作成に失敗しました。\rﾌｫﾙﾀﾞ名は / から始まる完全なパスで"
+                                            "入力してください。")});
+        QVERIFY(QDir(current.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+        QCOMPARE(form.SelectFolderText[2]->text(), QStringLiteral("/before"));
+    }
+
     void failureLeavesFieldAlone_data() {
         QTest::addColumn<QString>("typed");          // below the temporary folder, or absolute
         QTest::addColumn<QStringList>("madeBefore"); // missing levels created before the failing one
