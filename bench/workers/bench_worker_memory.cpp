@@ -75,8 +75,9 @@ int main(int argc, char* argv[]) {
         }
         atEnd = residentMegabytes();
     }
-    std::printf("%d files, %d workers, %.1f s, %d failed\n", files, workers, clock.elapsed() / 1000.0, failed);
-    std::printf("resident memory: %.1f MB at start, %.1f MB after 100 files, %.1f MB after %d files\n", atStart,
-                after100, atEnd, files);
+    std::printf("%d files, %d workers, %.1f s, %d failed\n", files, workers, clock.elapsed() / 1000.0,
+                failed);
+    std::printf("resident memory: %.1f MB at start, %.1f MB after 100 files, %.1f MB after %d files\n",
+                atStart, after100, atEnd, files);
     return failed == 0 ? 0 : 1;
 }

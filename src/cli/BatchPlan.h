@@ -15,7 +15,7 @@ struct BatchPlan {
     QList<core::ConversionJob> jobs; // in the order given; work folders left empty
     QStringList notes;               // skipped inputs, one line each
     QStringList errors;              // inputs that do not exist, one line each
-    QStringList inPlace;             // inputs whose destination is the input itself, refused without --in-place
+    QStringList inPlace; // inputs whose destination is the input itself, refused without --in-place
 };
 
 // FILE arguments as they are; a FOLDER's MP3 files in name order, as the window's ">>" queues them, and

@@ -59,12 +59,13 @@ int runBatch(const Options& options) {
     int failures = int(plan.errors.size());
 
     if (!plan.inPlace.isEmpty()) {
-        bar.line(QStringLiteral("%1: the folder of %2%3: converting would replace the original files with their "
-                                "re-encoded copies (--in-place allows it)")
-                     .arg(options.destination, plan.inPlace.first(),
-                          plan.inPlace.size() > 1
-                              ? QStringLiteral(" and %1 more input files").arg(plan.inPlace.size() - 1)
-                              : QString()));
+        bar.line(
+            QStringLiteral("%1: the folder of %2%3: converting would replace the original files with their "
+                           "re-encoded copies (--in-place allows it)")
+                .arg(options.destination, plan.inPlace.first(),
+                     plan.inPlace.size() > 1
+                         ? QStringLiteral(" and %1 more input files").arg(plan.inPlace.size() - 1)
+                         : QString()));
         return 1;
     }
     if (plan.jobs.isEmpty())
@@ -98,8 +99,8 @@ int runBatch(const Options& options) {
     std::unique_ptr<core::RunFolder> work;
     if (workers > 1 && jobs.size() > 1) {
         // The workers are this very program, started in its worker mode.
-        pool = std::make_unique<core::WorkerPool>(QCoreApplication::applicationFilePath(), base, workers, jobs,
-                                                  options.silenceLimitMs);
+        pool = std::make_unique<core::WorkerPool>(QCoreApplication::applicationFilePath(), base, workers,
+                                                  jobs, options.silenceLimitMs);
     } else {
         work = std::make_unique<core::RunFolder>(base);
         for (core::ConversionJob& job : jobs)

@@ -48,10 +48,11 @@ void testHook(const QString& source) {
 // of writing on into a work folder that the next run reclaims.
 void endWithParent() {
 #ifdef Q_OS_LINUX
-    const pid_t parent = getppid();
     prctl(PR_SET_PDEATHSIG, SIGKILL);
-    // The parent may have died before the line above; the worker has been handed to another process.
-    if (getppid() != parent)
+    // The parent may have died before the line above (the worker then belongs to another process
+    // already): the parent names itself, since the worker cannot tell it from its new one.
+    const qint64 parent = qEnvironmentVariableIntValue("MP3RECAST_PARENT_PID");
+    if (parent > 0 && getppid() != pid_t(parent))
         std::_Exit(3);
 #endif
 }

@@ -66,7 +66,8 @@ bool destinationAgreed(MainForm& form) {
         return true;
     if (const QString problem = core::destinationProblem(folder); !problem.isEmpty()) {
         form.dialogs().message(&form, form.program().title,
-                               QStringLiteral("変換ファイルの作成に失敗しました。\r") + folder + QLatin1Char('\r') + problem,
+                               QStringLiteral("変換ファイルの作成に失敗しました。\r") + folder +
+                                   QLatin1Char('\r') + problem,
                                Dialogs::Icon::Critical);
         return false;
     }
@@ -74,8 +75,9 @@ bool destinationAgreed(MainForm& form) {
         if (core::isFolderOf(folder, form.SelectList->item(i)->text()))
             return form.dialogs().confirm(
                 &form, form.program().title,
-                QStringLiteral("変換先フォルダ %1 に変換するファイルの元のファイルがあります。\r元のファイルは変換後の"
-                               "ファイルで置き換えられます。\r宜しいですか?")
+                QStringLiteral(
+                    "変換先フォルダ %1 に変換するファイルの元のファイルがあります。\r元のファイルは変換後の"
+                    "ファイルで置き換えられます。\r宜しいですか?")
                     .arg(folder));
     }
     return true;

@@ -74,8 +74,8 @@ int RunFolder::reclaim(const QString& base) {
         return 0;
     const QDir dir(base);
     int removed = 0;
-    const QStringList folders = dir.entryList({Prefix + QLatin1Char('*')},
-                                              QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
+    const QStringList folders =
+        dir.entryList({Prefix + QLatin1Char('*')}, QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
     for (const QString& name : folders) {
         const QString folder = dir.filePath(name);
         // A folder whose lock this process can take has no living owner: its run was killed, or it is

@@ -47,7 +47,8 @@ void WorkerPool::fill() {
 
 void WorkerPool::start(int index) {
     Slot& slot = *m_slots[index];
-    slot.folder = m_runFolder.isValid() ? QDir(m_runFolder.path()).filePath(QString::number(index)) : QString();
+    slot.folder =
+        m_runFolder.isValid() ? QDir(m_runFolder.path()).filePath(QString::number(index)) : QString();
     if (slot.folder.isEmpty() || !QDir().mkdir(slot.folder)) {
         // The same words as a decoding that could not write its work file.
         Outcome outcome;
@@ -74,6 +75,12 @@ void WorkerPool::start(int index) {
         if (error == QProcess::FailedToStart)
             finish(index, lost(QStringLiteral("変換プロセスを起動できませんでした（%1）。").arg(m_program)));
     });
+
+    // The worker checks its parent against this, so that it never outlives a parent that died early.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("MP3RECAST_PARENT_PID"),
+                       QString::number(QCoreApplication::applicationPid()));
+    process->setProcessEnvironment(environment);
 
     ConversionJob job = slot.job;
     job.workFolder = slot.folder;

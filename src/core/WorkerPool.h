@@ -23,8 +23,8 @@ namespace core {
 class WorkerPool {
   public:
     // `program` is the command line program; at most `workers` run at once, each job in a sub-folder of
-    // this run's own folder inside `workFolder` (the jobs' own work folders are not used). A worker silent for `silenceLimitMs` counts
-    // as hung.
+    // this run's own folder inside `workFolder` (the jobs' own work folders are not used). A worker silent
+    // for `silenceLimitMs` counts as hung.
     WorkerPool(QString program, QString workFolder, int workers, QList<ConversionJob> jobs,
                int silenceLimitMs = 120000);
     ~WorkerPool();

@@ -21,11 +21,12 @@ void MainForm::MakeNewDir_Click() {
 
     // A relative path would be made under whatever folder the program happened to start in.
     if (QDir::isRelativePath(*answer)) {
-        dialogs().message(this, program().title,
-                          QStringLiteral("新規ﾌｫﾙﾀﾞの作成に失敗しました。\rﾌｫﾙﾀﾞ名は %1 から始まる完全なパスで入力"
-                                         "してください。")
-                              .arg(QDir::toNativeSeparators(QDir::rootPath())),
-                          Dialogs::Icon::Critical);
+        dialogs().message(
+            this, program().title,
+            QStringLiteral("新規ﾌｫﾙﾀﾞの作成に失敗しました。\rﾌｫﾙﾀﾞ名は %1 から始まる完全なパスで入力"
+                           "してください。")
+                .arg(QDir::toNativeSeparators(QDir::rootPath())),
+            Dialogs::Icon::Critical);
         return;
     }
     QString path = *answer;

@@ -158,8 +158,8 @@ QString MainForm::WriteSettings() {
     QString cause;
     if (settings.save(path, &cause))
         return {};
-    return QStringLiteral("設定を保存できませんでした。\r") + QDir::toNativeSeparators(path) + QLatin1Char('\r') +
-           cause;
+    return QStringLiteral("設定を保存できませんでした。\r") + QDir::toNativeSeparators(path) +
+           QLatin1Char('\r') + cause;
 }
 
 void MainForm::watchForShutdown() {

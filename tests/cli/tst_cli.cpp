@@ -163,9 +163,8 @@ class TestCli : public QObject {
     void destinationFoldersCheckedBeforeAnyWork() {
         const QString blocker = root.filePath(QStringLiteral("blocker"));
         fixtures::writeFile(blocker, "a file, not a folder");
-        const Result direct =
-            runCli({QStringLiteral("-o"), blocker + QStringLiteral("/out"), source + QStringLiteral("/a.mp3"),
-                    source + QStringLiteral("/c.MP3")});
+        const Result direct = runCli({QStringLiteral("-o"), blocker + QStringLiteral("/out"),
+                                      source + QStringLiteral("/a.mp3"), source + QStringLiteral("/c.MP3")});
         QCOMPARE(direct.exitCode, 1);
         QCOMPARE(direct.err.count(QLatin1Char('\n')), 1);
         QVERIFY(direct.err.contains(QStringLiteral("cannot use the destination folder")));
@@ -173,11 +172,13 @@ class TestCli : public QObject {
 
         // With -r the sub-folder is checked as well: "sub" is a file here, so not even a.mp3 is converted.
         const QString out = root.filePath(QStringLiteral("blocked-sub"));
+        QDir().mkpath(out);
         fixtures::writeFile(out + QStringLiteral("/sub"), "in the way");
         const Result recursive = runCli({QStringLiteral("-r"), QStringLiteral("-o"), out, source});
         QCOMPARE(recursive.exitCode, 1);
         QCOMPARE(recursive.err.count(QLatin1Char('\n')), 1);
-        QVERIFY(recursive.err.startsWith(out + QStringLiteral("/sub: cannot use the destination folder")));
+        QVERIFY2(recursive.err.startsWith(out + QStringLiteral("/sub: cannot use the destination folder")),
+                 qPrintable(recursive.err));
         QCOMPARE(QDir(out).entryList(QDir::Files), QStringList{QStringLiteral("sub")});
     }
 
@@ -186,11 +187,13 @@ class TestCli : public QObject {
     void originalsReplacedOnlyInPlace() {
         const QString folder = root.filePath(QStringLiteral("in-place"));
         const QString file = folder + QStringLiteral("/a.mp3");
+        QDir().mkpath(folder);
         fixtures::writeFile(file, fixtures::readFile(source + QStringLiteral("/a.mp3")));
         const QByteArray original = fixtures::readFile(file);
-        const Result refused = runCli({QStringLiteral("--overwrite"), QStringLiteral("-o"), folder + QLatin1Char('/'), file});
+        const Result refused =
+            runCli({QStringLiteral("--overwrite"), QStringLiteral("-o"), folder + QLatin1Char('/'), file});
         QCOMPARE(refused.exitCode, 1);
-        QVERIFY(refused.err.contains(QStringLiteral("--in-place")));
+        QVERIFY2(refused.err.contains(QStringLiteral("--in-place")), qPrintable(refused.err));
         QCOMPARE(fixtures::readFile(file), original);
 
         const Result replaced = runCli({QStringLiteral("--in-place"), QStringLiteral("-o"), folder, file});

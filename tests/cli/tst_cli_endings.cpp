@@ -55,9 +55,9 @@ class TestCliEndings : public QObject {
         environment.insert(QStringLiteral("MP3RECAST_WORKER_TEST"), QStringLiteral("hang:a.mp3"));
         process->setProcessEnvironment(environment);
         const QStringList before = runFolders(work);
-        process->start(QStringLiteral(MP3RECAST_CLI), {QStringLiteral("-j"), QStringLiteral("2"),
-                                                       QStringLiteral("--overwrite"), QStringLiteral("-w"), work,
-                                                       QStringLiteral("-o"), out, a, c});
+        process->start(QStringLiteral(MP3RECAST_CLI),
+                       {QStringLiteral("-j"), QStringLiteral("2"), QStringLiteral("--overwrite"),
+                        QStringLiteral("-w"), work, QStringLiteral("-o"), out, a, c});
         process->closeWriteChannel();
         // Its run folder holds the hung worker's sub-folder once that worker runs.
         QTRY_VERIFY_WITH_TIMEOUT(runFolders(work).size() == before.size() + 1, 60000);
@@ -65,7 +65,8 @@ class TestCliEndings : public QObject {
         for (const QString& name : runFolders(work))
             if (!before.contains(name))
                 mine = name;
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(work + QLatin1Char('/') + mine + QStringLiteral("/0")), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(work + QLatin1Char('/') + mine + QStringLiteral("/0")),
+                                 60000);
         QTRY_VERIFY_WITH_TIMEOUT(!childrenOf(process->processId()).isEmpty(), 60000);
     }
 
@@ -84,38 +85,37 @@ class TestCliEndings : public QObject {
     }
 
     void killedRunIsReclaimedLiveRunIsNot() {
-        // A run killed outright: its folder stays, its workers do not outlive it.
-        std::unique_ptr<QProcess> killed;
-        startHungRun(killed);
-        if (QTest::currentTestFailed())
-            return;
-        const QString killedFolder = runFolders(work).constFirst();
-        const QList<qint64> workers = childrenOf(killed->processId());
-        ::kill(pid_t(killed->processId()), SIGKILL);
-        QVERIFY(killed->waitForFinished(30000));
-        QVERIFY(runFolders(work).contains(killedFolder));
-        for (const qint64 worker : workers)
-            QTRY_VERIFY_WITH_TIMEOUT(hasEnded(worker), 10000);
-
-        // A run that is alive, and a third run on the same work folder: the killed run's folder goes,
-        // the living one's stays.
+        // Two runs on the same work folder, both alive: the second leaves the first one's folder alone.
         std::unique_ptr<QProcess> alive;
         startHungRun(alive);
         if (QTest::currentTestFailed())
             return;
-        QStringList aliveFolders = runFolders(work);
-        aliveFolders.removeOne(killedFolder);
-        QCOMPARE(aliveFolders.size(), 1);
+        const QStringList aliveFolders = runFolders(work);
+        std::unique_ptr<QProcess> killed;
+        startHungRun(killed);
+        if (QTest::currentTestFailed())
+            return;
+        QCOMPARE(runFolders(work).size(), 2);
+
+        // The second is killed outright: its folder stays, its workers do not outlive it.
+        const QList<qint64> workers = childrenOf(killed->processId());
+        ::kill(pid_t(killed->processId()), SIGKILL);
+        QVERIFY(killed->waitForFinished(30000));
+        QCOMPARE(runFolders(work).size(), 2);
+        for (const qint64 worker : workers)
+            QTRY_VERIFY2_WITH_TIMEOUT(hasEnded(worker), qPrintable(QString::number(worker)), 10000);
+
+        // The next run takes the killed run's folder away and leaves the living one's.
         QProcess third;
-        third.start(QStringLiteral(MP3RECAST_CLI), {QStringLiteral("-j"), QStringLiteral("1"), QStringLiteral("-w"),
-                                                    work, QStringLiteral("-o"),
-                                                    root.filePath(QStringLiteral("third")), c});
+        third.start(QStringLiteral(MP3RECAST_CLI),
+                    {QStringLiteral("-j"), QStringLiteral("1"), QStringLiteral("-w"), work,
+                     QStringLiteral("-o"), root.filePath(QStringLiteral("third")), c});
         QVERIFY(third.waitForFinished(60000));
         QCOMPARE(third.exitCode(), 0);
         QCOMPARE(runFolders(work), aliveFolders);
         QVERIFY(QFileInfo::exists(work + QLatin1Char('/') + aliveFolders[0] + QStringLiteral("/0")));
 
-        // A closed terminal: the run ends as on Ctrl-C, its worker and its folder with it.
+        // A closed terminal: the living run ends as on Ctrl-C, its worker and its folder with it.
         const QList<qint64> aliveWorkers = childrenOf(alive->processId());
         ::kill(pid_t(alive->processId()), SIGHUP);
         QVERIFY(alive->waitForFinished(30000));

@@ -271,8 +271,8 @@ class TestConversionFailures : public QObject {
         setup.form->ConvertStart_Click();
         QCOMPARE(setup.dialogs.shown.size(), 2);
         QCOMPARE(setup.dialogs.messageTexts().size(), 1);
-        QVERIFY(setup.dialogs.messageTexts()[0].startsWith(QStringLiteral("変換ファイルの作成に失敗しました。\r") +
-                                                            path + QLatin1Char('\r')));
+        QVERIFY(setup.dialogs.messageTexts()[0].startsWith(
+            QStringLiteral("変換ファイルの作成に失敗しました。\r") + path + QLatin1Char('\r')));
         QCOMPARE(fixtures::readFile(path), original);
     }
 
@@ -317,7 +317,8 @@ class TestConversionFailures : public QObject {
         setup.form->ConvertStart_Click();
         QVERIFY(setup.dialogs.shown.isEmpty());
         QCOMPARE(setup.destinationFiles(), QStringList{QStringLiteral("locked.mp3")});
-        QCOMPARE(QFile::permissions(path), QFileDevice::ReadOwner | QFileDevice::ReadUser | QFileDevice::ReadGroup);
+        QVERIFY(!(QFile::permissions(path) & QFileDevice::WriteOwner));
+        QVERIFY(QFile::permissions(path) & QFileDevice::ReadGroup);
     }
 };
 

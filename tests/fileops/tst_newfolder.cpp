@@ -111,9 +111,10 @@ class TestNewFolder : public QObject {
         QTest::mouseClick(form.MakeNewDir, Qt::LeftButton);
         QDir::setCurrent(before);
 
-        QCOMPARE(dialogs.messageTexts(),
-                 QStringList{QStringLiteral("新規ﾌｫﾙﾀﾞの作成に失敗しました。\rﾌｫﾙﾀﾞ名は / から始まる完全なパスで"
-                                            "入力してください。")});
+        QCOMPARE(
+            dialogs.messageTexts(),
+            QStringList{QStringLiteral("新規ﾌｫﾙﾀﾞの作成に失敗しました。\rﾌｫﾙﾀﾞ名は / から始まる完全なパスで"
+                                       "入力してください。")});
         QVERIFY(QDir(current.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
         QCOMPARE(form.SelectFolderText[2]->text(), QStringLiteral("/before"));
     }

@@ -115,7 +115,8 @@ class TestLists : public QObject {
         // Measured by the file system itself, which answers also where the mount table shows no volume.
         const auto available = std::filesystem::space(QFile::encodeName(out.path()).toStdString()).available;
         QVERIFY(qAbs(shown - qint64(available)) < 64 * 1024 * 1024);
-        QCOMPARE(form.TempFree->text(), QStringLiteral("空き容量：") + match.captured(1) + QStringLiteral("ﾊﾞｲﾄ"));
+        QCOMPARE(form.TempFree->text(),
+                 QStringLiteral("空き容量：") + match.captured(1) + QStringLiteral("ﾊﾞｲﾄ"));
 
         // A destination that does not exist lists nothing but still shows its volume's space; a text that
         // names no volume leaves the label alone.

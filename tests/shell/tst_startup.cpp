@@ -121,7 +121,8 @@ class TestStartup : public QObject {
         form.Bits[2]->setChecked(true);
         QVERIFY(form.close());
         QCOMPARE(dialogs.messageTexts(),
-                 QStringList{QStringLiteral("設定を保存できませんでした。\r") + program.info.settingsFilePath() +
+                 QStringList{QStringLiteral("設定を保存できませんでした。\r") +
+                             program.info.settingsFilePath() +
                              QStringLiteral("\r設定ファイルのフォルダが見つかりません。")});
     }
 
