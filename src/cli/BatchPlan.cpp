@@ -5,28 +5,10 @@
 #include "core/SourceFiles.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFileInfo>
 #include <QSet>
 
 namespace cli {
-namespace {
-
-// Sub-folders of `folder` (hidden ones and links left out) as paths relative to it, each before its own
-// sub-folders, siblings in name order.
-QStringList subFolders(const QString& folder, const QString& relative = {}) {
-    QStringList folders;
-    const QDir here(QDir(folder).filePath(relative));
-    const QStringList children = here.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
-    for (const QString& child : core::sortedByName(children)) {
-        const QString path = relative.isEmpty() ? child : relative + QLatin1Char('/') + child;
-        folders << path;
-        folders += subFolders(folder, path);
-    }
-    return folders;
-}
-
-} // namespace
 
 BatchPlan planBatch(const Options& options) {
     BatchPlan plan;
@@ -34,12 +16,18 @@ BatchPlan planBatch(const Options& options) {
     QSet<QString> sources;
     QSet<QString> destinations;
 
+    // Keys are absolute paths; the working folder is asked once, not for each of thousands of files.
+    const QString here = QDir::currentPath();
+    const auto absolute = [&](const QString& path) {
+        return QDir::cleanPath(QDir::isAbsolutePath(path) ? path : here + QLatin1Char('/') + path);
+    };
     const auto add = [&](const QString& source, const QString& target) {
-        const QString key = QFileInfo(source).absoluteFilePath();
+        const QString key = absolute(source);
         if (sources.contains(key))
             return;
         sources.insert(key);
-        const QString targetKey = QFileInfo(target).absoluteFilePath();
+        const QString targetKey = absolute(target);
+        plan.targets.insert(targetKey);
         if (destinations.contains(targetKey)) {
             plan.notes << QStringLiteral("%1: skipped, another input already goes to %2").arg(source, target);
             return;
@@ -52,7 +40,7 @@ BatchPlan planBatch(const Options& options) {
             plan.inPlace << source;
             return;
         }
-        if (!options.overwrite && !replacesSource && QFileInfo::exists(target)) {
+        if (!options.overwrite && !options.update && !replacesSource && QFileInfo::exists(target)) {
             plan.notes
                 << QStringLiteral("%1: skipped, %2 exists (--overwrite replaces it)").arg(source, target);
             return;
@@ -70,7 +58,7 @@ BatchPlan planBatch(const Options& options) {
         if (info.isDir()) {
             QStringList folders{QString()};
             if (options.recursive)
-                folders += subFolders(input);
+                folders += core::subFolders(input);
             for (const QString& relative : folders) {
                 const QString folder = relative.isEmpty() ? input : QDir(input).filePath(relative);
                 const QDir target(relative.isEmpty() ? destination.path() : destination.filePath(relative));

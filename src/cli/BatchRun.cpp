@@ -3,17 +3,23 @@
 #include "cli/BatchPlan.h"
 #include "cli/CliOptions.h"
 #include "cli/TerminalProgress.h"
+#include "codecs/decoder.h"
 #include "core/Converter.h"
 #include "core/DestinationCheck.h"
+#include "core/LibrarySync.h"
 #include "core/OutcomeText.h"
 #include "core/RunFolder.h"
+#include "core/RunSummary.h"
 #include "core/WorkerPool.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSet>
 #include <csignal>
+#include <cstdio>
 
 namespace cli {
 namespace {
@@ -24,13 +30,45 @@ extern "C" void onInterrupt(int) {
     interrupted = 1;
 }
 
-// Shows the current file's percentage on the bar and passes on Ctrl-C.
+void printOut(const QString& line) {
+    std::fputs((line + QLatin1Char('\n')).toLocal8Bit().constData(), stdout);
+    std::fflush(stdout);
+}
+
+// The audio duration of a source for the time left: estimated from its first frames, else from its size
+// at 128 kbit/s.
+qint64 audioMs(const QString& source) {
+    try {
+        if (const auto estimate = codecs::Decoder().estimateFileInfo(source))
+            return estimate->durationMs;
+    } catch (const std::exception&) {
+    }
+    return QFileInfo(source).size() / 16;
+}
+
+// The audio done and to do, and the time since the run started, for the time left on the bar.
+struct AudioClock {
+    QList<qint64> durations; // per job, ms
+    qint64 total = 0;
+    qint64 done = 0; // of the jobs finished
+    QElapsedTimer timer;
+
+    QString leftText(int index, int percent) const {
+        const qint64 current = index < durations.size() ? durations[index] * percent / 100 : 0;
+        const qint64 left = core::timeLeftMs(done + current, total, timer.elapsed());
+        return left < 0 ? QString() : core::clockText(left) + QStringLiteral(" left");
+    }
+};
+
+// Shows the current file's percentage and the time left on the bar and passes on Ctrl-C.
 class BarSink : public core::ConversionSink {
   public:
-    BarSink(TerminalProgress& bar, int done, QString name, const core::WorkerPool* pool)
-        : m_bar(bar), m_done(done), m_name(std::move(name)), m_pool(pool) {}
+    BarSink(TerminalProgress& bar, int done, QString name, const core::WorkerPool* pool,
+            const AudioClock& clock)
+        : m_bar(bar), m_done(done), m_name(std::move(name)), m_pool(pool), m_clock(clock) {}
     void started() override { progress(0); }
     void progress(int percent) override {
+        m_bar.setTimeLeft(m_clock.leftText(m_done, percent));
         m_bar.show(m_done, m_name, m_pool ? m_pool->runningPercents() : QList<int>{percent});
     }
     bool cancelRequested() override { return interrupted != 0; }
@@ -40,7 +78,74 @@ class BarSink : public core::ConversionSink {
     const int m_done;
     const QString m_name;
     const core::WorkerPool* m_pool;
+    const AudioClock& m_clock;
 };
+
+core::SyncOptions syncOptions(const Options& options) {
+    core::SyncOptions sync;
+    sync.update = options.update;
+    sync.noUpscale = options.noUpscale;
+    sync.keepDates = options.keepDates;
+    sync.overwrite = options.overwrite;
+    // Outputs of a run that keeps a copy in step carry the record later runs decide by.
+    sync.stampRecord = options.update || options.prune || options.noUpscale;
+    return sync;
+}
+
+// Decides, before any job starts, what each planned source needs; returns the jobs to run.
+QList<core::ConversionJob> decideJobs(const BatchPlan& plan, const Options& options, TerminalProgress& bar,
+                                      core::RunSummary& summary) {
+    const core::SyncOptions sync = syncOptions(options);
+    QList<core::ConversionJob> jobs;
+    for (core::ConversionJob job : plan.jobs) {
+        const core::SyncDecision decision = core::decideJob(job, sync);
+        switch (decision.action) {
+        case core::SyncAction::UpToDate:
+            ++summary.skipped;
+            if (options.keepDates && !options.dryRun &&
+                QFileInfo(job.destination).lastModified() != QFileInfo(job.source).lastModified())
+                core::copyModificationTime(job.source, job.destination);
+            break;
+        case core::SyncAction::Foreign:
+            ++summary.skipped;
+            bar.line(QStringLiteral("%1: skipped, %2 was not made by mp3recast-cli (--overwrite replaces it)")
+                         .arg(job.source, job.destination));
+            break;
+        case core::SyncAction::Convert:
+        case core::SyncAction::Copy:
+            if (options.dryRun)
+                printOut(QStringLiteral("%1 %2 -> %3 (%4)")
+                             .arg(decision.action == core::SyncAction::Copy ? QStringLiteral("copy")
+                                                                            : QStringLiteral("convert"),
+                                  job.source, job.destination, decision.reason));
+            jobs << job;
+            break;
+        }
+    }
+    return jobs;
+}
+
+// After the run: the outputs whose sources are gone. Never when an input was missing (an unmounted
+// library would otherwise empty the copy) or the run was interrupted.
+void pruneAfterRun(const BatchPlan& plan, const Options& options, TerminalProgress& bar,
+                   core::RunSummary& summary) {
+    if (!options.prune || interrupted)
+        return;
+    if (!plan.errors.isEmpty()) {
+        bar.line(QStringLiteral("not pruning: an input is missing"));
+        return;
+    }
+    const core::PruneResult pruned =
+        core::pruneOutputs(options.destination, options.recursive, plan.targets, options.dryRun);
+    for (const QString& path : pruned.removed) {
+        if (options.dryRun)
+            printOut(QStringLiteral("prune %1").arg(path));
+    }
+    for (const QString& path : pruned.failed)
+        bar.line(QStringLiteral("%1: cannot be deleted").arg(path));
+    summary.pruned = int(pruned.removed.size());
+    summary.failed += int(pruned.failed.size());
+}
 
 } // namespace
 
@@ -50,14 +155,17 @@ int runBatch(const Options& options) {
     // A closed terminal ends the run the same way.
     std::signal(SIGHUP, onInterrupt);
 
+    QElapsedTimer elapsed;
+    elapsed.start();
     const BatchPlan plan = planBatch(options);
+    core::RunSummary summary;
     TerminalProgress bar(int(plan.jobs.size()));
     for (const QString& error : plan.errors)
         bar.line(error);
     for (const QString& note : plan.notes)
         bar.line(note);
-    int failures = int(plan.errors.size());
-
+    summary.failed = int(plan.errors.size());
+    summary.skipped = int(plan.notes.size());
     if (!plan.inPlace.isEmpty()) {
         bar.line(
             QStringLiteral("%1: the folder of %2%3: converting would replace the original files with their "
@@ -68,21 +176,31 @@ int runBatch(const Options& options) {
                          : QString()));
         return 1;
     }
-    if (plan.jobs.isEmpty())
-        return failures > 0 ? 1 : 0;
+    const auto finish = [&] {
+        pruneAfterRun(plan, options, bar, summary);
+        summary.elapsedMs = elapsed.elapsed();
+        printOut((options.dryRun ? QStringLiteral("dry run, nothing changed: ") : QString()) +
+                 summary.text());
+        return summary.failed > 0 ? 1 : 0;
+    };
+
+    QList<core::ConversionJob> jobs = decideJobs(plan, options, bar, summary);
+    if (options.dryRun) {
+        for (const core::ConversionJob& job : jobs)
+            ++(job.copySource ? summary.copied : summary.converted);
+        return finish();
+    }
+    if (jobs.isEmpty())
+        return finish();
 
     // Every destination folder is made before the first file is converted: one that cannot be made
     // would otherwise fail every file after its conversion.
-    QStringList folders;
-    QSet<QString> seen;
-    for (const core::ConversionJob& job : plan.jobs) {
+    QSet<QString> folders;
+    for (const core::ConversionJob& job : jobs) {
         const QString folder = QFileInfo(job.destination).absolutePath();
-        if (!seen.contains(folder)) {
-            seen.insert(folder);
-            folders << folder;
-        }
-    }
-    for (const QString& folder : folders) {
+        if (folders.contains(folder))
+            continue;
+        folders.insert(folder);
         const QString problem = core::makeDestinationFolder(folder);
         if (!problem.isEmpty()) {
             bar.line(QStringLiteral("%1: cannot use the destination folder: %2").arg(folder, problem));
@@ -94,7 +212,6 @@ int runBatch(const Options& options) {
     // share one (GNU parallel) and a killed run's leftovers go with the next run.
     const QString base = options.workFolder.isEmpty() ? QDir::tempPath() : options.workFolder;
     const int workers = options.jobs > 0 ? options.jobs : core::WorkerPool::defaultWorkers();
-    QList<core::ConversionJob> jobs = plan.jobs;
     std::unique_ptr<core::WorkerPool> pool;
     std::unique_ptr<core::RunFolder> work;
     if (workers > 1 && jobs.size() > 1) {
@@ -111,10 +228,17 @@ int runBatch(const Options& options) {
             QStringLiteral("%1: cannot create the work folder: %2").arg(base, core::writeFailureCause(base)));
         return 1;
     }
+    AudioClock clock;
+    for (const core::ConversionJob& job : jobs) {
+        clock.durations << audioMs(job.source);
+        clock.total += clock.durations.last();
+    }
+    bar.setTotal(int(jobs.size()));
 
+    clock.timer.start();
     for (int index = 0; index < jobs.size() && !interrupted; ++index) {
         const core::ConversionJob& job = jobs[index];
-        BarSink sink(bar, index, QFileInfo(job.source).fileName(), pool.get());
+        BarSink sink(bar, index, QFileInfo(job.source).fileName(), pool.get(), clock);
         core::Outcome outcome;
         if (pool) {
             outcome = pool->waitFor(index, sink);
@@ -125,19 +249,26 @@ int runBatch(const Options& options) {
         }
         if (outcome.failure == core::Failure::Cancelled)
             break;
-        if (!outcome.converted()) {
-            ++failures;
+        if (outcome.converted()) {
+            ++(job.copySource ? summary.copied : summary.converted);
+            summary.bytesRead += QFileInfo(job.source).size();
+            summary.bytesWritten += QFileInfo(job.destination).size();
+        } else {
+            ++summary.failed;
             bar.line(job.source + QStringLiteral(": ") + core::outcomeLine(outcome, job.source));
         }
+        clock.done += clock.durations[index];
         bar.show(index + 1, QString(), {});
     }
     pool.reset();
     work.reset();
     if (interrupted) {
+        summary.elapsedMs = elapsed.elapsed();
+        printOut(summary.text());
         bar.line(QStringLiteral("interrupted"));
         return 130;
     }
-    return failures > 0 ? 1 : 0;
+    return finish();
 }
 
 } // namespace cli

@@ -14,7 +14,12 @@ struct Options {
     QString workFolder;  // empty: the system's temporary folder
     bool recursive = false;
     bool overwrite = false;
-    bool inPlace = false; // a destination that is an input's own folder replaces the originals
+    bool inPlace = false;   // a destination that is an input's own folder replaces the originals
+    bool update = false;    // only outputs that are missing or out of date
+    bool prune = false;     // delete outputs whose sources are gone
+    bool dryRun = false;    // print what would be done, change nothing
+    bool noUpscale = false; // copy sources at or below the target
+    bool keepDates = false; // outputs get their sources' modification times
     QString destination;
     QStringList inputs;
     int silenceLimitMs = 120000; // a worker silent this long counts as hung

@@ -32,6 +32,8 @@ void TerminalProgress::show(int done, const QString& current, const QList<int>& 
                    QStringLiteral("] %1/%2").arg(done).arg(m_total);
     for (int percent : percents)
         text += QStringLiteral(" %1%").arg(percent, 3);
+    if (!m_left.isEmpty())
+        text += QStringLiteral("  ") + m_left;
     QString name = current;
     if (name.size() > NameWidth)
         name = QStringLiteral("…") + name.right(NameWidth - 1);

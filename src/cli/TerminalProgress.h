@@ -15,12 +15,17 @@ class TerminalProgress {
 
     // Files done so far, the current file's name and the percentages of the files under way.
     void show(int done, const QString& current, const QList<int>& percents);
+    // The number of files the bar counts to.
+    void setTotal(int total) { m_total = total; }
+    // Shown after the percentages ("1:05 left"); empty for none.
+    void setTimeLeft(const QString& text) { m_left = text; }
     // A line of its own on stderr (always printed, terminal or not).
     void line(const QString& text);
 
   private:
     void clear();
-    const int m_total;
+    int m_total;
+    QString m_left;
     const bool m_terminal;
     bool m_drawn = false;
     QString m_last;

@@ -87,4 +87,27 @@ bool Decoder::copyId3v2Tag(const QString& from, const QString& to) {
                                                                      fileName(to).constData()) != 0;
 }
 
+std::optional<QString> Decoder::userText(const QString& path, const QString& description) {
+    // The program's own TXXX values are short; 4 KB holds any of them.
+    QByteArray value(4096, '\0');
+    const int16_t found = required(decoderFunctions().getUserText, "vbmp3_getUserText")(
+        fileName(path).constData(), description.toUtf8().constData(), value.data(), int32_t(value.size()));
+    if (found == 0)
+        return std::nullopt;
+    return QString::fromUtf8(value.constData());
+}
+
+bool Decoder::setUserText(const QString& path, const QString& description, const QString& value) {
+    return required(decoderFunctions().setUserText, "vbmp3_setUserText")(
+               fileName(path).constData(), description.toUtf8().constData(), value.toUtf8().constData()) != 0;
+}
+
+std::optional<StreamEstimate> Decoder::estimateFileInfo(const QString& path) {
+    VBMP3_MPEG_INFO info{};
+    if (required(decoderFunctions().estimateFileInfo, "vbmp3_estimateFileInfo")(fileName(path).constData(),
+                                                                                &info) == 0)
+        return std::nullopt;
+    return StreamEstimate{info.bitRate, info.samplingRate, info.channels, info.durationMs};
+}
+
 } // namespace codecs

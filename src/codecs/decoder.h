@@ -10,8 +10,17 @@
 #include "codecs/tag_record.h"
 
 #include <QString>
+#include <optional>
 
 namespace codecs {
+
+// What vbmp3_estimateFileInfo tells of a stream.
+struct StreamEstimate {
+    int bitRate = 0;      // kbit/s of the first frame
+    int samplingRate = 0; // Hz
+    int channels = 0;
+    qint64 durationMs = 0;
+};
 
 class Decoder {
   public:
@@ -44,6 +53,15 @@ class Decoder {
     // removes it when `from` has none), keeping everything else of `to`. For a re-encoded file, call it
     // before setTagInfo() so the copied tag keeps its pictures and other frames. True on success.
     bool copyId3v2Tag(const QString& from, const QString& to);
+    // vbmp3_getUserText: the value of the ID3v2 TXXX frame with that description (reading only the
+    // tag); nullopt when the file has none.
+    std::optional<QString> userText(const QString& path, const QString& description);
+    // vbmp3_setUserText: sets that TXXX frame, or removes it for an empty value; other frames and the
+    // audio are kept. True on success, also when nothing had to change.
+    bool setUserText(const QString& path, const QString& description, const QString& value);
+    // vbmp3_estimateFileInfo: the stream's facts from its first frames (duration estimated); nullopt when
+    // no MPEG audio was found.
+    std::optional<StreamEstimate> estimateFileInfo(const QString& path);
 };
 
 } // namespace codecs

@@ -11,6 +11,10 @@ struct ConversionJob {
     QString workFolder;  // the folder of the two work files
     int bitRate = 128;   // kbit/s, one of the fourteen rates
     int channelMode = 1; // 0 mono, 1 stereo, 2 joint stereo
+    // Keeping a converted library in step (core/LibrarySync.h):
+    QString syncRecord;      // the record put into the output's tag (SyncRecord::text()); empty: none
+    bool copySource = false; // the source's own bytes instead of a re-encoding (not worth re-encoding)
+    bool keepDate = false;   // the output gets the source's modification time
 };
 
 // How a file's conversion ended. Each failure but Cancelled and WorkerLost is one of the window's

@@ -5,8 +5,10 @@
 #include "core/DestinationCheck.h"
 #include "core/FileHelpers.h"
 #include "core/Progress.h"
+#include "core/SyncRecord.h"
 #include "gogo.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -86,6 +88,8 @@ Outcome Converter::prepare() {
 
     // Reading needs no write permission: the source keeps its protection.
     m_wav = wavWorkFile(m_job.workFolder);
+    if (m_job.copySource)
+        return copySource();
     makePlainWritable(m_wav);
     QFile::remove(m_wav);
     m_sink.pause();
@@ -107,19 +111,60 @@ Outcome Converter::prepare() {
 }
 
 Outcome Converter::place() {
-    return placeWorkFile(m_mp3, m_wav, m_job.destination);
+    return placeWorkFile(m_mp3, m_wav, m_job.destination, m_job.keepDate ? m_job.source : QString());
 }
 
-Outcome placeWorkFile(const QString& mp3WorkPath, const QString& wavWorkPath, const QString& destination) {
+Outcome placeWorkFile(const QString& mp3WorkPath, const QString& wavWorkPath, const QString& destination,
+                      const QString& dateFrom) {
     Outcome outcome;
     if (!CopyFileChecked(mp3WorkPath, destination, false)) {
         outcome.failure = Failure::CopyFailed;
         outcome.reason = QDir::toNativeSeparators(destination);
         outcome.cause = copyFailureCause(destination);
+    } else if (!dateFrom.isEmpty()) {
+        copyModificationTime(dateFrom, destination);
     }
     DeleteFileForced(wavWorkPath);
     DeleteFileForced(mp3WorkPath);
     return outcome;
+}
+
+void copyModificationTime(const QString& from, const QString& to) {
+    const QDateTime time = QFileInfo(from).lastModified();
+    QFile file(to);
+    if (time.isValid() && file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
+        file.setFileTime(time, QFileDevice::FileModificationTime);
+}
+
+Outcome Converter::copySource() {
+    // The source's own bytes go out as they are, tags included; only the record is added.
+    m_mp3 = mp3WorkFile(m_job.workFolder);
+    m_sink.pause();
+    Outcome outcome;
+    if (!CopyFileChecked(m_job.source, m_mp3, false)) {
+        outcome = failed(Failure::SourceUnreadable);
+    } else {
+        outcome = guarded(Failure::TagFault, [this] { return stampRecord(); });
+        showPercent(100);
+    }
+    if (!outcome.converted())
+        removeWorkFiles();
+    return outcome;
+}
+
+Outcome Converter::stampRecord() {
+    if (!m_job.syncRecord.isEmpty()) {
+        if (!writeSyncRecord(m_mp3, m_job.syncRecord))
+            return failed(Failure::TagFault, QStringLiteral("変換元の記録を書き込めませんでした。"));
+        return {};
+    }
+    // A source converted before carries the record of its own making; it says nothing about this output.
+    // Stripping it is best effort: a tag the library cannot rewrite stays as the source had it.
+    try {
+        writeSyncRecord(m_mp3, QString());
+    } catch (const std::exception&) {
+    }
+    return {};
 }
 
 void Converter::removeWorkFiles() {
@@ -210,7 +255,7 @@ Outcome Converter::tag() {
         // (pictures, lyrics, long texts), so it replaces the one just written.
         decoder.copyId3v2Tag(m_job.source, m_mp3);
     }
-    return {};
+    return stampRecord();
 }
 
 QString writeFailureCause(const QString& folder) {

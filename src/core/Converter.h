@@ -45,6 +45,8 @@ class Converter {
     Outcome decode();
     Outcome encode();
     Outcome tag();
+    Outcome copySource();
+    Outcome stampRecord();
     void showPercent(int percent);
     void removeWorkFiles();
 
@@ -58,8 +60,13 @@ class Converter {
 };
 
 // Copies a finished MP3 work file into the destination (with the length check) and deletes the work
-// files of the folder it lies in. Converted, or CopyFailed.
-Outcome placeWorkFile(const QString& mp3WorkPath, const QString& wavWorkPath, const QString& destination);
+// files of the folder it lies in. Converted, or CopyFailed. With `dateFrom`, the destination gets that
+// file's modification time.
+Outcome placeWorkFile(const QString& mp3WorkPath, const QString& wavWorkPath, const QString& destination,
+                      const QString& dateFrom = {});
+
+// Gives `to` the modification time of `from` (best effort).
+void copyModificationTime(const QString& from, const QString& to);
 
 // Why writing into the folder failed, as one line: the folder is missing, may not be written, or (when
 // neither) the disk is full.

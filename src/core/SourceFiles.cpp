@@ -20,6 +20,26 @@ QStringList mp3FileNames(const QString& folder) {
     return names;
 }
 
+namespace {
+
+QStringList subFoldersUnder(const QString& folder, const QString& relative) {
+    QStringList folders;
+    const QDir here(QDir(folder).filePath(relative));
+    const QStringList children = here.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
+    for (const QString& child : sortedByName(children)) {
+        const QString path = relative.isEmpty() ? child : relative + QLatin1Char('/') + child;
+        folders << path;
+        folders += subFoldersUnder(folder, path);
+    }
+    return folders;
+}
+
+} // namespace
+
+QStringList subFolders(const QString& folder) {
+    return subFoldersUnder(folder, QString());
+}
+
 QStringList sortedByName(QStringList names) {
     std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
         const int folded = a.compare(b, Qt::CaseInsensitive);

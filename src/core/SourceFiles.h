@@ -10,6 +10,10 @@ namespace core {
 // in the order the file system gives them. A folder that is missing or unreadable gives no names.
 QStringList mp3FileNames(const QString& folder);
 
+// Sub-folders of `folder` (hidden ones and links left out) as paths relative to it, each before its own
+// sub-folders, siblings in name order.
+QStringList subFolders(const QString& folder);
+
 // The same names in ascending order without regard to letter case (ties by exact text).
 QStringList sortedByName(QStringList names);
 

@@ -215,7 +215,8 @@ Outcome WorkerPool::place(int index) {
     if (slot.state != State::Done || !slot.outcome.converted())
         return slot.outcome;
     const Outcome outcome =
-        placeWorkFile(mp3WorkFile(slot.folder), wavWorkFile(slot.folder), slot.job.destination);
+        placeWorkFile(mp3WorkFile(slot.folder), wavWorkFile(slot.folder), slot.job.destination,
+                      slot.job.keepDate ? slot.job.source : QString());
     slot.state = State::Placed;
     removeFolder(slot);
     slot.songText.clear();

@@ -17,7 +17,9 @@ QByteArray jobLine(const ConversionJob& job) {
     return compact({{QStringLiteral("source"), job.source},
                     {QStringLiteral("workFolder"), job.workFolder},
                     {QStringLiteral("bitRate"), job.bitRate},
-                    {QStringLiteral("channelMode"), job.channelMode}}) +
+                    {QStringLiteral("channelMode"), job.channelMode},
+                    {QStringLiteral("syncRecord"), job.syncRecord},
+                    {QStringLiteral("copySource"), job.copySource}}) +
            '\n';
 }
 
@@ -31,6 +33,8 @@ std::optional<ConversionJob> parseJobLine(const QByteArray& line) {
     job.workFolder = object.value(QStringLiteral("workFolder")).toString();
     job.bitRate = object.value(QStringLiteral("bitRate")).toInt(-1);
     job.channelMode = object.value(QStringLiteral("channelMode")).toInt(-1);
+    job.syncRecord = object.value(QStringLiteral("syncRecord")).toString();
+    job.copySource = object.value(QStringLiteral("copySource")).toBool();
     if (job.source.isEmpty() || job.workFolder.isEmpty())
         return std::nullopt;
     return job;

@@ -2,7 +2,8 @@
 // worker's standard input; the worker answers on its standard output with one line per event, the last
 // being the outcome. Every line is UTF-8 and ends with LF; texts travel as JSON so that any path fits.
 //
-//   parent -> worker:  {"source": …, "workFolder": …, "bitRate": 128, "channelMode": 1}
+//   parent -> worker:  {"source": …, "workFolder": …, "bitRate": 128, "channelMode": 1, "syncRecord": …,
+//                       "copySource": false}
 //   worker -> parent:  started
 //                      decoding "<song text>"
 //                      progress <percent>

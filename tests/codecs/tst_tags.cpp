@@ -406,6 +406,58 @@ class TestTags : public QObject {
         QCOMPARE(fixtures::readFile(path("target.mp3")), otherAudio + fixtures::id3v1(v1));
     }
 
+    // The user text frames the program keeps its own records in: set, replaced in place, read back,
+    // removed; every other frame, the ID3v1 tag and the audio stay byte for byte, and a call that changes
+    // nothing leaves the file's bytes alone even where the tag would render differently.
+    void userTextFrames_data() {
+        QTest::addColumn<int>("version");
+        QTest::newRow("2.2") << 2;
+        QTest::newRow("2.3") << 3;
+        QTest::newRow("2.4") << 4;
+    }
+    void userTextFrames() {
+        QFETCH(int, version);
+        const char* txxx = version == 2 ? "TXX" : "TXXX";
+        const QByteArray other =
+            id3v2Frame(version, txxx, QByteArray("\0other\0kept", 12)); // another description stays
+        const QByteArray tag = fixtures::id3v2Tag(
+            version, {textFrame(version, version == 2 ? "TT2" : "TIT2", Encoding::Utf16, u"曲"_qs), other},
+            40);
+        fixtures::Id3v1Fields v1{"Old", "", "", "", "", -1, 255};
+        QVERIFY(fixtures::writeFile(path("user.mp3"), tag + audio_ + fixtures::id3v1(v1)));
+        const QString file = path("user.mp3");
+
+        QCOMPARE(decoder_.userText(file, u"MP3Recast source"_qs), std::nullopt);
+        QVERIFY(decoder_.setUserText(file, u"MP3Recast source"_qs, u"1 size=5"_qs));
+        QVERIFY(decoder_.setUserText(file, u"MP3Recast source"_qs, u"1 size=6 変換"_qs));
+        QCOMPARE(decoder_.userText(file, u"MP3Recast source"_qs), u"1 size=6 変換"_qs);
+        QCOMPARE(decoder_.userText(file, u"other"_qs), u"kept"_qs);
+        const QByteArray written = fixtures::readFile(file);
+        QCOMPARE(fixtures::id3v2Version(written), version);
+        QCOMPARE(fixtures::audioPart(written), audio_);
+        QVERIFY(written.endsWith(fixtures::id3v1(v1)));
+        TagRecord read;
+        QVERIFY(decoder_.getFileTagInfo(file, read));
+        QCOMPARE(read.title, u"曲"_qs);
+
+        // Setting the same value again, or removing a record that is not there, writes nothing.
+        QVERIFY(decoder_.setUserText(file, u"MP3Recast source"_qs, u"1 size=6 変換"_qs));
+        QCOMPARE(fixtures::readFile(file), written);
+        QVERIFY(decoder_.setUserText(file, u"absent"_qs, QString()));
+        QCOMPARE(fixtures::readFile(file), written);
+
+        QVERIFY(decoder_.setUserText(file, u"MP3Recast source"_qs, QString()));
+        QCOMPARE(decoder_.userText(file, u"MP3Recast source"_qs), std::nullopt);
+        QCOMPARE(fixtures::audioPart(fixtures::readFile(file)), audio_);
+        QCOMPARE(decoder_.userText(file, u"other"_qs), u"kept"_qs);
+
+        // A file without an ID3v2 tag gets one to hold the value.
+        QVERIFY(fixtures::writeFile(path("bare.mp3"), audio_));
+        QVERIFY(decoder_.setUserText(path("bare.mp3"), u"MP3Recast source"_qs, u"x"_qs));
+        QCOMPARE(decoder_.userText(path("bare.mp3"), u"MP3Recast source"_qs), u"x"_qs);
+        QCOMPARE(fixtures::audioPart(fixtures::readFile(path("bare.mp3"))), audio_);
+    }
+
     void names256Genres() {
         QCOMPARE(decoder_.genreName(0), u"Blues"_qs);
         QCOMPARE(decoder_.genreName(17), u"Rock"_qs);

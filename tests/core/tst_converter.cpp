@@ -160,6 +160,8 @@ class TestConverter : public QObject {
         job.workFolder = QStringLiteral("/作業/1");
         job.bitRate = 320;
         job.channelMode = 2;
+        job.syncRecord = QStringLiteral("1 size=5 mtime=6 hash=ab copied=1 settings=b=320 m=joint");
+        job.copySource = true;
         const QByteArray line = core::protocol::jobLine(job);
         QCOMPARE(line.count('\n'), 1);
         const auto parsed = core::protocol::parseJobLine(line);
@@ -168,6 +170,8 @@ class TestConverter : public QObject {
         QCOMPARE(parsed->workFolder, job.workFolder);
         QCOMPARE(parsed->bitRate, 320);
         QCOMPARE(parsed->channelMode, 2);
+        QCOMPARE(parsed->syncRecord, job.syncRecord);
+        QVERIFY(parsed->copySource);
         QVERIFY(!core::protocol::parseJobLine("not json\n"));
 
         core::Outcome outcome;

@@ -130,6 +130,23 @@ VBMP3_API int16_t vbmp3_setTagInfoEX(const char* fileName, const VBMP3_TAG_INFO*
    `from` has none). Same safety as vbmp3_setTagInfoEX. Nonzero on success. */
 VBMP3_API int16_t vbmp3_copyTagV2(const char* from, const char* to);
 
+/* Reads the value of the file's ID3v2 user text frame (TXXX) whose description is `description` into
+   `value` (UTF-8, NUL-terminated, cut to size - 1 bytes at a character boundary). Only the ID3v2 tag is
+   read. Nonzero when the frame was found. */
+VBMP3_API int16_t vbmp3_getUserText(const char* fileName, const char* description, char* value, int32_t size);
+
+/* Sets the value of the TXXX frame whose description is `description` (replacing every such frame where
+   the first stood, or adding one at the end; a file without an ID3v2 tag gets a version 2.3 tag), or removes
+   those frames when `value` is null or empty. Every other frame stays byte for byte; same safety as
+   vbmp3_setTagInfoEX. Nonzero on success, also when nothing had to change. */
+VBMP3_API int16_t vbmp3_setUserText(const char* fileName, const char* description, const char* value);
+
+/* A quick estimate of the stream's facts from its first frames only (a Xing/Info frame's frame count, else
+   the audio's size at the first frame's bit rate), reading a few blocks of the file instead of all of it.
+   Fills the MPEG block as vbmp3_getFileInfo does, durationMs and totalSamples estimated. Nonzero when
+   MPEG audio was found. */
+VBMP3_API int16_t vbmp3_estimateFileInfo(const char* fileName, VBMP3_MPEG_INFO* info);
+
 /* Writes into tag->genreName the name of genre tag->genre (0..255; empty where the list has none).
    Nonzero when the genre has a name. */
 VBMP3_API int16_t vbmp3_getGenre(VBMP3_SHORT_TAG_INFO* tag);

@@ -326,6 +326,19 @@ int16_t vbmp3_getFileInfo(const char* fileName, VBMP3_SHORT_TAG_INFO* tag, VBMP3
     return 1;
 }
 
+int16_t vbmp3_estimateFileInfo(const char* fileName, VBMP3_MPEG_INFO* info) {
+    if (fileName == nullptr || info == nullptr) {
+        return 0;
+    }
+    std::memset(info, 0, sizeof *info);
+    vbmp3::MpegStream stream;
+    if (!vbmp3::estimateMpegStream(fileName, stream)) {
+        return 0;
+    }
+    vbmp3::fillMpegInfo(stream, *info);
+    return 1;
+}
+
 int16_t vbmp3_open(const char* fileName, VBMP3_INPUT_INFO* info) {
     return fileName != nullptr && vbmp3::session().open(fileName, info) ? 1 : 0;
 }

@@ -285,6 +285,32 @@ bool scanMpegStream(const std::string& path, MpegStream& stream) {
     return stream.frames > 0 && stream.length > 0 && stream.decodedLength <= INT32_MAX;
 }
 
+bool estimateMpegStream(const std::string& path, MpegStream& stream) {
+    stream = MpegStream{};
+    std::uint64_t pos = 0, end = 0;
+    FileWindow file(path);
+    if (!file.ok() || !audioRegion(path, pos, end)) {
+        return false;
+    }
+    // The first confirmed frame within the first 64 KB of the audio; a stream that starts later is left
+    // to the full scan.
+    const std::uint64_t searchEnd = std::min(end, pos + 65536);
+    FrameHeader h;
+    while (pos + 4 <= searchEnd && !(headerAt(file, pos, h) && confirmedAt(file, pos, end, h))) {
+        ++pos;
+    }
+    if (pos + 4 > searchEnd) {
+        return false;
+    }
+    const InfoFrame info = readInfoFrame(file, pos, h);
+    stream.first = h;
+    stream.audioBytes = end - pos - (info.present ? static_cast<std::uint64_t>(h.length) : 0);
+    stream.frames = info.frames > 0 ? info.frames : static_cast<std::int64_t>(stream.audioBytes) / h.length;
+    stream.decodedLength = stream.frames * h.samples;
+    applyGapless(stream, info);
+    return stream.frames > 0 && stream.length > 0 && stream.decodedLength <= INT32_MAX;
+}
+
 bool sameDecodedAudio(const std::string& a, const std::string& b) {
     MpegStream sa, sb;
     if (!scanMpegStream(a, sa) || !scanMpegStream(b, sb) || !sa.sameAudio(sb)) {

@@ -55,6 +55,10 @@ struct MpegStream {
 // consistent frames, or a length beyond the 32-bit sample count).
 bool scanMpegStream(const std::string& path, MpegStream& stream);
 
+// The stream's facts from its first frames only (the Info frame's frame count, else the audio's size at the
+// first frame's length): a few reads instead of a scan of the whole file. Segments stay empty.
+bool estimateMpegStream(const std::string& path, MpegStream& stream);
+
 // True when both files give a decoder the same frames with the same trimming.
 bool sameDecodedAudio(const std::string& a, const std::string& b);
 

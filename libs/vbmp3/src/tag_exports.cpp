@@ -32,6 +32,23 @@ int16_t vbmp3_copyTagV2(const char* from, const char* to) {
     return vbmp3::copyId3v2(from, to) ? 1 : 0;
 }
 
+int16_t vbmp3_getUserText(const char* fileName, const char* description, char* value, int32_t size) {
+    if (fileName == nullptr || description == nullptr || value == nullptr || size <= 0) {
+        return 0;
+    }
+    std::string text;
+    const bool found = vbmp3::readUserText(fileName, description, text);
+    vbmp3::putField(value, static_cast<std::size_t>(size), found ? text : std::string());
+    return found ? 1 : 0;
+}
+
+int16_t vbmp3_setUserText(const char* fileName, const char* description, const char* value) {
+    if (fileName == nullptr || description == nullptr || *description == '\0') {
+        return 0;
+    }
+    return vbmp3::writeUserText(fileName, description, value == nullptr ? std::string() : value) ? 1 : 0;
+}
+
 int16_t vbmp3_getGenre(VBMP3_SHORT_TAG_INFO* tag) {
     if (tag == nullptr) {
         return 0;

@@ -266,7 +266,90 @@ bool trustworthyId3v2(const std::string& path) {
     return readId3v2Bytes(path, bytes) && parseId3v2(bytes).trusted;
 }
 
+// The description and value of a user text frame (TXXX); false for a frame that cannot be read.
+bool userTextParts(const Id3v2Tag& tag, const Id3v2Frame& frame, std::string& description,
+                   std::string& value) {
+    std::string content;
+    if (frame.id != (tag.version == 2 ? "TXX" : "TXXX") || !frameContent(tag, frame, content)) {
+        return false;
+    }
+    const std::vector<std::string> values = textValues(content);
+    description = values.empty() ? std::string() : values[0];
+    value = values.size() < 2 ? std::string() : values[1];
+    return true;
+}
+
+// A TXXX frame's content: laid out as a comment frame's without the language.
+std::string userTextContent(const std::string& description, const std::string& value, int version) {
+    const std::string comment = commentContent("eng", description, value, version);
+    return comment.substr(0, 1) + comment.substr(4);
+}
+
 } // namespace
+
+bool readUserText(const std::string& path, const std::string& description, std::string& value) {
+    std::string bytes;
+    if (!readId3v2Bytes(path, bytes)) {
+        return false;
+    }
+    const Id3v2Tag tag = parseId3v2(bytes);
+    for (const Id3v2Frame& frame : tag.frames) {
+        std::string name;
+        if (userTextParts(tag, frame, name, value) && name == description) {
+            return true;
+        }
+    }
+    value.clear();
+    return false;
+}
+
+bool writeUserText(const std::string& file, const std::string& description, const std::string& value) {
+    const std::string path = resolved(file);
+    std::string oldV2;
+    if (!readId3v2Bytes(path, oldV2)) {
+        return false;
+    }
+    Id3v2Tag v2 = parseId3v2(oldV2);
+    if (!v2.trusted) {
+        return false;
+    }
+    if (v2.version == 0) {
+        v2.version = 3;
+    }
+    const Id3v2Frame frame{
+        v2.version == 2 ? "TXX" : "TXXX", {}, userTextContent(description, value, v2.version)};
+    std::size_t at = std::string::npos;
+    std::size_t found = 0;
+    bool same = false;
+    for (std::size_t i = v2.frames.size(); i-- > 0;) {
+        std::string name, old;
+        if (userTextParts(v2, v2.frames[i], name, old) && name == description) {
+            same = old == value;
+            ++found;
+            v2.frames.erase(v2.frames.begin() + static_cast<std::ptrdiff_t>(i));
+            at = i;
+        }
+    }
+    // Nothing to change: the tag is not even re-rendered, so its bytes stay as they are.
+    if ((found == 0 && value.empty()) || (found == 1 && same)) {
+        return true;
+    }
+    if (!value.empty()) {
+        const auto where =
+            at == std::string::npos ? v2.frames.end() : v2.frames.begin() + static_cast<std::ptrdiff_t>(at);
+        v2.frames.insert(where, frame);
+    }
+    const std::string newV2 = renderId3v2(v2, v2.size);
+    FileLayout layout;
+    MpegStream stream;
+    if (!writableMp3(path, layout, stream)) {
+        return false;
+    }
+    Replacement copy(path);
+    return copy.ok() && copy.append(newV2) && copy.appendFrom(path, layout.audioBegin, layout.size) &&
+           copy.finishWriting() && trustworthyId3v2(copy.path()) && sameDecodedAudio(path, copy.path()) &&
+           copy.commit();
+}
 
 bool writeTag(const std::string& file, const VBMP3_TAG_INFO& tag) {
     const std::string path = resolved(file);

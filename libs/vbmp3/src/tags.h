@@ -37,4 +37,9 @@ bool writeTag(const std::string& path, const VBMP3_TAG_INFO& tag);
 // Replaces the ID3v2 tag of `to` by the one of `from`, byte for byte.
 bool copyId3v2(const std::string& from, const std::string& to);
 
+// The value of the TXXX frame with that description; false when the file's ID3v2 tag has none.
+bool readUserText(const std::string& path, const std::string& description, std::string& value);
+// Sets (or, with an empty value, removes) the TXXX frames with that description.
+bool writeUserText(const std::string& path, const std::string& description, const std::string& value);
+
 } // namespace vbmp3

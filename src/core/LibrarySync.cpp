@@ -1,0 +1,137 @@
+#include "core/LibrarySync.h"
+
+#include "core/CodecSessions.h"
+#include "core/Converter.h"
+#include "core/FileHelpers.h"
+#include "core/SourceFiles.h"
+#include "core/SyncRecord.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
+
+namespace core {
+namespace {
+
+constexpr int ReencodedRate = 44100; // the encoder always writes this rate
+
+// Same content as when the record was made: the same size, and the same modification time or (a file
+// touched without being changed) the same hash.
+bool sourceUnchanged(const SyncRecord& record, const QString& source) {
+    const QFileInfo info(source);
+    if (!info.isFile() || info.size() != record.sourceSize)
+        return false;
+    if (info.lastModified().toMSecsSinceEpoch() == record.sourceModifiedMs)
+        return true;
+    return contentHash(source) == record.sourceHash;
+}
+
+bool sameFile(const QString& a, const QString& b) {
+    const QString canonical = QFileInfo(a).canonicalFilePath();
+    return !canonical.isEmpty() && canonical == QFileInfo(b).canonicalFilePath();
+}
+
+} // namespace
+
+QString recordSettings(const ConversionJob& job, const SyncOptions& options) {
+    QString settings = outputSettings(job);
+    // Copies instead of re-encodings change what a run makes of a source, so the option is a setting.
+    if (options.noUpscale)
+        settings += QStringLiteral(" no-upscale");
+    return settings;
+}
+
+SyncDecision decideJob(ConversionJob& job, const SyncOptions& options) {
+    const QString settings = recordSettings(job, options);
+    SyncDecision decision{SyncAction::Convert, QStringLiteral("new")};
+    job.keepDate = options.keepDates;
+    // The record first: an output that has one exists, so most files need no further look.
+    const std::optional<SyncRecord> record =
+        options.update ? readSyncRecord(job.destination) : std::optional<SyncRecord>();
+    if (options.update && (record || QFileInfo::exists(job.destination))) {
+        if (!record && !options.overwrite)
+            return {SyncAction::Foreign, QStringLiteral("not made by mp3recast-cli")};
+        if (!record)
+            decision.reason = QStringLiteral("not made by mp3recast-cli, replaced");
+        else if (record->settings != settings)
+            decision.reason = QStringLiteral("settings changed");
+        // A file converted where it lay is its own source: its record tells the file it replaced, and
+        // converting it again would only lose quality once more. (Asked last: it resolves every link.)
+        else if (sourceUnchanged(*record, job.source) || sameFile(job.source, job.destination))
+            return {SyncAction::UpToDate, QStringLiteral("up to date")};
+        else
+            decision.reason = QStringLiteral("source changed");
+    }
+    job.copySource = options.noUpscale && notWorthReencoding(job);
+    if (job.copySource)
+        decision.action = SyncAction::Copy;
+    if (options.stampRecord) {
+        const std::optional<SyncRecord> made = recordOfSource(job.source, settings, job.copySource);
+        // A source that cannot be read fails in the run with the usual message.
+        job.syncRecord = made ? made->text() : QString();
+    }
+    return decision;
+}
+
+bool notWorthReencoding(const ConversionJob& job) {
+    codecs::InputInfo info;
+    try {
+        DecoderSession session;
+        if (!session.init() || !session.decoder().open(job.source, info))
+            return false;
+    } catch (const std::exception&) {
+        return false; // the conversion reports the library's failure
+    }
+    // A mono source fits every mode; a stereo one only the two-channel modes. Once a job can ask for VBR,
+    // the target to compare with is LAME's typical average for its quality.
+    const bool channelsFit = info.channels == 1 || job.channelMode != 0;
+    return info.bitRate > 0 && info.bitRate <= job.bitRate && info.samplingRate == ReencodedRate &&
+           channelsFit;
+}
+
+PruneResult pruneOutputs(const QString& destination, bool recursive, const QSet<QString>& keep, bool dryRun) {
+    PruneResult result;
+    const QDir root(destination);
+    if (!root.exists())
+        return result;
+    QStringList folders{QString()};
+    if (recursive)
+        folders += subFolders(destination);
+    QSet<QString> touched; // folders (relative) that lost a file
+    for (const QString& relative : folders) {
+        const QDir folder(relative.isEmpty() ? root.path() : root.filePath(relative));
+        for (const QString& name : sortedByName(mp3FileNames(folder.path()))) {
+            const QString path = folder.filePath(name);
+            const QFileInfo info(path);
+            if (info.isSymLink() || keep.contains(QDir::cleanPath(info.absoluteFilePath())) ||
+                !readSyncRecord(path))
+                continue;
+            if (!dryRun && !DeleteFileForced(path)) {
+                result.failed << path;
+                continue;
+            }
+            result.removed << path;
+            touched.insert(relative);
+        }
+    }
+    if (dryRun)
+        return result;
+    // Deepest first, so that a folder emptied by its emptied sub-folder goes too.
+    for (auto it = folders.crbegin(); it != folders.crend(); ++it) {
+        const QString& relative = *it;
+        if (relative.isEmpty() || !touched.contains(relative))
+            continue;
+        const QString path = root.filePath(relative);
+        if (!QDir(path).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System) ||
+            !root.rmdir(relative))
+            continue;
+        result.removedFolders << path;
+        const qsizetype slash = relative.lastIndexOf(QLatin1Char('/'));
+        if (slash > 0)
+            touched.insert(relative.left(slash));
+    }
+    return result;
+}
+
+} // namespace core

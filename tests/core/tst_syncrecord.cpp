@@ -1,0 +1,64 @@
+// The record an output carries of its making, the content hash behind it, and the time left of a run.
+#include "core/RunSummary.h"
+#include "core/SyncRecord.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestSyncRecord : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void recordRoundTripsAndRefusesOthers() {
+        core::SyncRecord record;
+        record.sourceSize = 5'000'000'000;
+        record.sourceModifiedMs = 1'700'000'000'123;
+        record.sourceHash = QStringLiteral("0123abcd");
+        record.settings = QStringLiteral("b=128 m=joint no-upscale");
+        record.copied = true;
+        QCOMPARE(core::SyncRecord::parse(record.text()), record);
+        for (const char* text :
+             {"", "1 size=1 mtime=2 hash=ab copied=0", "2 size=1 mtime=2 hash=ab copied=0 settings=x",
+              "1 size=x mtime=2 hash=ab copied=0 settings=x", "1 size=1 hash=ab copied=0 settings=x",
+              "1 size=1 mtime=2 hash= copied=0 settings=x"})
+            QVERIFY2(!core::SyncRecord::parse(QString::fromLatin1(text)), text);
+    }
+
+    // The hash sees the tag (however large), the start and the end of the audio.
+    void contentHashSeesTagsAndBothEnds() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("f.mp3"));
+        // An ID3v2 tag of 100,000 bytes (synchsafe 99,990) in front of 300,000 bytes of "audio".
+        QByteArray tag("ID3\x03\x00\x00", 6);
+        tag += QByteArray("\x00\x06\x0d\x16", 4);
+        tag += QByteArray(99990, 'T');
+        QByteArray audio(300000, 'a');
+        const auto hashOf = [&](const QByteArray& bytes) {
+            QFile file(path);
+            file.open(QIODevice::WriteOnly);
+            file.write(bytes);
+            file.close();
+            return core::contentHash(path);
+        };
+        const QString original = hashOf(tag + audio);
+        QVERIFY(!original.isEmpty());
+        QCOMPARE(hashOf(tag + audio), original);
+        for (const qsizetype at : {qsizetype(50), qsizetype(100000 + 10), qsizetype(100000 + 299990)}) {
+            QByteArray changed = tag + audio;
+            changed[at] = 'x';
+            QVERIFY2(hashOf(changed) != original, qPrintable(QString::number(at)));
+        }
+    }
+
+    void timeLeftFollowsTheAudio() {
+        QCOMPARE(core::timeLeftMs(500, 10000, 5000), qint64(-1)); // too little done to tell
+        QCOMPARE(core::timeLeftMs(60000, 240000, 30000), qint64(90000));
+        QCOMPARE(core::timeLeftMs(240000, 240000, 30000), qint64(0));
+        QCOMPARE(core::clockText(90000), QStringLiteral("1:30"));
+        QCOMPARE(core::clockText(3723000), QStringLiteral("1:02:03"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSyncRecord)
+#include "tst_syncrecord.moc"
