@@ -161,8 +161,6 @@ class TestNewFolder : public QObject {
         form.DFileList->addItem(QStringLiteral("kept.mp3"));
         dialogs.inputAnswers.append(answer);
         QTest::mouseClick(form.MakeNewDir, Qt::LeftButton);
-        QFile::setPermissions(root.filePath(QStringLiteral("locked")),
-                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
         QCOMPARE(dialogs.shown.size(), 2);
         const ScriptedDialogs::Shown& shown = dialogs.shown.last();
@@ -178,7 +176,10 @@ class TestNewFolder : public QObject {
 
         // The caller's text comes back with its final separator even when the call fails.
         QString path = answer;
-        QVERIFY(!cFile().MakeDirs(path));
+        const bool made = cFile().MakeDirs(path);
+        QFile::setPermissions(root.filePath(QStringLiteral("locked")),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QVERIFY(!made);
         QCOMPARE(path, answer + QStringLiteral("/"));
     }
 };
