@@ -2,6 +2,7 @@
 // files queued, the destination listed, a conversion under way. Usage: mp3recast-screenshot OUTPUT.png
 // [--keep-open]; the option leaves the window open afterwards, to look at it on a real display.
 
+#include "WindowDriver.h"
 #include "shell/Dialogs.h"
 #include "shell/MainForm.h"
 #include "shell/ProgramInfo.h"
@@ -74,19 +75,20 @@ int main(int argc, char* argv[]) {
     if (!form.Form_Load())
         return 1;
     // The first two are converted already: the rest are queued.
-    for (int i = 2; i < form.SFileList->count(); ++i)
-        form.SFileList->item(i)->setSelected(true);
-    form.OneSelect_Click();
-    form.SFileList->clearSelection();
-    form.SFileList->item(2)->setSelected(true);
-    form.SelectList->item(0)->setSelected(true);
-    form.MakePlayList_Click();
+    for (int i = 2; i < ui::list(form, "SFileList")->count(); ++i)
+        ui::list(form, "SFileList")->item(i)->setSelected(true);
+    ui::click(form, "OneSelect");
+    ui::list(form, "SFileList")->clearSelection();
+    ui::list(form, "SFileList")->item(2)->setSelected(true);
+    ui::list(form, "SelectList")->item(0)->setSelected(true);
+    ui::click(form, "MakePlayList");
     // The progress fields as a conversion shows them halfway through its third file.
-    form.Msg->setPlainText(
-        QStringLiteral(" .. コンバート中..  \r\nアーティスト：宮城道雄\r\n"
-                       "曲タイトル　：春の海（箏と尺八のための二重奏）\r\nアルバム名：日本の調べ 第一集"));
-    form.Prog->setText(QStringLiteral("37%"));
-    form.NowCount->setText(QStringLiteral("3/6"));
+    ui::textBox(form, "Msg")
+        ->setPlainText(QStringLiteral(
+            " .. コンバート中..  \r\nアーティスト：宮城道雄\r\n"
+            "曲タイトル　：春の海（箏と尺八のための二重奏）\r\nアルバム名：日本の調べ 第一集"));
+    ui::field(form, "Prog")->setText(QStringLiteral("37%"));
+    ui::field(form, "NowCount")->setText(QStringLiteral("3/6"));
     form.show();
     QApplication::processEvents();
 

@@ -11,6 +11,7 @@
 // not growing with the file's length.
 
 #include "ScriptedDialogs.h"
+#include "WindowDriver.h"
 #include "direct_conversion.h"
 #include "mp3_fixtures.h"
 #include "shell/MainForm.h"
@@ -61,16 +62,16 @@ double convertThroughWindow(const QStringList& sources, const QString& root, int
     const QString destination = out.isEmpty() ? root + QStringLiteral("/out") : out;
     QDir().mkpath(work);
     QDir().mkpath(destination);
-    form.Jobs = jobs;
-    form.SelectFolderText[1]->setText(work);
-    form.SelectFolderText[2]->setText(destination);
+    form.setWorkers(jobs);
+    ui::field(form, "SelectFolderText", 1)->setText(work);
+    ui::field(form, "SelectFolderText", 2)->setText(destination);
     for (const QString& source : sources)
-        form.SelectList->addItem(source);
-    form.Bits[8]->setChecked(true);   // 128 kbit/s
-    form.Stereo[2]->setChecked(true); // joint stereo
+        form.queue().add(source);
+    ui::option(form, "Bits", 8)->setChecked(true);   // 128 kbit/s
+    ui::option(form, "Stereo", 2)->setChecked(true); // joint stereo
     QElapsedTimer timer;
     timer.start();
-    form.ConvertStart_Click();
+    ui::click(form, "ConvertStart");
     const double seconds = timer.nsecsElapsed() / 1e9;
     if (!dialogs.shown.isEmpty())
         std::fprintf(stderr, "unexpected message: %s\n", qPrintable(dialogs.shown.first().text));

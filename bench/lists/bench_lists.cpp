@@ -3,6 +3,8 @@
 //   build/release/bin/bench_lists [FILES]
 // The files are empty apart from a few bytes; only names, sizes and time stamps matter here.
 
+#include "WindowDriver.h"
+#include "core/DestinationListing.h"
 #include "shell/Dialogs.h"
 #include "shell/MainForm.h"
 #include "shell/ProgramInfo.h"
@@ -62,30 +64,44 @@ int main(int argc, char* argv[]) {
     program.lockFolder = root.path();
     QtDialogs dialogs; // never shown: nothing here asks a question
     MainForm form(program, dialogs);
-    form.SelectFolderText[0]->setText(source);
-    form.SelectFolderText[1]->setText(root.path());
-    form.SelectFolderText[2]->setText(destination);
+    ui::field(form, "SelectFolderText", 0)->setText(source);
+    ui::field(form, "SelectFolderText", 1)->setText(root.path());
+    ui::field(form, "SelectFolderText", 2)->setText(destination);
     std::printf("%d files per folder\n", files);
 
     timed("source list refresh", 3, [&] { form.RefreshSourceList(source); });
     timed("\">>\" into an empty queue", 3, [&] {
-        form.AllRemove_Click();
-        form.AllSelect_Click();
+        ui::click(form, "AllRemove");
+        ui::click(form, "AllSelect");
     });
-    timed("\">>\" again (every file already queued)", 3, [&] { form.AllSelect_Click(); });
+    timed("\">>\" again (every file already queued)", 3, [&] { ui::click(form, "AllSelect"); });
     // Every other entry selected: the worst case for taking entries out one by one.
     QItemSelection everyOther;
-    for (int i = 0; i < form.SelectList->count(); i += 2) {
-        const QModelIndex entry = form.SelectList->model()->index(i, 0);
+    for (int i = 0; i < ui::list(form, "SelectList")->count(); i += 2) {
+        const QModelIndex entry = ui::list(form, "SelectList")->model()->index(i, 0);
         everyOther.select(entry, entry);
     }
-    form.SelectList->selectionModel()->select(everyOther, QItemSelectionModel::Select);
-    timed("\"<\" with every other entry selected", 1, [&] { form.OneRemove_Click(); });
-    timed("\"<<\"", 1, [&] { form.AllRemove_Click(); });
+    ui::list(form, "SelectList")->selectionModel()->select(everyOther, QItemSelectionModel::Select);
+    timed("\"<\" with every other entry selected", 1, [&] { ui::click(form, "OneRemove"); });
+    timed("\"<<\"", 1, [&] { ui::click(form, "AllRemove"); });
 
-    form.ListSort[1]->setChecked(true);
+    ui::option(form, "ListSort", 1)->setChecked(true);
     timed("GetDiskFree, name order", 3, [&] { form.GetDiskFree(); });
-    form.ListSort[0]->setChecked(true);
+    ui::option(form, "ListSort", 0)->setChecked(true);
     timed("GetDiskFree, creation-date order", 3, [&] { form.GetDiskFree(); });
-    return form.DFileList->count() == files ? 0 : 1;
+    // What a run does after each file it places: the listing takes the file in where a fresh reading
+    // would put it, instead of reading the folder again (GetDiskFree above).
+    core::DestinationListing listing;
+    listing.load(destination, core::DestinationListing::Order::ByDate);
+    int placed = 0;
+    timed("one placed file into the date-order listing", 3, [&] {
+        const QString name = QStringLiteral("placed %1.mp3").arg(++placed);
+        QFile file(QDir(destination).filePath(name));
+        if (file.open(QIODevice::WriteOnly))
+            file.close();
+        listing.addPlaced(name);
+    });
+    if (listing.count() != files + placed)
+        return 1;
+    return ui::list(form, "DFileList")->count() == files ? 0 : 1;
 }

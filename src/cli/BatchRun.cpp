@@ -4,13 +4,13 @@
 #include "cli/CliOptions.h"
 #include "cli/TerminalProgress.h"
 #include "codecs/decoder.h"
+#include "core/ConversionRun.h"
 #include "core/Converter.h"
 #include "core/DestinationCheck.h"
 #include "core/LibrarySync.h"
 #include "core/OutcomeText.h"
 #include "core/RunFolder.h"
 #include "core/RunSummary.h"
-#include "core/WorkerPool.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -58,27 +58,6 @@ struct AudioClock {
         const qint64 left = core::timeLeftMs(done + current, total, timer.elapsed());
         return left < 0 ? QString() : core::clockText(left) + QStringLiteral(" left");
     }
-};
-
-// Shows the current file's percentage and the time left on the bar and passes on Ctrl-C.
-class BarSink : public core::ConversionSink {
-  public:
-    BarSink(TerminalProgress& bar, int done, QString name, const core::WorkerPool* pool,
-            const AudioClock& clock)
-        : m_bar(bar), m_done(done), m_name(std::move(name)), m_pool(pool), m_clock(clock) {}
-    void started() override { progress(0); }
-    void progress(int percent) override {
-        m_bar.setTimeLeft(m_clock.leftText(m_done, percent));
-        m_bar.show(m_done, m_name, m_pool ? m_pool->runningPercents() : QList<int>{percent});
-    }
-    bool cancelRequested() override { return interrupted != 0; }
-
-  private:
-    TerminalProgress& m_bar;
-    const int m_done;
-    const QString m_name;
-    const core::WorkerPool* m_pool;
-    const AudioClock& m_clock;
 };
 
 core::SyncOptions syncOptions(const Options& options) {
@@ -211,44 +190,47 @@ int runBatch(const Options& options) {
     // A run folder of its own inside the work folder, locked while the run lives, so that several runs may
     // share one (GNU parallel) and a killed run's leftovers go with the next run.
     const QString base = options.workFolder.isEmpty() ? QDir::tempPath() : options.workFolder;
-    const int workers = options.jobs > 0 ? options.jobs : core::WorkerPool::defaultWorkers();
-    std::unique_ptr<core::WorkerPool> pool;
-    std::unique_ptr<core::RunFolder> work;
-    if (workers > 1 && jobs.size() > 1) {
-        // The workers are this very program, started in its worker mode.
-        pool = std::make_unique<core::WorkerPool>(QCoreApplication::applicationFilePath(), base, workers,
-                                                  jobs, options.silenceLimitMs);
-    } else {
-        work = std::make_unique<core::RunFolder>(base);
-        for (core::ConversionJob& job : jobs)
-            job.workFolder = work->path();
-    }
-    if (pool ? pool->runFolder().isEmpty() : !work->isValid()) {
+    core::RunFolder work(base);
+    if (!work.isValid()) {
         bar.line(
             QStringLiteral("%1: cannot create the work folder: %2").arg(base, core::writeFailureCause(base)));
         return 1;
     }
     AudioClock clock;
-    for (const core::ConversionJob& job : jobs) {
+    for (core::ConversionJob& job : jobs) {
+        job.workFolder = work.path();
         clock.durations << audioMs(job.source);
         clock.total += clock.durations.last();
     }
     bar.setTotal(int(jobs.size()));
 
-    clock.timer.start();
-    for (int index = 0; index < jobs.size() && !interrupted; ++index) {
-        const core::ConversionJob& job = jobs[index];
-        BarSink sink(bar, index, QFileInfo(job.source).fileName(), pool.get(), clock);
-        core::Outcome outcome;
-        if (pool) {
-            outcome = pool->waitFor(index, sink);
-            if (outcome.converted())
-                outcome = pool->place(index);
-        } else {
-            outcome = core::Converter(job, sink).run();
-        }
+    core::RunSettings settings;
+    settings.workers = options.jobs > 0 ? options.jobs : core::defaultWorkerCount();
+    // The workers are this very program, started in its worker mode.
+    settings.workerProgram = QCoreApplication::applicationFilePath();
+    settings.workFolder = work.path();
+    settings.silenceLimitMs = options.silenceLimitMs;
+    core::ConversionRun run(jobs, settings);
+    run.setStopCheck([] { return interrupted != 0; });
+
+    // The bar shows the files done, the current file's name, the percentages of the files under way and
+    // the time left.
+    int current = 0;
+    QString name;
+    auto showBar = [&](int, int percent) {
+        bar.setTimeLeft(clock.leftText(current, percent));
+        bar.show(current, name, run.runningPercents());
+    };
+    QObject::connect(&run, &core::ConversionRun::fileStarted, [&](int index) {
+        current = index;
+        name = QFileInfo(jobs[index].source).fileName();
+    });
+    QObject::connect(&run, &core::ConversionRun::converting, [&](int index) { showBar(index, 0); });
+    QObject::connect(&run, &core::ConversionRun::progress, showBar);
+    QObject::connect(&run, &core::ConversionRun::fileFinished, [&](int index, const core::Outcome& outcome) {
         if (outcome.failure == core::Failure::Cancelled)
-            break;
+            return;
+        const core::ConversionJob& job = jobs[index];
         if (outcome.converted()) {
             ++(job.copySource ? summary.copied : summary.converted);
             summary.bytesRead += QFileInfo(job.source).size();
@@ -259,9 +241,9 @@ int runBatch(const Options& options) {
         }
         clock.done += clock.durations[index];
         bar.show(index + 1, QString(), {});
-    }
-    pool.reset();
-    work.reset();
+    });
+    clock.timer.start();
+    run.run();
     if (interrupted) {
         summary.elapsedMs = elapsed.elapsed();
         printOut(summary.text());

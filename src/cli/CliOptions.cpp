@@ -1,16 +1,14 @@
 #include "cli/CliOptions.h"
 
+#include "core/EncodingChoices.h"
+
 #include <QCommandLineParser>
 #include <QDir>
 
-#include <algorithm>
-#include <array>
 #include <optional>
 
 namespace cli {
 namespace {
-
-constexpr std::array<int, 14> BitRates = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
 
 const char* const Usage =
     "Usage: mp3recast-cli [-b KBPS] [-m mono|stereo|joint] [-j N] [-w WORKDIR] [-r] [--overwrite]\n"
@@ -94,14 +92,13 @@ Command parseCommandLine(const QStringList& arguments) {
     Options options;
     if (parser.isSet(bitRate)) {
         const auto value = wholeNumber(parser.value(bitRate));
-        if (!value || std::find(BitRates.begin(), BitRates.end(), *value) == BitRates.end())
+        if (!value || !core::isBitRate(*value))
             return UsageError{QStringLiteral("-b: not one of the fourteen bit rates: ") +
                               parser.value(bitRate)};
         options.bitRate = *value;
     }
     if (parser.isSet(mode)) {
-        const QStringList modes = {QStringLiteral("mono"), QStringLiteral("stereo"), QStringLiteral("joint")};
-        options.channelMode = int(modes.indexOf(parser.value(mode)));
+        options.channelMode = int(core::channelModeNames().indexOf(parser.value(mode)));
         if (options.channelMode < 0)
             return UsageError{QStringLiteral("-m: mono, stereo or joint, not ") + parser.value(mode)};
     }

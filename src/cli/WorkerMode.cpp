@@ -29,6 +29,7 @@ class ProtocolSink : public core::ConversionSink {
     void progress(int percent) override { send(core::protocol::progressLine(percent)); }
 };
 
+#ifdef MP3RECAST_WORKER_TEST_HOOK
 // For the tests of a worker that crashes or hangs: MP3RECAST_WORKER_TEST=abort:NAME or hang:NAME makes
 // the worker of a source whose file name contains NAME do so.
 void testHook(const QString& source) {
@@ -43,6 +44,7 @@ void testHook(const QString& source) {
             QThread::sleep(60);
     }
 }
+#endif
 
 // A worker works for its parent only: once the parent is gone (killed, crashed) it ends at once instead
 // of writing on into a work folder that the next run reclaims.
@@ -69,7 +71,9 @@ int runWorker() {
         return 2;
     ProtocolSink sink;
     core::Converter converter(*job, sink);
+#ifdef MP3RECAST_WORKER_TEST_HOOK
     testHook(job->source);
+#endif
     const core::Outcome outcome = converter.prepare();
     // Only the finished MP3 is needed from here on; the WAV would hold disk space until it is placed.
     if (outcome.converted())

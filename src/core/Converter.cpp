@@ -6,6 +6,7 @@
 #include "core/FileHelpers.h"
 #include "core/Progress.h"
 #include "core/SyncRecord.h"
+#include "core/TextConstants.h"
 #include "gogo.h"
 
 #include <QDateTime>
@@ -16,8 +17,6 @@
 
 namespace core {
 namespace {
-
-const QString CRLF = QStringLiteral("\r\n");
 
 // A set-up check that keeps failing in the same way will not pass on the next try either.
 constexpr int MaxEncoderSetUps = 3;

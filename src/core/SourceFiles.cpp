@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFileInfo>
 #include <algorithm>
 
 namespace core {
@@ -18,6 +19,13 @@ QStringList mp3FileNames(const QString& folder) {
         names.append(it.fileName());
     }
     return names;
+}
+
+bool isListedMp3(const QString& folder, const QString& name) {
+    if (folder.isEmpty() || name.startsWith(QLatin1Char('.')) ||
+        !name.endsWith(QStringLiteral(".mp3"), Qt::CaseInsensitive))
+        return false;
+    return QFileInfo(QDir(QDir::fromNativeSeparators(folder)).filePath(name)).isFile();
 }
 
 namespace {

@@ -10,6 +10,9 @@ namespace core {
 // in the order the file system gives them. A folder that is missing or unreadable gives no names.
 QStringList mp3FileNames(const QString& folder);
 
+// True when mp3FileNames(folder) would list `name`.
+bool isListedMp3(const QString& folder, const QString& name);
+
 // Sub-folders of `folder` (hidden ones and links left out) as paths relative to it, each before its own
 // sub-folders, siblings in name order.
 QStringList subFolders(const QString& folder);

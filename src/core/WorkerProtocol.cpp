@@ -1,5 +1,7 @@
 #include "core/WorkerProtocol.h"
 
+#include "core/EncodingChoices.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -35,7 +37,8 @@ std::optional<ConversionJob> parseJobLine(const QByteArray& line) {
     job.channelMode = object.value(QStringLiteral("channelMode")).toInt(-1);
     job.syncRecord = object.value(QStringLiteral("syncRecord")).toString();
     job.copySource = object.value(QStringLiteral("copySource")).toBool();
-    if (job.source.isEmpty() || job.workFolder.isEmpty())
+    if (job.source.isEmpty() || job.workFolder.isEmpty() || !isBitRate(job.bitRate) || job.channelMode < 0 ||
+        job.channelMode >= ChannelModeCount)
         return std::nullopt;
     return job;
 }

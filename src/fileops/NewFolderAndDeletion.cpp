@@ -1,6 +1,6 @@
 // Creating a (nested) destination folder and deleting the files selected in the destination list.
 
-#include "conversion/FileHelpers.h"
+#include "core/FileHelpers.h"
 #include "fileops/cFile.h"
 #include "shell/Dialogs.h"
 #include "shell/MainForm.h"

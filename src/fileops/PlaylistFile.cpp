@@ -1,5 +1,6 @@
 #include "fileops/PlaylistFile.h"
 
+#include "core/TextConstants.h"
 #include "shell/PathHelpers.h"
 
 #include <QDir>
@@ -7,8 +8,6 @@
 #include <QSaveFile>
 
 namespace {
-
-const QString CrLf = QStringLiteral("\r\n");
 
 // A name that cannot stand for a file of its own inside the folder. The name is used exactly as typed,
 // blanks included, but it must not reach into another folder or name the folder itself.
@@ -31,16 +30,16 @@ bool isUsableFileName(const QString& name) {
 QString PlayListText(const QStringList& entries, const QString& prefix) {
     QString text;
     for (const QString& entry : entries)
-        text += prefix + entry + CrLf;
+        text += prefix + entry + core::CRLF;
     return text;
 }
 
 QByteArray PlayListFileBytes(const QString& boxText) {
     QString text = boxText;
-    text.replace(CrLf, QStringLiteral("\n"));
+    text.replace(core::CRLF, QStringLiteral("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    text.replace(QLatin1Char('\n'), CrLf);
-    return (text + CrLf).toUtf8();
+    text.replace(QLatin1Char('\n'), core::CRLF);
+    return (text + core::CRLF).toUtf8();
 }
 
 QString WritePlayListFile(const QString& folderText, const QString& name, const QByteArray& bytes) {

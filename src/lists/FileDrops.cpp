@@ -73,10 +73,7 @@ void MainForm::acceptFileDrops() {
 
 void MainForm::QueueDroppedPaths(const QStringList& paths) {
     BusyScope busy(*this);
-    auto queue = [this](const QString& path) {
-        if (NotInQueue(path))
-            AddQueueEntry(path);
-    };
+    auto queue = [this](const QString& path) { m_queue.add(path); };
     for (const QString& path : paths) {
         const QFileInfo info(path);
         if (info.isDir()) {

@@ -31,7 +31,6 @@ void MainForm::SelctFolder_Click(int index) {
 }
 
 void MainForm::RefreshSourceList(const QString& folder) {
-    SFileListPath = folder;
     SFileList->clear();
     SFileList->addItems(sortedByName(mp3FileNames(folder)));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ConversionQueue.h"
+#include "core/DestinationListing.h"
 #include "core/SourceFiles.h"
 
 #include <QDateTime>
@@ -22,34 +24,15 @@ QString destinationFreeText(int count, qint64 freeBytes);
 // "空き容量：98,765,432ﾊﾞｲﾄ": the work folder's free space.
 QString workFreeText(qint64 freeBytes);
 
-// The date-order key of a destination file: its creation time as "yyyyMMddHHmmss" immediately followed
-// by the name. The time is shifted from UTC by one offset for all files (the offset in force now), so
-// that the keys keep the order of the creation instants even across a daylight-saving change. An unknown
-// creation time gives fourteen zeros.
-QString creationSortKey(const QDateTime& created, const QString& name, int utcOffsetSeconds);
-
-// Length of the fixed date part at the front of a creation sort key.
-constexpr int SortKeyDateLength = 14;
-
-// When the file came into being: its birth time where the file system keeps one, else its last change.
-QDateTime creationTime(const QString& path);
-
-// The horizontal scroll range, in pixels, that a queue entry needs: (CP932 bytes × 90 + 180) twips.
-int queueExtentFor(const QString& path);
-
 // mp3FileNames and sortedByName: the command line lists folders the same way.
 using core::mp3FileNames;
 using core::sortedByName;
 
-// The file's size in bytes, or 0 when it cannot be read (the file vanished meanwhile).
-qint64 fileSizeOrZero(const QString& path);
-
-// The volume that holds the folder named by the text, as the root it is mounted on (or, where the mount
-// table does not show it, an identifier of its device) and the bytes available to the user. A folder that
-// does not exist yet belongs to the volume of its nearest existing parent. A text that is empty or not an
-// absolute path names no volume.
-struct VolumeSpace {
-    QString rootPath;
-    qint64 bytesAvailable = 0;
-};
-std::optional<VolumeSpace> volumeOf(const QString& folderText);
+// The models' helpers, which the window's lists use by their plain names.
+using core::creationSortKey;
+using core::creationTime;
+using core::fileSizeOrZero;
+using core::queueExtentFor;
+using core::SortKeyDateLength;
+using core::volumeOf;
+using core::VolumeSpace;

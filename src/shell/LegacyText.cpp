@@ -106,16 +106,3 @@ QString decodeCp932Text(const QByteArray& bytes) {
 std::optional<QByteArray> encodeCp932(const QString& text) {
     return convert(text.toUtf8(), "UTF-8", "CP932");
 }
-
-int cp932CharBytes(char32_t codePoint) {
-    if (codePoint < 0x80 || (codePoint >= 0xFF61 && codePoint <= 0xFF9F))
-        return 1;
-    return 2;
-}
-
-int cp932ByteCount(const QString& text) {
-    int count = 0;
-    for (const uint codePoint : text.toUcs4())
-        count += cp932CharBytes(codePoint);
-    return count;
-}

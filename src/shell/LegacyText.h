@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/TextWidth.h"
+
 #include <QByteArray>
 #include <QString>
 #include <optional>
@@ -21,11 +23,3 @@ QString decodeCp932Text(const QByteArray& bytes);
 
 // The text in CP932; nothing when a character has no CP932 form.
 std::optional<QByteArray> encodeCp932(const QString& text);
-
-// How many bytes the character at the given code point takes in CP932 by the width rule: 1 for ASCII
-// and half-width katakana (U+FF61..U+FF9F), 2 for every other character. Used where a width is estimated
-// from a byte count, so characters without a CP932 form are counted as double-byte too.
-int cp932CharBytes(char32_t codePoint);
-
-// The sum of cp932CharBytes over the text's characters (a surrogate pair is one character).
-int cp932ByteCount(const QString& text);

@@ -53,6 +53,7 @@ MainForm::MainForm(const ProgramInfo& program, Dialogs& dialogs, QWidget* parent
     applyTabOrder();
     connectEvents();
     acceptFileDrops();
+    connectQueue();
 
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect available = screen->availableGeometry();
@@ -84,9 +85,9 @@ void MainForm::connectEvents() {
 
     // An option's click event fires whenever it becomes the selected one, by the user or by start-up.
     for (int i = 0; i < int(ListSort.size()); ++i) {
-        connect(ListSort[i], &QRadioButton::toggled, this, [this, i](bool checked) {
+        connect(ListSort[i], &QRadioButton::toggled, this, [this](bool checked) {
             if (checked)
-                runHandler([this, i] { ListSort_Click(i); });
+                runHandler([this] { ListSort_Click(); });
         });
     }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ConversionQueue.h"
+#include "core/DestinationListing.h"
 #include "shell/ProgramInfo.h"
 
 #include <QPointer>
@@ -10,6 +12,9 @@
 #include <memory>
 
 class Dialogs;
+namespace core {
+class ConversionRun;
+}
 class QCheckBox;
 class QGroupBox;
 class QLabel;
@@ -20,16 +25,91 @@ class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 
-// The program's only top-level window. It owns all working state in its controls; the handlers of each
-// subsystem are members implemented in that subsystem's folder (lists/, conversion/, fileops/,
-// tageditor/) and read and write the controls directly. The controls carry their window-definition names
-// as object names ("SelectFolderText(0)", "Bits(13)") so that tests and accessibility tools find them.
+// The program's only top-level window. The queue and the destination listing are models of the core,
+// which the window's lists show; the conversion run is the core's too. The handlers of each subsystem are
+// private members implemented in that subsystem's folder (lists/, conversion/, fileops/, tageditor/).
+// The controls carry their window-definition names as object names ("SelectFolderText(0)", "Bits(13)"),
+// by which tests and accessibility tools find them.
 class MainForm : public QWidget {
     Q_OBJECT
 
   public:
     MainForm(const ProgramInfo& program, Dialogs& dialogs, QWidget* parent = nullptr);
     ~MainForm() override;
+
+    // The conversion queue that SelectList shows.
+    core::ConversionQueue& queue() { return m_queue; }
+
+    const ProgramInfo& program() const { return m_program; }
+    Dialogs& dialogs() const { return m_dialogs; }
+
+    // Ends the program at once, without the close request and without writing the settings. Tests
+    // replace it to observe the exit instead of leaving the event loop.
+    std::function<void()> endProgram;
+
+    // --- Busy state ---
+    void EnableControls(bool enabled);
+    // Runs one event handler so that a failure inside it can never leave the window busy: the window
+    // returns to the idle state and the failure is shown.
+    void runHandler(const std::function<void()>& handler);
+
+    // --- Start-up and shutdown (shell/StartupShutdown.cpp) ---
+    // The window's load event. Returns false when the program must end (another instance runs).
+    bool Form_Load();
+    // Writes the settings from the controls; empty when they are saved, else the message that says why not.
+    QString WriteSettings();
+    // From here on SIGTERM, SIGHUP and SIGINT (a logout, a shutdown, a closed terminal) and a session
+    // manager's requests end the program as the close box does (see requestShutdown).
+    void watchForShutdown();
+    // A request to end from outside the window: a run stops as "中止" stops it, an open dialog is closed
+    // as its Cancel or No would close it, and once the window is idle the settings are written and the
+    // program ends.
+    void requestShutdown();
+
+    // Reads the destination folder afresh and shows it (lists/).
+    void GetDiskFree();
+    // Points the source list at a folder and re-reads it (lists/).
+    void RefreshSourceList(const QString& folder);
+    // Files and folders dropped onto the source list or the queue (lists/FileDrops.cpp): each MP3 file,
+    // and the MP3 files of each folder in name order, join the queue once.
+    void QueueDroppedPaths(const QStringList& paths);
+
+    // Files a run converts at once (settings key Jobs): 1 converts in this process; more run each file in
+    // a worker process of `program` (by default the command line program beside this one), when it is
+    // there.
+    void setWorkers(int jobs, const QString& program = QString()) {
+        m_jobs = jobs;
+        m_workerProgram = program;
+    }
+    int workers() const { return m_jobs; }
+    static constexpr int MaxJobs = 64;
+
+    // Held from start-up to the end of the program so that a second copy can see this one.
+    std::unique_ptr<QLockFile> instanceLock;
+    // Set once the program is ending, so that nothing more runs afterwards.
+    bool ended = false;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    // --- Event handlers, each in the folder of its subsystem ---
+    void Form_QueryUnload(bool& cancel);
+    void Form_Unload();
+    void ProgExit_Click();
+    void ListSort_Click();
+    void OneSelect_Click();
+    void AllSelect_Click();
+    void OneRemove_Click();
+    void AllRemove_Click();
+    void SelctFolder_Click(int index);
+    void ConvertStart_Click();
+    void MakePlayList_Click();
+    void SavePlayList_Click();
+    void MakeNewDir_Click();
+    void DeleteFile_Click();
+    void SFileList_DblClick();
+    void DFileList_DblClick();
 
     // --- Controls (created from the layout table in MainFormLayout.cpp) ---
     QGroupBox* Frame1 = nullptr;
@@ -60,7 +140,6 @@ class MainForm : public QWidget {
     QListWidget* SelectList = nullptr;
     QPushButton* MakeNewDir = nullptr;
     QListWidget* DFileList = nullptr;
-    QListWidget* FileList = nullptr;
     QPushButton* DeleteFile = nullptr;
     QLabel* FreeSpace = nullptr;
     QLineEdit* PlayListName = nullptr;
@@ -70,98 +149,21 @@ class MainForm : public QWidget {
     QPushButton* SavePlayList = nullptr;
     QPushButton* ProgExit = nullptr;
 
-    // --- Window state besides the controls ---
-    qint64 QueueBytes = 0; // byte total of the conversion queue
-    int QueueExtent = 0;   // horizontal scroll range last given to SelectList, in pixels
-    QString SFileListPath; // the folder the source list shows
-
-    const ProgramInfo& program() const { return m_program; }
-    Dialogs& dialogs() const { return m_dialogs; }
-
-    // Ends the program at once, without the close request and without writing the settings. Tests
-    // replace it to observe the exit instead of leaving the event loop.
-    std::function<void()> endProgram;
-
-    // --- Busy state ---
-    void EnableControls(bool enabled);
-    // Runs one event handler so that a failure inside it can never leave the window busy: the window
-    // returns to the idle state and the failure is shown.
-    void runHandler(const std::function<void()>& handler);
-
-    // --- Start-up and shutdown (shell/StartupShutdown.cpp) ---
-    // The window's load event. Returns false when the program must end (another instance runs).
-    bool Form_Load();
-    void Form_QueryUnload(bool& cancel);
-    void Form_Unload();
-    void ProgExit_Click();
-    // Writes the settings from the controls; empty when they are saved, else the message that says why not.
-    QString WriteSettings();
-    // From here on SIGTERM, SIGHUP and SIGINT (a logout, a shutdown, a closed terminal) and a session
-    // manager's requests end the program as the close box does (see requestShutdown).
-    void watchForShutdown();
-    // A request to end from outside the window: a run stops as "中止" stops it, an open dialog is closed
-    // as its Cancel or No would close it, and once the window is idle the settings are written and the
-    // program ends.
-    void requestShutdown();
-
-    // --- Destination listing (lists/) ---
-    void GetDiskFree();
-    void ListSort_Click(int index);
-
-    // --- Conversion queue (lists/) ---
-    void OneSelect_Click();
-    void AllSelect_Click();
-    void OneRemove_Click();
-    void AllRemove_Click();
-    void AddQueueEntry(const QString& path);
-    bool NotInQueue(const QString& path) const;
-    void ShowQueueTotals();
-    // Points the source list at a folder and re-reads it.
-    void RefreshSourceList(const QString& folder);
-    // The paths in SelectList, kept beside it so that the duplicate test does not walk the whole queue
-    // for every file added; every change of SelectList's entries updates it too.
-    QSet<QString> queuedPaths;
-    // Raises SelectList's horizontal scroll range to QueueExtent whenever the list recomputes it.
-    void applyQueueExtent();
-    bool queueExtentGuarded = false;
-
-    // Files and folders dropped onto the source list or the queue (lists/FileDrops.cpp): each MP3 file,
-    // and the MP3 files of each folder in name order, join the queue once.
-    void QueueDroppedPaths(const QStringList& paths);
-
-    // --- Folder selection (lists/) ---
-    void SelctFolder_Click(int index);
-
-    // --- Conversion (conversion/) ---
-    void ConvertStart_Click();
-    // Re-encodes one file into the destination path; a request to stop the run comes back through CancelFlag.
-    void ConvertFile(const QString& sourcePath, const QString& destinationPath, int bitRate, int channelMode);
-    // 0 while a conversion run may go on, -1 once it is to stop.
-    qint16 CancelFlag = 0;
-    // Files a run converts at once (settings key Jobs): 1 converts in this process; more run each file in
-    // a worker process of workerProgram (the command line program beside this one), when it is there.
-    int Jobs = 1;
-    static constexpr int MaxJobs = 64;
-    QString workerProgram;
-
-    // --- Playlist, new folder, deletion (fileops/) ---
-    void MakePlayList_Click();
-    void SavePlayList_Click();
-    void MakeNewDir_Click();
-    void DeleteFile_Click();
-
-    // --- Tag editor openers (tageditor/) ---
-    void SFileList_DblClick();
-    void DFileList_DblClick();
-
-  protected:
-    void closeEvent(QCloseEvent* event) override;
-
-  private:
     void createControls();
     void applyTabOrder();
     void connectEvents();
     void acceptFileDrops();
+    // Queues the source list's entries (the selected ones only, or all), in their order, each path once.
+    void queueSourceEntries(bool selectedOnly);
+    // SelectList and its totals follow the queue model.
+    void connectQueue();
+    void showQueueTotals();
+    // Raises SelectList's horizontal scroll range to the queue's extent whenever the list recomputes it.
+    void applyQueueExtent();
+    // DFileList, the count and the free space from the listing model.
+    void showDestination();
+    // After a run's file: the listing takes in the file placed at `destination`.
+    void showPlacedFile(const QString& destination, bool placed);
 
     ProgramInfo m_program;
     Dialogs& m_dialogs;
@@ -169,16 +171,17 @@ class MainForm : public QWidget {
     // the sort options, the only controls left enabled), and the idle state gives it back.
     QPointer<QWidget> m_focusBeforeBusy;
     bool m_busy = false;
+    // The conversion run under way, which a click on "中止" stops.
+    core::ConversionRun* m_run = nullptr;
+    int m_jobs = 1;
     // Jobs as start-up set it: the settings file gets the key only when it had it or Jobs changed since.
     int m_jobsAtLoad = 1;
     bool m_shutdownRequested = false;
     void closeWhenIdle();
-
-  public:
-    // Held from start-up to the end of the program so that a second copy can see this one.
-    std::unique_ptr<QLockFile> instanceLock;
-    // Set once the program is ending, so that nothing more runs afterwards.
-    bool ended = false;
+    QString m_workerProgram;
+    core::ConversionQueue m_queue;
+    bool m_queueExtentGuarded = false;
+    core::DestinationListing m_listing;
 };
 
 // Enters the busy state for the lifetime of the scope and leaves it at the end, whatever happens.
@@ -192,7 +195,3 @@ class BusyScope {
   private:
     MainForm& m_form;
 };
-
-class QListWidgetItem;
-// An entry for the hidden sorted list: ordered by text without regard to letter case.
-QListWidgetItem* makeSortedListItem(const QString& text);

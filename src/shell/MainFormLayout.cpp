@@ -31,8 +31,7 @@ enum class Kind {
     Button,
     CheckBox,
     Option,
-    List,       // extended multi-selection
-    HiddenList, // sorted helper list, never shown
+    List, // extended multi-selection
 };
 
 struct ControlSpec {
@@ -91,7 +90,6 @@ const ControlSpec kControls[] = {
     {"SelctFolder(2)", Kind::Button, "Frame3", "…", "変換先フォルダを選択", 6360, 0, 375, 315},
     {"MakeNewDir", Kind::Button, "Frame3", "新規ﾌｫﾙﾀﾞ作成", "", 6720, 0, 1575, 315},
     {"DFileList", Kind::List, "Frame3", "", "", 60, 360, 8235, 3840},
-    {"FileList", Kind::HiddenList, "Frame3", "", "", 360, 720, 1755, 420},
     {"DeleteFile", Kind::Button, "Frame3", "選択ﾌｧｲﾙ削除", "", 60, 4200, 1515, 375},
     {"ListSort(0)", Kind::Option, "Frame3", "作成日順", "", 1740, 4320, 1155, 195},
     {"ListSort(1)", Kind::Option, "Frame3", "名前順", "", 2940, 4320, 915, 195},
@@ -114,19 +112,9 @@ const char* const kTabOrder[] = {
     "Bits(9)", "Bits(10)", "Bits(11)", "Bits(12)", "Bits(13)", "Frame6", "Stereo(0)", "Stereo(1)", "Stereo(2)",
     "ConvertStart", "SavePlayList", "PlayListName", "Msg", "Prog", "Label3", "SelectFileSize", "FreeSpace",
     "MakePlayList", "SetPathCheck", "ProgExit", "TempFree", "NowCount", "DeleteFile", "MakeNewDir",
-    "DFileList", "FileList", "ListSort(0)", "ListSort(1)",
+    "DFileList", "ListSort(0)", "ListSort(1)",
 };
 // clang-format on
-
-// Keeps its entries in ascending order without regard to letter case, as the sorting aid of the
-// destination listing needs.
-class CaseInsensitiveItem : public QListWidgetItem {
-  public:
-    using QListWidgetItem::QListWidgetItem;
-    bool operator<(const QListWidgetItem& other) const override {
-        return QString::localeAwareCompare(text().toCaseFolded(), other.text().toCaseFolded()) < 0;
-    }
-};
 
 // A one-line caption centred on the ink of its glyphs rather than on the font's line box. The window
 // definition's labels are 13 pixels high, less than the line height of a CJK face at dialog size, and a
@@ -254,13 +242,6 @@ QWidget* createWidget(const ControlSpec& spec, QWidget* parent) {
         list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         return list;
     }
-    case Kind::HiddenList: {
-        auto* list = new QListWidget(parent);
-        list->setSortingEnabled(true);
-        list->setFocusPolicy(Qt::NoFocus);
-        list->setVisible(false);
-        return list;
-    }
     }
     return nullptr;
 }
@@ -272,10 +253,6 @@ void bindArray(QWidget* root, const char* base, std::array<T*, N>& target) {
 }
 
 } // namespace
-
-QListWidgetItem* makeSortedListItem(const QString& text) {
-    return new CaseInsensitiveItem(text);
-}
 
 void MainForm::createControls() {
     for (const ControlSpec& spec : kControls) {
@@ -316,7 +293,6 @@ void MainForm::createControls() {
     SelectList = childNamed<QListWidget>(this, "SelectList");
     MakeNewDir = childNamed<QPushButton>(this, "MakeNewDir");
     DFileList = childNamed<QListWidget>(this, "DFileList");
-    FileList = childNamed<QListWidget>(this, "FileList");
     DeleteFile = childNamed<QPushButton>(this, "DeleteFile");
     FreeSpace = childNamed<QLabel>(this, "FreeSpace");
     PlayListName = childNamed<QLineEdit>(this, "PlayListName");

@@ -304,14 +304,3 @@ QString TrimNull(const QString& text) {
         result.truncate(nul);
     return result;
 }
-
-QString IniRead(const QString& section, const QString& key, const QString& defaultValue,
-                const QString& file) {
-    return ProfileFile::load(file).read(section, key, defaultValue);
-}
-
-bool IniWrite(const QString& section, const QString& key, const QString& value, const QString& file) {
-    ProfileFile profile = ProfileFile::load(file);
-    profile.write(section, key, value);
-    return profile.save(file);
-}

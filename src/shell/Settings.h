@@ -78,13 +78,6 @@ class ProfileFile {
     bool m_legacy = false; // the file is CP932 (some of its bytes are not valid UTF-8)
 };
 
-// The value of key in section of the file (see ProfileFile::read); the file is read for this one call.
-QString IniRead(const QString& section, const QString& key, const QString& defaultValue, const QString& file);
-
-// Sets key in section of the file to value and writes the file (see ProfileFile::save); the result may
-// be ignored.
-bool IniWrite(const QString& section, const QString& key, const QString& value, const QString& file);
-
 // The text without leading and trailing spaces, then without one final NUL character, then cut before
 // the first NUL that remains.
 QString TrimNull(const QString& text);

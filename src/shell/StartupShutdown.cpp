@@ -1,8 +1,8 @@
 // From the start of the program until the window is ready, and from the close box or the "終了" button
 // to the end: the single-instance check, the caption, the settings, the first listings.
 
+#include "core/ConversionRun.h"
 #include "core/TerminationSignals.h"
-#include "core/WorkerPool.h"
 #include "shell/Dialogs.h"
 #include "shell/MainForm.h"
 #include "shell/PathHelpers.h"
@@ -77,8 +77,6 @@ bool MainForm::Form_Load() {
     }
 
     setWindowTitle(m_program.mainCaption());
-    QueueExtent = 0;
-    QueueBytes = 0;
 
     // The file is read once; each setting is then looked up in memory.
     const ProfileFile settings = ProfileFile::load(m_program.settingsFilePath());
@@ -109,8 +107,8 @@ bool MainForm::Form_Load() {
 
     // How many files a run converts at once, each in a worker process (1: in the window's own process).
     const int jobs = settings.read(SettingSection, QStringLiteral("Jobs"), QString()).toInt();
-    Jobs = jobs >= 1 && jobs <= MaxJobs ? jobs : core::WorkerPool::defaultWorkers();
-    m_jobsAtLoad = Jobs;
+    m_jobs = jobs >= 1 && jobs <= MaxJobs ? jobs : core::defaultWorkerCount();
+    m_jobsAtLoad = m_jobs;
 
     GetDiskFree();
     EnableControls(true);
@@ -153,8 +151,8 @@ QString MainForm::WriteSettings() {
                                                              : pathSet == Qt::PartiallyChecked ? 2
                                                                                                : 0));
     // Without the key the machine's number of cores applies, wherever the file is carried to.
-    if (Jobs != m_jobsAtLoad)
-        write(QStringLiteral("Jobs"), QString::number(Jobs));
+    if (m_jobs != m_jobsAtLoad)
+        write(QStringLiteral("Jobs"), QString::number(m_jobs));
     QString cause;
     if (settings.save(path, &cause))
         return {};
@@ -179,7 +177,8 @@ void MainForm::requestShutdown() {
     m_shutdownRequested = true;
     // No handler starts any more; a running conversion sees the flag at its next pass and cleans up.
     ended = true;
-    CancelFlag = -1;
+    if (m_run)
+        m_run->cancel();
     closeWhenIdle();
 }
 

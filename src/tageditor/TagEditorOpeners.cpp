@@ -17,14 +17,9 @@ void openTagEditor(MainForm& form, QListWidget* list, QLineEdit* folderField) {
     const QString entry = list->item(index)->text();
     if (entry.isEmpty())
         return;
-    TagFilePath = AddPathSep(folderField->text()) + entry;
-
-    frmTagInput editor(form);
+    frmTagInput editor(&form, form.dialogs(), form.program().title, AddPathSep(folderField->text()) + entry);
     editor.Form_Load();
-    if (frmTagInput::runModal)
-        frmTagInput::runModal(editor);
-    else
-        editor.exec();
+    editor.exec();
 }
 
 } // namespace

@@ -2,40 +2,17 @@
 
 #include "tageditor/frmTagInput.h"
 
-#include "codecs/decoder.h"
-#include "conversion/FileHelpers.h"
+#include "core/TagFields.h"
 #include "shell/Dialogs.h"
-#include "shell/MainForm.h"
-#include "tageditor/TagFields.h"
 
 #include <QComboBox>
-#include <QFile>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <exception>
 
-QString TagFilePath;
-
-std::function<void(frmTagInput&)> frmTagInput::runModal;
-
-namespace {
-
-constexpr int GenreCount = 256;
-
-// True when a search for the path would find it: an existing file that is not hidden. A path whose
-// folder can no longer be reached is simply not found.
-bool isVisibleFile(const QString& path) {
-    if (path.isEmpty() || path.contains(QChar(0)))
-        return false;
-    const QFileInfo info(path);
-    return info.isFile() && !info.fileName().startsWith(QLatin1Char('.'));
-}
-
-} // namespace
-
-frmTagInput::frmTagInput(MainForm& owner) : QDialog(&owner), m_owner(owner) {
+frmTagInput::frmTagInput(QWidget* parent, Dialogs& dialogs, QString title, const QString& path)
+    : QDialog(parent), m_dialogs(dialogs), m_title(std::move(title)), m_file(path) {
     setObjectName(QStringLiteral("frmTagInput"));
     setWindowTitle(QStringLiteral("MP3タグ情報"));
     // A fixed dialog border with a close box and neither minimise nor maximise box.
@@ -53,43 +30,33 @@ void frmTagInput::runHandler(const std::function<void()>& handler) {
     try {
         handler();
     } catch (const std::exception& failure) {
-        m_owner.dialogs().message(this, m_owner.program().title, QString::fromUtf8(failure.what()),
-                                  Dialogs::Icon::Critical);
+        m_dialogs.message(this, m_title, QString::fromUtf8(failure.what()), Dialogs::Icon::Critical);
     } catch (...) {
-        m_owner.dialogs().message(this, m_owner.program().title,
-                                  QStringLiteral("予期しないエラーが発生しました。"),
-                                  Dialogs::Icon::Critical);
+        m_dialogs.message(this, m_title, QStringLiteral("予期しないエラーが発生しました。"),
+                          Dialogs::Icon::Critical);
     }
 }
 
 void frmTagInput::Form_Load() {
-    FileNameText->setText(TagFilePath);
-
-    codecs::Decoder decoder;
-    QStringList genres;
-    genres.reserve(GenreCount);
-    for (int number = 0; number < GenreCount; ++number)
-        genres.append(GenreItemText(number, decoder.genreName(number)));
+    FileNameText->setText(m_file.path());
     cbGenre->clear();
-    cbGenre->addItems(genres);
+    cbGenre->addItems(core::TagFile::genreItems());
     cbGenre->setCurrentIndex(-1);
 
-    codecs::TagRecord record;
-    if (decoder.getFileTagInfo(TagLibraryPath(TagFilePath), record)) {
-        // Not trimmed: blanks a field ends in stay visible. The boxes cut what exceeds their limit.
-        txtTrack->setText(CutAtNul(record.title));
-        txtArtist->setText(CutAtNul(record.artist));
-        txtAlbum->setText(CutAtNul(record.album));
-        txtYYYYMM->setText(CutAtNul(record.year));
-        txtComment->setText(CutAtNul(record.comment));
-        // A number outside the list (a damaged tag, another library's range) selects nothing.
-        cbGenre->setCurrentIndex(record.genre >= 0 && record.genre < GenreCount ? record.genre : -1);
-        if (record.trackNumber == -1) {
+    if (const std::optional<core::TagValues> tag = m_file.load()) {
+        // The boxes cut what exceeds their limit.
+        txtTrack->setText(tag->title);
+        txtArtist->setText(tag->artist);
+        txtAlbum->setText(tag->album);
+        txtYYYYMM->setText(tag->year);
+        txtComment->setText(tag->comment);
+        cbGenre->setCurrentIndex(tag->genre);
+        if (tag->trackNumber == -1) {
             chkSelVer[0]->setChecked(true);
             txtTrackNo->clear();
         } else {
             chkSelVer[1]->setChecked(true);
-            txtTrackNo->setText(QString::number(record.trackNumber));
+            txtTrackNo->setText(QString::number(tag->trackNumber));
         }
     }
     // The end of a long path is the part that tells files apart.
@@ -97,30 +64,34 @@ void frmTagInput::Form_Load() {
 }
 
 void frmTagInput::cmdReg_Click() {
-    if (!isVisibleFile(TagFilePath))
-        return;
-    const QString path = TagLibraryPath(TagFilePath);
-    // A write-protected file is made writable for good, so that the tag can go in.
-    QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-
-    codecs::TagRecord record;
-    record.title = txtTrack->text();
-    record.artist = txtArtist->text();
-    record.album = txtAlbum->text();
-    record.year = txtYYYYMM->text();
-    record.comment = txtComment->text();
+    core::TagValues values;
+    values.title = txtTrack->text();
+    values.artist = txtArtist->text();
+    values.album = txtAlbum->text();
+    values.year = txtYYYYMM->text();
+    values.comment = txtComment->text();
     // Text typed over the selected item leaves no genre selected, as in a list box with an edit field.
     const int selected = cbGenre->currentIndex();
-    record.genre = selected >= 0 && cbGenre->currentText() == cbGenre->itemText(selected) ? selected : -1;
-    // The genre name stays empty: the library names the genre from its number.
+    values.genre = selected >= 0 && cbGenre->currentText() == cbGenre->itemText(selected) ? selected : -1;
     const QString trackText = txtTrackNo->text();
-    record.trackNumber =
+    values.trackNumber =
         chkSelVer[1]->isChecked() && !trackText.trimmed().isEmpty() ? TrackNumberValue(trackText) : -1;
 
-    // The library pads every text with blanks to its field. Its result is not needed: the window closes
-    // whatever it did.
-    codecs::Decoder().setTagInfo(path, record);
-    accept();
+    const core::TagSaveResult result = m_file.save(values);
+    switch (result.kind) {
+    case core::TagSaveResult::Kind::Written:
+        accept();
+        break;
+    case core::TagSaveResult::Kind::FileGone:
+        break; // nothing to write into: the window stays as it is
+    case core::TagSaveResult::Kind::Refused:
+        // The edits stay in the window, so that the user can try again once the cause is gone.
+        m_dialogs.message(this, m_title,
+                          QStringLiteral("タグ情報の更新に失敗しました。") + QLatin1Char('\r') +
+                              result.reason,
+                          Dialogs::Icon::Critical);
+        break;
+    }
 }
 
 void frmTagInput::cmdCancel_Click() {

@@ -4,6 +4,7 @@
 
 #include "ScriptedDialogs.h"
 #include "TestProgram.h"
+#include "WindowDriver.h"
 #include "mp3_fixtures.h"
 #include "shell/MainForm.h"
 
@@ -28,12 +29,13 @@ struct ConversionSetup {
         for (const QString& folder : {sourceFolder, workFolder, destinationFolder})
             QDir().mkpath(folder);
         form = std::make_unique<MainForm>(program.info, dialogs);
-        form->SelectFolderText[0]->setText(sourceFolder);
-        form->SelectFolderText[1]->setText(workFolder);
-        form->SelectFolderText[2]->setText(destinationFolder);
-        QObject::connect(form->NowCount, &QLineEdit::textChanged,
+        ui::field(*form, "SelectFolderText", 0)->setText(sourceFolder);
+        ui::field(*form, "SelectFolderText", 1)->setText(workFolder);
+        ui::field(*form, "SelectFolderText", 2)->setText(destinationFolder);
+        QObject::connect(ui::field(*form, "NowCount"), &QLineEdit::textChanged,
                          [this](const QString& t) { nowCounts << t; });
-        QObject::connect(form->Prog, &QLineEdit::textChanged, [this](const QString& t) { percents << t; });
+        QObject::connect(ui::field(*form, "Prog"), &QLineEdit::textChanged,
+                         [this](const QString& t) { percents << t; });
         QObject::connect(form.get(), &QWidget::windowTitleChanged,
                          [this](const QString& t) { captions << t; });
     }
@@ -42,13 +44,13 @@ struct ConversionSetup {
     QString addSource(const QString& name, const QByteArray& bytes) {
         const QString path = sourceFolder + QLatin1Char('/') + name;
         fixtures::writeFile(path, bytes);
-        form->SelectList->addItem(path);
+        form->queue().add(path);
         return path;
     }
 
     void choose(int bitsIndex, int stereoIndex) {
-        form->Bits[bitsIndex]->setChecked(true);
-        form->Stereo[stereoIndex]->setChecked(true);
+        ui::option(*form, "Bits", bitsIndex)->setChecked(true);
+        ui::option(*form, "Stereo", stereoIndex)->setChecked(true);
     }
 
     QStringList workFiles() const {
@@ -60,8 +62,8 @@ struct ConversionSetup {
     }
     QStringList queue() const {
         QStringList entries;
-        for (int i = 0; i < form->SelectList->count(); ++i)
-            entries << form->SelectList->item(i)->text();
+        for (int i = 0; i < ui::list(*form, "SelectList")->count(); ++i)
+            entries << ui::list(*form, "SelectList")->item(i)->text();
         return entries;
     }
 };

@@ -3,6 +3,7 @@
 // that wrap the real operations.
 
 #include "ConversionSetup.h"
+#include "WindowDriver.h"
 #include "codecs/functions.h"
 
 #include <QFile>
@@ -192,7 +193,7 @@ class TestConversionFailures : public QObject {
         setup.dialogs.onShow = [&](const ScriptedDialogs::Shown&) {
             pointers << setup.form->cursor().shape();
         };
-        setup.form->ConvertStart_Click();
+        ui::click(*setup.form, "ConvertStart");
 
         const QStringList texts = setup.dialogs.messageTexts();
         QVERIFY(!texts.isEmpty());
@@ -222,8 +223,8 @@ class TestConversionFailures : public QObject {
             QVERIFY(setup.queue().isEmpty());
         }
         QVERIFY(setup.destinationFiles().isEmpty());
-        QVERIFY(setup.form->ProgExit->isEnabled());
-        QCOMPARE(setup.form->ConvertStart->text(), QStringLiteral("変換開始"));
+        QVERIFY(ui::button(*setup.form, "ProgExit")->isEnabled());
+        QCOMPARE(ui::button(*setup.form, "ConvertStart")->text(), QStringLiteral("変換開始"));
     }
 
     void encoderSetUpIsNotRetriedForEver() {
@@ -235,7 +236,7 @@ class TestConversionFailures : public QObject {
         codecs::installEncoderFunctions(fakes.encoder);
         detectCalls = initializeCalls = 0;
 
-        setup.form->ConvertStart_Click();
+        ui::click(*setup.form, "ConvertStart");
 
         QCOMPARE(detectCalls, 3);
         QCOMPARE(initializeCalls, 3);
@@ -248,14 +249,14 @@ class TestConversionFailures : public QObject {
     // No by default; a copy that then fails keeps the original.
     void replacingTheOriginalsIsAskedFirst() {
         ConversionSetup setup;
-        setup.form->SelectFolderText[2]->setText(setup.sourceFolder + QLatin1Char('/'));
+        ui::field(*setup.form, "SelectFolderText", 2)->setText(setup.sourceFolder + QLatin1Char('/'));
         fixtures::Id3v1Fields v1;
         v1.title = "keep me";
         const QByteArray original = sample + fixtures::id3v1(v1);
         const QString path = setup.addSource(QStringLiteral("only.mp3"), original);
         setup.addSource(QStringLiteral("two.mp3"), sample);
 
-        setup.form->ConvertStart_Click(); // unscripted: No
+        ui::click(*setup.form, "ConvertStart"); // unscripted: No
         QCOMPARE(setup.dialogs.shown.size(), 1);
         QCOMPARE(setup.dialogs.shown[0].kind, ScriptedDialogs::Kind::Confirm);
         QVERIFY(setup.dialogs.shown[0].text.contains(setup.sourceFolder));
@@ -268,7 +269,7 @@ class TestConversionFailures : public QObject {
         Fakes fakes{realDecoder, realEncoder};
         fakes.decoder.setTagInfoEX = tagThenLoseTheFile;
         codecs::installDecoderFunctions(fakes.decoder);
-        setup.form->ConvertStart_Click();
+        ui::click(*setup.form, "ConvertStart");
         QCOMPARE(setup.dialogs.shown.size(), 2);
         QCOMPARE(setup.dialogs.messageTexts().size(), 1);
         QVERIFY(setup.dialogs.messageTexts()[0].startsWith(
@@ -280,18 +281,18 @@ class TestConversionFailures : public QObject {
     void unusableDestinationIsRefusedBeforeAnyWork() {
         ConversionSetup setup;
         const QString gone = setup.destinationFolder + QStringLiteral("/消えたフォルダ");
-        setup.form->SelectFolderText[2]->setText(gone);
+        ui::field(*setup.form, "SelectFolderText", 2)->setText(gone);
         setup.addSource(QStringLiteral("a.mp3"), sample);
         setup.addSource(QStringLiteral("b.mp3"), sample);
         const QStringList queued = setup.queue();
-        setup.form->ConvertStart_Click();
+        ui::click(*setup.form, "ConvertStart");
         QCOMPARE(setup.dialogs.messageTexts(),
                  QStringList{QStringLiteral("変換ファイルの作成に失敗しました。\r") + gone +
                              QStringLiteral("\r変換先フォルダが見つかりません。")});
         QVERIFY(setup.percents.isEmpty());
         QCOMPARE(setup.queue(), queued);
-        QVERIFY(setup.form->ProgExit->isEnabled());
-        QCOMPARE(setup.form->ConvertStart->text(), QStringLiteral("変換開始"));
+        QVERIFY(ui::button(*setup.form, "ProgExit")->isEnabled());
+        QCOMPARE(ui::button(*setup.form, "ConvertStart")->text(), QStringLiteral("変換開始"));
     }
 
     // A failed copy names the file and the cause; a write-protected file of the same name stays.
@@ -301,7 +302,7 @@ class TestConversionFailures : public QObject {
         const QString protectedFile = setup.destinationFolder + QStringLiteral("/a.mp3");
         fixtures::writeFile(protectedFile, "protected");
         QVERIFY(QFile::setPermissions(protectedFile, QFileDevice::ReadOwner));
-        setup.form->ConvertStart_Click();
+        ui::click(*setup.form, "ConvertStart");
         QCOMPARE(setup.dialogs.messageTexts(),
                  QStringList{QStringLiteral("変換ファイルの作成に失敗しました。\r") + protectedFile +
                              QStringLiteral("\r変換先の同じ名前のファイルが書き込み禁止になっています。")});
@@ -314,7 +315,7 @@ class TestConversionFailures : public QObject {
         ConversionSetup setup;
         const QString path = setup.addSource(QStringLiteral("locked.mp3"), sample);
         QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
-        setup.form->ConvertStart_Click();
+        ui::click(*setup.form, "ConvertStart");
         QVERIFY(setup.dialogs.shown.isEmpty());
         QCOMPARE(setup.destinationFiles(), QStringList{QStringLiteral("locked.mp3")});
         QVERIFY(!(QFile::permissions(path) & QFileDevice::WriteOwner));

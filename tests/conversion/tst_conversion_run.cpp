@@ -2,6 +2,7 @@
 // rate and mode with the source's length and tag, the visible progress, cancelling, and damaged sources.
 
 #include "ConversionSetup.h"
+#include "WindowDriver.h"
 #include "codecs/decoder.h"
 #include "codecs/functions.h"
 
@@ -99,14 +100,14 @@ int32_t runningAtFirstPoll(int32_t* position) {
 }
 
 void verifyIdle(MainForm& form) {
-    QCOMPARE(form.ConvertStart->text(), QStringLiteral("変換開始"));
-    QCOMPARE(form.ConvertStart->toolTip(), QStringLiteral("変換開始"));
-    QVERIFY(form.ConvertStart->isEnabled());
-    QVERIFY(form.ProgExit->isEnabled());
+    QCOMPARE(ui::button(form, "ConvertStart")->text(), QStringLiteral("変換開始"));
+    QCOMPARE(ui::button(form, "ConvertStart")->toolTip(), QStringLiteral("変換開始"));
+    QVERIFY(ui::button(form, "ConvertStart")->isEnabled());
+    QVERIFY(ui::button(form, "ProgExit")->isEnabled());
     QCOMPARE(form.cursor().shape(), Qt::ArrowCursor);
-    QVERIFY(form.Msg->toPlainText().isEmpty());
-    QVERIFY(form.NowCount->text().isEmpty());
-    QVERIFY(form.Prog->text().isEmpty());
+    QVERIFY(ui::textBox(form, "Msg")->toPlainText().isEmpty());
+    QVERIFY(ui::field(form, "NowCount")->text().isEmpty());
+    QVERIFY(ui::field(form, "Prog")->text().isEmpty());
     QCOMPARE(form.windowTitle(), form.program().mainCaption());
 }
 
@@ -137,7 +138,7 @@ class TestConversionRun : public QObject {
         for (const Source& source : sources)
             sourcePaths << setup.addSource(source.name, source.bytes);
         setup.choose(bitsIndex, stereoIndex);
-        setup.form->ConvertStart_Click();
+        ui::click(*setup.form, "ConvertStart");
 
         QVERIFY2(setup.dialogs.shown.isEmpty(),
                  qPrintable(setup.dialogs.messageTexts().join(QLatin1Char('|'))));
@@ -198,11 +199,11 @@ class TestConversionRun : public QObject {
         ConversionSetup setup;
         setup.addSource(QStringLiteral("01 春の海.mp3"), threeSources()[0].bytes);
         QString shown;
-        QObject::connect(setup.form->Prog, &QLineEdit::textChanged, [&] {
+        QObject::connect(ui::field(*setup.form, "Prog"), &QLineEdit::textChanged, [&] {
             if (shown.isEmpty())
-                shown = setup.form->Msg->toPlainText();
+                shown = ui::textBox(*setup.form, "Msg")->toPlainText();
         });
-        setup.form->ConvertStart_Click();
+        ui::click(*setup.form, "ConvertStart");
         // The box shows the CR LF line breaks as lines.
         QCOMPARE(
             shown,
@@ -235,25 +236,26 @@ class TestConversionRun : public QObject {
         const QStringList queued = setup.queue();
 
         bool clicked = false;
-        QObject::connect(setup.form->Prog, &QLineEdit::textChanged, [&](const QString& text) {
+        QObject::connect(ui::field(*setup.form, "Prog"), &QLineEdit::textChanged, [&](const QString& text) {
             if (!text.endsWith(QLatin1Char('%')))
                 return;
             const int percent = text.chopped(1).toInt();
             const bool inPhase =
                 whileDecoding ? (percent > 0 && percent < 50) : (percent > 50 && percent < 100);
-            if (!clicked && setup.form->NowCount->text() == QStringLiteral("3/5") && inPhase) {
+            if (!clicked && ui::field(*setup.form, "NowCount")->text() == QStringLiteral("3/5") && inPhase) {
                 clicked = true;
                 // A real click, delivered while the run lets window events run.
-                QTimer::singleShot(0, setup.form->ConvertStart, [&] {
-                    QCOMPARE(setup.form->ConvertStart->text(), QStringLiteral("中止"));
-                    QCOMPARE(setup.form->ConvertStart->toolTip(), QStringLiteral("処理を中止します。"));
-                    QTest::mouseClick(setup.form->ConvertStart, Qt::LeftButton);
-                    QVERIFY(!setup.form->ConvertStart->isEnabled());
+                QTimer::singleShot(0, ui::button(*setup.form, "ConvertStart"), [&] {
+                    QCOMPARE(ui::button(*setup.form, "ConvertStart")->text(), QStringLiteral("中止"));
+                    QCOMPARE(ui::button(*setup.form, "ConvertStart")->toolTip(),
+                             QStringLiteral("処理を中止します。"));
+                    QTest::mouseClick(ui::button(*setup.form, "ConvertStart"), Qt::LeftButton);
+                    QVERIFY(!ui::button(*setup.form, "ConvertStart")->isEnabled());
                 });
             }
         });
         setup.form->show();
-        setup.form->ConvertStart_Click();
+        ui::click(*setup.form, "ConvertStart");
 
         QVERIFY(clicked);
         QVERIFY(setup.dialogs.shown.isEmpty());
@@ -274,7 +276,7 @@ class TestConversionRun : public QObject {
         const QString truncated = setup.addSource(QStringLiteral("e truncated.mp3"), good.left(300));
         setup.addSource(QStringLiteral("f.mp3"), good);
 
-        setup.form->ConvertStart_Click();
+        ui::click(*setup.form, "ConvertStart");
 
         const QString prefix = QStringLiteral("ファイル情報の取得に失敗しました。\r");
         QCOMPARE(setup.dialogs.messageTexts(),
@@ -289,12 +291,12 @@ class TestConversionRun : public QObject {
 
     void destinationEqualToSourceReplacesTheSource() {
         ConversionSetup setup;
-        setup.form->SelectFolderText[2]->setText(setup.sourceFolder + QLatin1Char('/'));
+        ui::field(*setup.form, "SelectFolderText", 2)->setText(setup.sourceFolder + QLatin1Char('/'));
         const fixtures::Mp3 original = tone(2, 1.0, 192);
         const QString path = setup.addSource(QStringLiteral("same.mp3"), original.bytes);
         setup.choose(4, 0);
         setup.dialogs.confirmAnswers = {true};
-        setup.form->ConvertStart_Click();
+        ui::click(*setup.form, "ConvertStart");
 
         QCOMPARE(setup.dialogs.shown.size(), 1); // the question before the run, answered Yes
         const auto frames = fixtures::scanFrames(fixtures::readFile(path));
@@ -308,7 +310,7 @@ class TestConversionRun : public QObject {
 
     void emptyQueueFinishesAtOnce() {
         ConversionSetup setup;
-        setup.form->ConvertStart_Click();
+        ui::click(*setup.form, "ConvertStart");
         QVERIFY(setup.nowCounts.isEmpty() || setup.nowCounts == QStringList{QString()});
         QVERIFY(setup.dialogs.shown.isEmpty());
         verifyIdle(*setup.form);

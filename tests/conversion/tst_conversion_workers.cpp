@@ -3,6 +3,7 @@
 // is that file's message, and Stop leaves nothing of the files after the current one.
 
 #include "ConversionSetup.h"
+#include "WindowDriver.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -21,8 +22,7 @@ QStringList names(int count) {
 }
 
 void useWorkers(ConversionSetup& setup) {
-    setup.form->Jobs = 3;
-    setup.form->workerProgram = QStringLiteral(MP3RECAST_CLI);
+    setup.form->setWorkers(3, QStringLiteral(MP3RECAST_CLI));
 }
 
 } // namespace
@@ -53,11 +53,12 @@ class TestConversionWorkers : public QObject {
         qputenv("MP3RECAST_WORKER_TEST", "abort:曲2");
         // When the run reaches file k, exactly the files before it that converted are in the destination.
         QList<QStringList> seen;
-        QObject::connect(setup.form->NowCount, &QLineEdit::textChanged, [&](const QString& text) {
-            if (!text.isEmpty())
-                seen << setup.destinationFiles();
-        });
-        setup.form->ConvertStart_Click();
+        QObject::connect(ui::field(*setup.form, "NowCount"), &QLineEdit::textChanged,
+                         [&](const QString& text) {
+                             if (!text.isEmpty())
+                                 seen << setup.destinationFiles();
+                         });
+        ui::click(*setup.form, "ConvertStart");
 
         QCOMPARE(
             setup.dialogs.messageTexts(),
@@ -82,20 +83,22 @@ class TestConversionWorkers : public QObject {
             setup.addSource(name, sample);
         const QStringList queued = setup.queue();
         qputenv("MP3RECAST_WORKER_TEST", "hang:曲2");
-        QObject::connect(setup.form->NowCount, &QLineEdit::textChanged, [&](const QString& text) {
-            if (text == QStringLiteral("2/4"))
-                QTimer::singleShot(0, setup.form->ConvertStart,
-                                   [&] { QTest::mouseClick(setup.form->ConvertStart, Qt::LeftButton); });
-        });
+        QObject::connect(
+            ui::field(*setup.form, "NowCount"), &QLineEdit::textChanged, [&](const QString& text) {
+                if (text == QStringLiteral("2/4"))
+                    QTimer::singleShot(0, ui::button(*setup.form, "ConvertStart"), [&] {
+                        QTest::mouseClick(ui::button(*setup.form, "ConvertStart"), Qt::LeftButton);
+                    });
+            });
         setup.form->show();
-        setup.form->ConvertStart_Click();
+        ui::click(*setup.form, "ConvertStart");
 
         QVERIFY(setup.dialogs.shown.isEmpty());
         QCOMPARE(setup.destinationFiles(), QStringList{files[0]});
         QCOMPARE(setup.queue(), queued);
         QVERIFY(QDir(setup.workFolder).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
-        QCOMPARE(setup.form->ConvertStart->text(), QStringLiteral("変換開始"));
-        QVERIFY(setup.form->ProgExit->isEnabled());
+        QCOMPARE(ui::button(*setup.form, "ConvertStart")->text(), QStringLiteral("変換開始"));
+        QVERIFY(ui::button(*setup.form, "ProgExit")->isEnabled());
     }
 
     // SIGTERM (a logout, a shutdown) in the middle of a run: the run stops as "中止" stops it, the changed
@@ -112,11 +115,12 @@ class TestConversionWorkers : public QObject {
         int exits = 0;
         setup.form->endProgram = [&exits] { ++exits; };
         setup.form->watchForShutdown();
-        QObject::connect(setup.form->NowCount, &QLineEdit::textChanged, [&](const QString& text) {
-            if (text == QStringLiteral("2/3"))
-                ::raise(SIGTERM);
-        });
-        setup.form->ConvertStart_Click();
+        QObject::connect(ui::field(*setup.form, "NowCount"), &QLineEdit::textChanged,
+                         [&](const QString& text) {
+                             if (text == QStringLiteral("2/3"))
+                                 ::raise(SIGTERM);
+                         });
+        ui::click(*setup.form, "ConvertStart");
 
         QCOMPARE(setup.destinationFiles(), QStringList{files[0]});
         QTRY_COMPARE(exits, 1);

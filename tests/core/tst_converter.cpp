@@ -173,6 +173,12 @@ class TestConverter : public QObject {
         QCOMPARE(parsed->syncRecord, job.syncRecord);
         QVERIFY(parsed->copySource);
         QVERIFY(!core::protocol::parseJobLine("not json\n"));
+        // Only the fourteen rates and three modes reach the encoder.
+        job.bitRate = 129;
+        QVERIFY(!core::protocol::parseJobLine(core::protocol::jobLine(job)));
+        job.bitRate = 32;
+        job.channelMode = 3;
+        QVERIFY(!core::protocol::parseJobLine(core::protocol::jobLine(job)));
 
         core::Outcome outcome;
         outcome.failure = core::Failure::TagFault;

@@ -3,6 +3,7 @@
 
 #include "ScriptedDialogs.h"
 #include "TestProgram.h"
+#include "WindowDriver.h"
 #include "shell/MainForm.h"
 
 #include <QDir>
@@ -36,16 +37,17 @@ class TestDeletion : public QObject {
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write("ID3");
         }
-        form.SelectFolderText[2]->setText(folder.path());
-        form.DFileList->clear();
-        form.DFileList->addItems(kFiles);
+        ui::field(form, "SelectFolderText", 2)->setText(folder.path());
+        ui::list(form, "DFileList")->clear();
+        ui::list(form, "DFileList")->addItems(kFiles);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
     }
 
     void clickEntry(MainForm& form, int row, Qt::KeyboardModifiers modifiers = {}) {
-        const QRect rect = form.DFileList->visualItemRect(form.DFileList->item(row));
-        QTest::mouseClick(form.DFileList->viewport(), Qt::LeftButton, modifiers, rect.center());
+        const QRect rect =
+            ui::list(form, "DFileList")->visualItemRect(ui::list(form, "DFileList")->item(row));
+        QTest::mouseClick(ui::list(form, "DFileList")->viewport(), Qt::LeftButton, modifiers, rect.center());
     }
 
   private slots:
@@ -59,14 +61,14 @@ class TestDeletion : public QObject {
 
         clickEntry(form, 1);
         clickEntry(form, 3, Qt::ShiftModifier);
-        QCOMPARE(form.DFileList->selectedItems().size(), 3);
+        QCOMPARE(ui::list(form, "DFileList")->selectedItems().size(), 3);
 
         bool busyWhileAsked = true;
         dialogs.onShow = [&](const ScriptedDialogs::Shown&) {
-            busyWhileAsked = !form.DeleteFile->isEnabled();
+            busyWhileAsked = !ui::button(form, "DeleteFile")->isEnabled();
         };
         dialogs.confirmAnswers.append(true);
-        QTest::mouseClick(form.DeleteFile, Qt::LeftButton);
+        QTest::mouseClick(ui::button(form, "DeleteFile"), Qt::LeftButton);
 
         QCOMPARE(dialogs.shown.size(), 1);
         const ScriptedDialogs::Shown& shown = dialogs.shown.first();
@@ -78,12 +80,12 @@ class TestDeletion : public QObject {
         QCOMPARE(filesIn(folder.path()), (QStringList{QStringLiteral("a.mp3"), QStringLiteral("e.mp3")}));
         // The list is read anew from the folder.
         QStringList listed;
-        for (int i = 0; i < form.DFileList->count(); ++i)
-            listed.append(form.DFileList->item(i)->text());
+        for (int i = 0; i < ui::list(form, "DFileList")->count(); ++i)
+            listed.append(ui::list(form, "DFileList")->item(i)->text());
         listed.sort();
         QCOMPARE(listed, (QStringList{QStringLiteral("a.mp3"), QStringLiteral("e.mp3")}));
-        QVERIFY(form.DeleteFile->isEnabled());
-        QVERIFY(form.DFileList->isEnabled());
+        QVERIFY(ui::button(form, "DeleteFile")->isEnabled());
+        QVERIFY(ui::list(form, "DFileList")->isEnabled());
         QCOMPARE(form.cursor().shape(), Qt::ArrowCursor);
     }
 
@@ -103,19 +105,19 @@ class TestDeletion : public QObject {
         MainForm form(program.info, dialogs);
         prepare(folder, form);
         if (select)
-            form.DFileList->item(2)->setSelected(true);
+            ui::list(form, "DFileList")->item(2)->setSelected(true);
         dialogs.confirmAnswers.append(answer);
-        QTest::mouseClick(form.DeleteFile, Qt::LeftButton);
+        QTest::mouseClick(ui::button(form, "DeleteFile"), Qt::LeftButton);
 
         QCOMPARE(dialogs.shown.size(), 1);
         QCOMPARE(dialogs.shown.first().kind, ScriptedDialogs::Kind::Confirm);
         QStringList expected = kFiles;
         expected.sort();
         QCOMPARE(filesIn(folder.path()), expected);
-        QVERIFY(form.DeleteFile->isEnabled());
+        QVERIFY(ui::button(form, "DeleteFile")->isEnabled());
         if (!answer) {
-            QCOMPARE(form.DFileList->count(), kFiles.size());
-            QVERIFY(form.DFileList->item(2)->isSelected());
+            QCOMPARE(ui::list(form, "DFileList")->count(), kFiles.size());
+            QVERIFY(ui::list(form, "DFileList")->item(2)->isSelected());
         }
     }
 };

@@ -3,6 +3,7 @@
 
 #include "ScriptedDialogs.h"
 #include "TestProgram.h"
+#include "WindowDriver.h"
 #include "fileops/cFile.h"
 #include "shell/MainForm.h"
 
@@ -28,8 +29,8 @@ class TestNewFolder : public QObject {
     void asksWithTitlePromptAndCurrentFolder() {
         ScriptedDialogs dialogs;
         MainForm form(program.info, dialogs);
-        form.SelectFolderText[2]->setText(QStringLiteral("/some/where"));
-        QTest::mouseClick(form.MakeNewDir, Qt::LeftButton);
+        ui::field(form, "SelectFolderText", 2)->setText(QStringLiteral("/some/where"));
+        QTest::mouseClick(ui::button(form, "MakeNewDir"), Qt::LeftButton);
 
         QCOMPARE(dialogs.shown.size(), 1);
         const ScriptedDialogs::Shown& shown = dialogs.shown.first();
@@ -39,7 +40,7 @@ class TestNewFolder : public QObject {
                  QStringLiteral("新規ﾌｫﾙﾀﾞの作成\r作成するﾌｫﾙﾀﾞ名をドライブ名から入力してください。"));
         QCOMPARE(shown.startText, QStringLiteral("/some/where"));
         // Unanswered means cancelled: nothing changes.
-        QCOMPARE(form.SelectFolderText[2]->text(), QStringLiteral("/some/where"));
+        QCOMPARE(ui::field(form, "SelectFolderText", 2)->text(), QStringLiteral("/some/where"));
     }
 
     void createsMissingLevels_data() {
@@ -67,17 +68,17 @@ class TestNewFolder : public QObject {
         ScriptedDialogs dialogs;
         MainForm form(program.info, dialogs);
         QVERIFY(QFile(root.filePath(QStringLiteral("x.mp3"))).open(QIODevice::WriteOnly));
-        form.SelectFolderText[2]->setText(root.path());
-        form.DFileList->addItem(QStringLiteral("stale.mp3"));
+        ui::field(form, "SelectFolderText", 2)->setText(root.path());
+        ui::list(form, "DFileList")->addItem(QStringLiteral("stale.mp3"));
         dialogs.inputAnswers.append(root.path() + typed);
-        QTest::mouseClick(form.MakeNewDir, Qt::LeftButton);
+        QTest::mouseClick(ui::button(form, "MakeNewDir"), Qt::LeftButton);
 
         QCOMPARE(dialogs.messageTexts(), QStringList{});
-        QCOMPARE(form.SelectFolderText[2]->text(), root.path() + field);
+        QCOMPARE(ui::field(form, "SelectFolderText", 2)->text(), root.path() + field);
         // The destination list now shows the new folder: empty, or x.mp3 for the folder that was there.
-        QCOMPARE(form.DFileList->count(), folders.isEmpty() ? 1 : 0);
+        QCOMPARE(ui::list(form, "DFileList")->count(), folders.isEmpty() ? 1 : 0);
         if (folders.isEmpty())
-            QCOMPARE(form.DFileList->item(0)->text(), QStringLiteral("x.mp3"));
+            QCOMPARE(ui::list(form, "DFileList")->item(0)->text(), QStringLiteral("x.mp3"));
         for (const QString& folder : folders)
             QVERIFY2(QFileInfo(root.filePath(folder)).isDir(), qPrintable(folder));
     }
@@ -92,11 +93,11 @@ class TestNewFolder : public QObject {
         QFETCH(std::optional<QString>, answer);
         ScriptedDialogs dialogs;
         MainForm form(program.info, dialogs);
-        form.SelectFolderText[2]->setText(QStringLiteral("/before"));
+        ui::field(form, "SelectFolderText", 2)->setText(QStringLiteral("/before"));
         dialogs.inputAnswers.append(answer);
-        QTest::mouseClick(form.MakeNewDir, Qt::LeftButton);
+        QTest::mouseClick(ui::button(form, "MakeNewDir"), Qt::LeftButton);
         QCOMPARE(dialogs.shown.size(), 1);
-        QCOMPARE(form.SelectFolderText[2]->text(), QStringLiteral("/before"));
+        QCOMPARE(ui::field(form, "SelectFolderText", 2)->text(), QStringLiteral("/before"));
     }
 
     // A relative path would land under whatever folder the program started in: refused with the reason.
@@ -106,9 +107,9 @@ class TestNewFolder : public QObject {
         QDir::setCurrent(current.path());
         ScriptedDialogs dialogs;
         MainForm form(program.info, dialogs);
-        form.SelectFolderText[2]->setText(QStringLiteral("/before"));
+        ui::field(form, "SelectFolderText", 2)->setText(QStringLiteral("/before"));
         dialogs.inputAnswers.append(QStringLiteral("音楽/新しい"));
-        QTest::mouseClick(form.MakeNewDir, Qt::LeftButton);
+        QTest::mouseClick(ui::button(form, "MakeNewDir"), Qt::LeftButton);
         QDir::setCurrent(before);
 
         QCOMPARE(
@@ -116,7 +117,7 @@ class TestNewFolder : public QObject {
             QStringList{QStringLiteral("新規ﾌｫﾙﾀﾞの作成に失敗しました。\rﾌｫﾙﾀﾞ名は / から始まる完全なパスで"
                                        "入力してください。")});
         QVERIFY(QDir(current.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
-        QCOMPARE(form.SelectFolderText[2]->text(), QStringLiteral("/before"));
+        QCOMPARE(ui::field(form, "SelectFolderText", 2)->text(), QStringLiteral("/before"));
     }
 
     void failureLeavesFieldAlone_data() {
@@ -157,10 +158,10 @@ class TestNewFolder : public QObject {
 
         ScriptedDialogs dialogs;
         MainForm form(program.info, dialogs);
-        form.SelectFolderText[2]->setText(QStringLiteral("/before"));
-        form.DFileList->addItem(QStringLiteral("kept.mp3"));
+        ui::field(form, "SelectFolderText", 2)->setText(QStringLiteral("/before"));
+        ui::list(form, "DFileList")->addItem(QStringLiteral("kept.mp3"));
         dialogs.inputAnswers.append(answer);
-        QTest::mouseClick(form.MakeNewDir, Qt::LeftButton);
+        QTest::mouseClick(ui::button(form, "MakeNewDir"), Qt::LeftButton);
 
         QCOMPARE(dialogs.shown.size(), 2);
         const ScriptedDialogs::Shown& shown = dialogs.shown.last();
@@ -168,8 +169,8 @@ class TestNewFolder : public QObject {
         QCOMPARE(shown.text, QStringLiteral("新規ﾌｫﾙﾀﾞの作成に失敗しました。"));
         QCOMPARE(shown.icon, Dialogs::Icon::Critical);
         QCOMPARE(shown.title, program.info.title);
-        QCOMPARE(form.SelectFolderText[2]->text(), QStringLiteral("/before"));
-        QCOMPARE(form.DFileList->count(), 1); // not refreshed
+        QCOMPARE(ui::field(form, "SelectFolderText", 2)->text(), QStringLiteral("/before"));
+        QCOMPARE(ui::list(form, "DFileList")->count(), 1); // not refreshed
         for (const QString& folder : madeBefore)
             QVERIFY2(QFileInfo(root.filePath(folder)).isDir(), qPrintable(folder));
         QVERIFY(QFileInfo(root.filePath(QStringLiteral("F"))).isFile());

@@ -3,6 +3,7 @@
 
 #include "ScriptedDialogs.h"
 #include "TestProgram.h"
+#include "WindowDriver.h"
 #include "fileops/PlaylistFile.h"
 #include "shell/MainForm.h"
 
@@ -38,8 +39,8 @@ class TestPlaylist : public QObject {
     TestProgram program;
 
     void fillDestinationList(MainForm& form, const QStringList& names) {
-        form.DFileList->clear();
-        form.DFileList->addItems(names);
+        ui::list(form, "DFileList")->clear();
+        ui::list(form, "DFileList")->addItems(names);
     }
 
   private slots:
@@ -74,21 +75,21 @@ class TestPlaylist : public QObject {
 
         ScriptedDialogs dialogs;
         MainForm form(program.info, dialogs);
-        form.SetPathCheck->setTristate(true);
-        form.SetPathCheck->setCheckState(Qt::CheckState(checkState));
-        form.SelectFolderText[2]->setText(folder);
+        ui::checkBox(form, "SetPathCheck")->setTristate(true);
+        ui::checkBox(form, "SetPathCheck")->setCheckState(Qt::CheckState(checkState));
+        ui::field(form, "SelectFolderText", 2)->setText(folder);
         fillDestinationList(form, entries);
-        form.M3UText->setPlainText(QStringLiteral("old text that building replaces\n"));
+        ui::textBox(form, "M3UText")->setPlainText(QStringLiteral("old text that building replaces\n"));
 
         // Twice: building again gives the same text once, not twice.
         for (int round = 0; round < 2; ++round) {
-            QTest::mouseClick(form.MakePlayList, Qt::LeftButton);
+            QTest::mouseClick(ui::button(form, "MakePlayList"), Qt::LeftButton);
             // The box shows line breaks its own way; saved, the text is exactly the built one.
-            QCOMPARE(PlayListFileBytes(form.M3UText->toPlainText()),
+            QCOMPARE(PlayListFileBytes(ui::textBox(form, "M3UText")->toPlainText()),
                      (expected + QStringLiteral("\r\n")).toUtf8());
         }
-        QVERIFY(form.MakePlayList->isEnabled());
-        QVERIFY(form.DFileList->isEnabled());
+        QVERIFY(ui::button(form, "MakePlayList")->isEnabled());
+        QVERIFY(ui::list(form, "DFileList")->isEnabled());
         QVERIFY(dialogs.shown.isEmpty());
     }
 
@@ -97,9 +98,9 @@ class TestPlaylist : public QObject {
         MainForm form(program.info, dialogs);
         form.show();
         QVERIFY(QTest::qWaitForWindowActive(&form));
-        form.PlayListName->setFocus();
-        QTest::mouseClick(form.MakePlayList, Qt::LeftButton);
-        QCOMPARE(QApplication::focusWidget(), form.M3UText);
+        ui::field(form, "PlayListName")->setFocus();
+        QTest::mouseClick(ui::button(form, "MakePlayList"), Qt::LeftButton);
+        QCOMPARE(QApplication::focusWidget(), ui::textBox(form, "M3UText"));
     }
 
     void saveWritesBoxTextAndOneMoreLine_data() {
@@ -123,18 +124,18 @@ class TestPlaylist : public QObject {
         QTemporaryDir folder;
         ScriptedDialogs dialogs;
         MainForm form(program.info, dialogs);
-        form.SelectFolderText[2]->setText(folder.path());
+        ui::field(form, "SelectFolderText", 2)->setText(folder.path());
         // The name is taken exactly as typed, blanks included.
-        form.PlayListName->setText(QStringLiteral(" リスト.M3U"));
+        ui::field(form, "PlayListName")->setText(QStringLiteral(" リスト.M3U"));
         const QString path = folder.filePath(QStringLiteral(" リスト.M3U"));
         writeFile(path, "an older, longer playlist that the save replaces without asking\r\n");
 
-        form.M3UText->setPlainText(boxText);
-        QTest::mouseClick(form.SavePlayList, Qt::LeftButton);
+        ui::textBox(form, "M3UText")->setPlainText(boxText);
+        QTest::mouseClick(ui::button(form, "SavePlayList"), Qt::LeftButton);
 
         QCOMPARE(readAll(path), bytes);
         QVERIFY(dialogs.shown.isEmpty());
-        QVERIFY(form.SavePlayList->isEnabled());
+        QVERIFY(ui::button(form, "SavePlayList")->isEnabled());
         // Nothing else in the folder: no temporary file left behind.
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{QStringLiteral(" リスト.M3U")});
@@ -184,15 +185,15 @@ class TestPlaylist : public QObject {
 
         ScriptedDialogs dialogs;
         MainForm form(program.info, dialogs);
-        form.SelectFolderText[2]->setText(folder);
-        form.PlayListName->setText(name);
-        form.M3UText->setPlainText(QStringLiteral("NEW.MP3\n"));
+        ui::field(form, "SelectFolderText", 2)->setText(folder);
+        ui::field(form, "PlayListName")->setText(name);
+        ui::textBox(form, "M3UText")->setPlainText(QStringLiteral("NEW.MP3\n"));
         bool busyWhileTold = true;
         dialogs.onShow = [&](const ScriptedDialogs::Shown&) {
-            busyWhileTold = !form.SavePlayList->isEnabled();
+            busyWhileTold = !ui::button(form, "SavePlayList")->isEnabled();
         };
 
-        QTest::mouseClick(form.SavePlayList, Qt::LeftButton);
+        QTest::mouseClick(ui::button(form, "SavePlayList"), Qt::LeftButton);
         QFile::setPermissions(music,
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
@@ -208,7 +209,7 @@ class TestPlaylist : public QObject {
         QVERIFY(!lines[2].isEmpty());
 
         QVERIFY(!busyWhileTold);
-        QVERIFY(form.SavePlayList->isEnabled());
+        QVERIFY(ui::button(form, "SavePlayList")->isEnabled());
         QCOMPARE(form.cursor().shape(), Qt::ArrowCursor);
         QCOMPARE(readAll(music + QStringLiteral("/MP3LIST.M3U")), oldPlaylist);
         QCOMPARE(readAll(music + QStringLiteral("/sub/MP3LIST.M3U")), oldPlaylist);

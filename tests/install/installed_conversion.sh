@@ -2,7 +2,8 @@
 # Converts one MP3 through the installed program's window on a virtual X display: settings prepared in the
 # user's configuration folder (where an installed program keeps them), ">>" queues the source folder's
 # file, "変換開始" starts the run; the output must be an MPEG-1 Layer III file at the chosen bit rate that
-# kept its tag. Skipped only when there is no Xvfb.
+# kept its tag, and the same bytes as mp3recast-cli makes with those settings. Skipped only when there
+# is no Xvfb.
 set -euo pipefail
 program=$1
 here=$(cd "$(dirname "$0")" && pwd)
@@ -90,4 +91,8 @@ probe() { ffprobe -v error -show_entries "$1" -of default=noprint_wrappers=1:nok
 [ "$(probe stream=bit_rate)" = 64000 ] || fail "bit rate $(probe stream=bit_rate), expected 64000"
 [ "$(probe format_tags=title)" = "テスト曲" ] || fail "title tag '$(probe format_tags=title)' was not kept"
 [ -z "$(ls -A "$tmp/work")" ] || fail "work files left behind: $(ls -A "$tmp/work")"
+# The command line beside it makes the same file, byte for byte, from the same settings.
+"$(dirname "$program")/mp3recast-cli" -b 64 -m stereo -o "$tmp/cli" "$tmp/in/tone.mp3" >"$tmp/cli.log" 2>&1 ||
+  fail "mp3recast-cli failed: $(cat "$tmp/cli.log")"
+cmp -s "$tmp/out/tone.mp3" "$tmp/cli/tone.mp3" || fail "the window's file differs from mp3recast-cli's"
 echo "installed program converted tone.mp3 to 64 kbit/s, 44100 Hz stereo with its tag"

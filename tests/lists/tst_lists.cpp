@@ -3,6 +3,7 @@
 
 #include "ScriptedDialogs.h"
 #include "TestProgram.h"
+#include "WindowDriver.h"
 #include "lists/ListHelpers.h"
 #include "shell/MainForm.h"
 
@@ -71,69 +72,64 @@ class TestLists : public QObject {
     void nameAndDateOrder() {
         QTemporaryDir out;
         MainForm form(program.info, dialogs);
-        form.SelectFolderText[2]->setText(out.path());
+        ui::field(form, "SelectFolderText", 2)->setText(out.path());
         makeFile(out.filePath(QStringLiteral("z.mp3"))); // the oldest
         startOfNextSecond();
         for (const char* name : {"b.mp3", "c.Mp3", "A.MP3", ".hidden.mp3", "notes.txt", "song.mp3.bak"})
             makeFile(out.filePath(QString::fromLatin1(name)));
         QDir(out.path()).mkdir(QStringLiteral("folder.mp3"));
 
-        form.ListSort[1]->setChecked(true);
-        QCOMPARE(texts(form.DFileList), (QStringList{"A.MP3", "b.mp3", "c.Mp3", "z.mp3"}));
-        QVERIFY(form.FileList->isHidden());
-        // The entries are in the list's own order, so one added now lands where it belongs.
-        form.FileList->addItem(makeSortedListItem(QStringLiteral("B2.mp3")));
-        QCOMPARE(texts(form.FileList), (QStringList{"A.MP3", "b.mp3", "B2.mp3", "c.Mp3", "z.mp3"}));
+        ui::option(form, "ListSort", 1)->setChecked(true);
+        QCOMPARE(texts(ui::list(form, "DFileList")), (QStringList{"A.MP3", "b.mp3", "c.Mp3", "z.mp3"}));
 
         // Created in the same second, the other three keep their name order after the oldest file.
-        form.ListSort[0]->setChecked(true);
-        QCOMPARE(texts(form.DFileList), (QStringList{"z.mp3", "A.MP3", "b.mp3", "c.Mp3"}));
-        QCOMPARE(form.FileList->item(0)->text(),
-                 creationSortKey(creationTime(out.filePath(QStringLiteral("z.mp3"))), QStringLiteral("z.mp3"),
-                                 QDateTime::currentDateTime().offsetFromUtc()));
+        ui::option(form, "ListSort", 0)->setChecked(true);
+        QCOMPARE(texts(ui::list(form, "DFileList")), (QStringList{"z.mp3", "A.MP3", "b.mp3", "c.Mp3"}));
 
         // A trailing separator lists the same; a file added meanwhile shows up on the next listing.
-        form.SelectFolderText[2]->setText(out.path() + QLatin1Char('/'));
+        ui::field(form, "SelectFolderText", 2)->setText(out.path() + QLatin1Char('/'));
         makeFile(out.filePath(QStringLiteral("d.mp3")));
-        form.ListSort[1]->setChecked(true);
-        QCOMPARE(texts(form.DFileList), (QStringList{"A.MP3", "b.mp3", "c.Mp3", "d.mp3", "z.mp3"}));
+        ui::option(form, "ListSort", 1)->setChecked(true);
+        QCOMPARE(texts(ui::list(form, "DFileList")),
+                 (QStringList{"A.MP3", "b.mp3", "c.Mp3", "d.mp3", "z.mp3"}));
     }
 
     void freeSpaceLabels() {
         QTemporaryDir out;
         MainForm form(program.info, dialogs);
-        form.TempFree->setText(QStringLiteral("before"));
+        ui::label(form, "TempFree")->setText(QStringLiteral("before"));
         makeFile(out.filePath(QStringLiteral("a.mp3")));
-        form.SelectFolderText[2]->setText(out.path());
-        form.SelectFolderText[1]->setText(out.path()); // same volume: both labels from one reading
+        ui::field(form, "SelectFolderText", 2)->setText(out.path());
+        ui::field(form, "SelectFolderText", 1)
+            ->setText(out.path()); // same volume: both labels from one reading
         form.GetDiskFree();
         const QRegularExpression destination(
             QStringLiteral("^1個   空き容量：([0-9]{1,3}(,[0-9]{3})*)ﾊﾞｲﾄ$"));
-        const QRegularExpressionMatch match = destination.match(form.FreeSpace->text());
-        QVERIFY2(match.hasMatch(), qPrintable(form.FreeSpace->text()));
+        const QRegularExpressionMatch match = destination.match(ui::label(form, "FreeSpace")->text());
+        QVERIFY2(match.hasMatch(), qPrintable(ui::label(form, "FreeSpace")->text()));
         const qint64 shown = match.captured(1).remove(QLatin1Char(',')).toLongLong();
         // Measured by the file system itself, which answers also where the mount table shows no volume.
         const auto available = std::filesystem::space(QFile::encodeName(out.path()).toStdString()).available;
         QVERIFY(qAbs(shown - qint64(available)) < 64 * 1024 * 1024);
-        QCOMPARE(form.TempFree->text(),
+        QCOMPARE(ui::label(form, "TempFree")->text(),
                  QStringLiteral("空き容量：") + match.captured(1) + QStringLiteral("ﾊﾞｲﾄ"));
 
         // A destination that does not exist lists nothing but still shows its volume's space; a text that
         // names no volume leaves the label alone.
-        form.SelectFolderText[2]->setText(out.filePath(QStringLiteral("missing/deeper")));
+        ui::field(form, "SelectFolderText", 2)->setText(out.filePath(QStringLiteral("missing/deeper")));
         form.GetDiskFree();
-        QVERIFY(form.FreeSpace->text().startsWith(QStringLiteral("0個   空き容量：")));
-        form.SelectFolderText[2]->setText(QString());
+        QVERIFY(ui::label(form, "FreeSpace")->text().startsWith(QStringLiteral("0個   空き容量：")));
+        ui::field(form, "SelectFolderText", 2)->setText(QString());
         form.GetDiskFree();
-        QVERIFY(form.FreeSpace->text().startsWith(QStringLiteral("0個")));
+        QVERIFY(ui::label(form, "FreeSpace")->text().startsWith(QStringLiteral("0個")));
 
         QTemporaryDir work(QStringLiteral("/dev/shm/mp3recast-XXXXXX"));
         if (!work.isValid() || QStorageInfo(work.path()).rootPath() == QStorageInfo(out.path()).rootPath())
             QSKIP("no second volume to put the work folder on");
-        form.SelectFolderText[1]->setText(work.path());
+        ui::field(form, "SelectFolderText", 1)->setText(work.path());
         form.GetDiskFree();
         QVERIFY(QRegularExpression(QStringLiteral("^空き容量：[0-9,]+ﾊﾞｲﾄ$"))
-                    .match(form.TempFree->text())
+                    .match(ui::label(form, "TempFree")->text())
                     .hasMatch());
     }
 
@@ -145,26 +141,26 @@ class TestLists : public QObject {
         ScriptedDialogs chooser;
         MainForm form(program.info, chooser);
         form.show();
-        form.SelectFolderText[2]->setText(QStringLiteral("/start2"));
-        form.SelectList->addItem(QStringLiteral("/elsewhere/q.mp3"));
+        ui::field(form, "SelectFolderText", 2)->setText(QStringLiteral("/start2"));
+        form.queue().add(QStringLiteral("/elsewhere/q.mp3"));
 
         chooser.folderAnswers = {QString(), src.path(), out.path()};
-        form.SelctFolder_Click(2); // cancelled: nothing changes
-        QCOMPARE(form.SelectFolderText[2]->text(), QStringLiteral("/start2"));
+        ui::click(form, "SelctFolder", 2); // cancelled: nothing changes
+        QCOMPARE(ui::field(form, "SelectFolderText", 2)->text(), QStringLiteral("/start2"));
         // The focus goes back to the button that opened the chooser, so Space opens it again.
-        QCOMPARE(form.focusWidget(), form.SelctFolder[2]);
+        QCOMPARE(form.focusWidget(), ui::button(form, "SelctFolder", 2));
         QCOMPARE(chooser.shown[0].title, QStringLiteral("フォルダを選択してください"));
         QCOMPARE(chooser.shown[0].startText, QStringLiteral("/start2"));
-        form.SelctFolder_Click(0);
-        QCOMPARE(texts(form.SFileList), (QStringList{"A.MP3", "b.mp3", "c.Mp3"}));
-        QCOMPARE(form.SelectList->count(), 1); // a new source folder leaves the queue alone
+        ui::click(form, "SelctFolder", 0);
+        QCOMPARE(texts(ui::list(form, "SFileList")), (QStringList{"A.MP3", "b.mp3", "c.Mp3"}));
+        QCOMPARE(ui::list(form, "SelectList")->count(), 1); // a new source folder leaves the queue alone
 
         // The work folder's chooser re-lists the destination as well.
-        form.SelectFolderText[2]->setText(src.path());
-        form.SelctFolder_Click(1);
-        QCOMPARE(form.focusWidget(), form.SelctFolder[1]);
-        QCOMPARE(form.SelectFolderText[1]->text(), out.path());
-        QCOMPARE(form.DFileList->count(), 3);
+        ui::field(form, "SelectFolderText", 2)->setText(src.path());
+        ui::click(form, "SelctFolder", 1);
+        QCOMPARE(form.focusWidget(), ui::button(form, "SelctFolder", 1));
+        QCOMPARE(ui::field(form, "SelectFolderText", 1)->text(), out.path());
+        QCOMPARE(ui::list(form, "DFileList")->count(), 3);
     }
 
     void queueInAndOut() {
@@ -176,43 +172,44 @@ class TestLists : public QObject {
             makeFile(paths[i], sizes[i]);
         }
         MainForm form(program.info, dialogs);
-        form.AllSelect->click(); // an empty source list changes nothing, not even the label
-        QCOMPARE(form.SelectFileSize->text(), QString());
+        ui::button(form, "AllSelect")->click(); // an empty source list changes nothing, not even the label
+        QCOMPARE(ui::label(form, "SelectFileSize")->text(), QString());
 
-        form.SelectFolderText[0]->setText(src.path() + QLatin1Char('/')); // no doubled separator
+        ui::field(form, "SelectFolderText", 0)
+            ->setText(src.path() + QLatin1Char('/')); // no doubled separator
         form.RefreshSourceList(src.path());
-        form.SFileList->item(3)->setSelected(true);
-        form.SFileList->item(1)->setSelected(true);
-        form.OneSelect->click();
-        QCOMPARE(texts(form.SelectList), (QStringList{paths[1], paths[3]}));
-        QVERIFY(form.NotInQueue(paths[1].toUpper())); // exact comparison
+        ui::list(form, "SFileList")->item(3)->setSelected(true);
+        ui::list(form, "SFileList")->item(1)->setSelected(true);
+        ui::button(form, "OneSelect")->click();
+        QCOMPARE(texts(ui::list(form, "SelectList")), (QStringList{paths[1], paths[3]}));
+        QVERIFY(!form.queue().contains(paths[1].toUpper())); // exact comparison
 
         // ">>" twice adds each file once; the button holds the busy state while it adds.
         bool busyWhileAdding = true;
-        connect(form.SelectList->model(), &QAbstractItemModel::rowsInserted, this,
-                [&] { busyWhileAdding = busyWhileAdding && !form.ProgExit->isEnabled(); });
-        form.AllSelect->click();
-        form.AllSelect->click();
-        QVERIFY(busyWhileAdding && form.ProgExit->isEnabled());
-        QCOMPARE(texts(form.SelectList), (QStringList{paths[1], paths[3], paths[0], paths[2]}));
-        QCOMPARE(form.SelectFileSize->text(), QStringLiteral("4個   変換前容量:432,100ﾊﾞｲﾄ"));
+        connect(ui::list(form, "SelectList")->model(), &QAbstractItemModel::rowsInserted, this,
+                [&] { busyWhileAdding = busyWhileAdding && !ui::button(form, "ProgExit")->isEnabled(); });
+        ui::button(form, "AllSelect")->click();
+        ui::button(form, "AllSelect")->click();
+        QVERIFY(busyWhileAdding && ui::button(form, "ProgExit")->isEnabled());
+        QCOMPARE(texts(ui::list(form, "SelectList")), (QStringList{paths[1], paths[3], paths[0], paths[2]}));
+        QCOMPARE(ui::label(form, "SelectFileSize")->text(), QStringLiteral("4個   変換前容量:432,100ﾊﾞｲﾄ"));
 
         // "<" on entries 1 and 2; a file that grew since it was queued leaves the total off by the growth.
         makeFile(paths[3], 400'500);
-        form.SelectList->item(1)->setSelected(true);
-        form.SelectList->item(2)->setSelected(true);
-        form.OneRemove->click();
-        QCOMPARE(texts(form.SelectList), (QStringList{paths[1], paths[2]}));
-        QCOMPARE(form.SelectFileSize->text(), QStringLiteral("2個   変換前容量:31,500ﾊﾞｲﾄ"));
-        QVERIFY(form.NotInQueue(paths[3]));
+        ui::list(form, "SelectList")->item(1)->setSelected(true);
+        ui::list(form, "SelectList")->item(2)->setSelected(true);
+        ui::button(form, "OneRemove")->click();
+        QCOMPARE(texts(ui::list(form, "SelectList")), (QStringList{paths[1], paths[2]}));
+        QCOMPARE(ui::label(form, "SelectFileSize")->text(), QStringLiteral("2個   変換前容量:31,500ﾊﾞｲﾄ"));
+        QVERIFY(!form.queue().contains(paths[3]));
 
         // A file deleted meanwhile counts as 0 bytes; removing every entry is "<<".
         QFile::remove(paths[1]);
-        form.SelectList->selectAll();
-        form.OneRemove->click();
-        QCOMPARE(form.SelectList->count(), 0);
-        QCOMPARE(form.QueueBytes, 0);
-        QCOMPARE(form.SelectFileSize->text(), QStringLiteral("0個   変換前容量:0ﾊﾞｲﾄ"));
+        ui::list(form, "SelectList")->selectAll();
+        ui::button(form, "OneRemove")->click();
+        QCOMPARE(ui::list(form, "SelectList")->count(), 0);
+        QCOMPARE(form.queue().bytes(), 0);
+        QCOMPARE(ui::label(form, "SelectFileSize")->text(), QStringLiteral("0個   変換前容量:0ﾊﾞｲﾄ"));
     }
 
     // Files and folders dropped from a file manager onto either list join the queue: a folder's MP3
@@ -239,20 +236,21 @@ class TestLists : public QObject {
             QApplication::sendEvent(list->viewport(), &dropped);
             return enter.isAccepted() && dropped.isAccepted();
         };
-        QVERIFY(drop(form.SFileList,
+        QVERIFY(drop(ui::list(form, "SFileList"),
                      {QUrl::fromLocalFile(src.path() + QLatin1Char('/')), QUrl::fromLocalFile(single),
                       QUrl::fromLocalFile(other.filePath(QStringLiteral("y.txt"))),
                       QUrl(QStringLiteral("https://example.org/z.mp3"))}));
         const QStringList queued = {src.filePath(QStringLiteral("A.MP3")),
                                     src.filePath(QStringLiteral("b.mp3")), single};
-        QCOMPARE(texts(form.SelectList), queued);
-        QCOMPARE(form.SelectFileSize->text(), QStringLiteral("3個   変換前容量:25ﾊﾞｲﾄ"));
-        QVERIFY(form.ProgExit->isEnabled());
+        QCOMPARE(texts(ui::list(form, "SelectList")), queued);
+        QCOMPARE(ui::label(form, "SelectFileSize")->text(), QStringLiteral("3個   変換前容量:25ﾊﾞｲﾄ"));
+        QVERIFY(ui::button(form, "ProgExit")->isEnabled());
 
-        QVERIFY(drop(form.SelectList, {QUrl::fromLocalFile(single), QUrl::fromLocalFile(src.path())}));
-        QCOMPARE(texts(form.SelectList), queued);
-        QVERIFY(!drop(form.SelectList, {QUrl(QStringLiteral("https://example.org/z.mp3"))}));
-        QCOMPARE(form.SFileList->count(), 0); // the source list itself is left alone
+        QVERIFY(drop(ui::list(form, "SelectList"),
+                     {QUrl::fromLocalFile(single), QUrl::fromLocalFile(src.path())}));
+        QCOMPARE(texts(ui::list(form, "SelectList")), queued);
+        QVERIFY(!drop(ui::list(form, "SelectList"), {QUrl(QStringLiteral("https://example.org/z.mp3"))}));
+        QCOMPARE(ui::list(form, "SFileList")->count(), 0); // the source list itself is left alone
     }
 
     // Delete in the destination list asks as "選択ﾌｧｲﾙ削除" does and deletes only on Yes.
@@ -265,19 +263,19 @@ class TestLists : public QObject {
         form.show();
         QApplication::setActiveWindow(&form);
         QVERIFY(QTest::qWaitForWindowActive(&form));
-        form.SelectFolderText[2]->setText(out.path());
+        ui::field(form, "SelectFolderText", 2)->setText(out.path());
         form.GetDiskFree();
-        form.DFileList->item(1)->setSelected(true);
-        form.DFileList->setFocus();
+        ui::list(form, "DFileList")->item(1)->setSelected(true);
+        ui::list(form, "DFileList")->setFocus();
 
-        QTest::keyClick(form.DFileList, Qt::Key_Delete); // unscripted: No
+        QTest::keyClick(ui::list(form, "DFileList"), Qt::Key_Delete); // unscripted: No
         QVERIFY(QFile::exists(out.filePath(QStringLiteral("b.mp3"))));
         answers.confirmAnswers = {true};
-        QTest::keyClick(form.DFileList, Qt::Key_Delete);
+        QTest::keyClick(ui::list(form, "DFileList"), Qt::Key_Delete);
         QCOMPARE(answers.shown.size(), 2);
         QCOMPARE(answers.shown[1].text,
                  QStringLiteral("変換先の選択されているファイルを削除します。\r宜しいですか?"));
-        QCOMPARE(texts(form.DFileList), QStringList{QStringLiteral("a.mp3")});
+        QCOMPARE(texts(ui::list(form, "DFileList")), QStringList{QStringLiteral("a.mp3")});
         QVERIFY(!QFile::exists(out.filePath(QStringLiteral("b.mp3"))));
     }
 
@@ -287,21 +285,22 @@ class TestLists : public QObject {
         const QString longPath =
             QStringLiteral("/音楽/") + QString(150, QLatin1Char('x')) + QStringLiteral(".mp3");
         const int wide = queueExtentFor(longPath);
-        form.AddQueueEntry(longPath);
-        form.AddQueueEntry(QStringLiteral("/short.mp3"));
-        form.SelectList->item(0)->setSelected(true);
-        form.OneRemove->click();
-        QCOMPARE(form.QueueExtent, wide);
+        form.queue().add(longPath);
+        form.queue().add(QStringLiteral("/short.mp3"));
+        ui::list(form, "SelectList")->item(0)->setSelected(true);
+        ui::button(form, "OneRemove")->click();
+        QCOMPARE(form.queue().extent(), wide);
 
         // The list lays itself out again when resized; the range must still cover the extent.
-        form.SelectList->resize(form.SelectList->width() - 10, form.SelectList->height());
+        ui::list(form, "SelectList")
+            ->resize(ui::list(form, "SelectList")->width() - 10, ui::list(form, "SelectList")->height());
         QApplication::processEvents();
-        const QScrollBar* bar = form.SelectList->horizontalScrollBar();
-        QVERIFY(bar->maximum() + form.SelectList->viewport()->width() >= wide);
+        const QScrollBar* bar = ui::list(form, "SelectList")->horizontalScrollBar();
+        QVERIFY(bar->maximum() + ui::list(form, "SelectList")->viewport()->width() >= wide);
 
-        form.AllRemove->click();
+        ui::button(form, "AllRemove")->click();
         QApplication::processEvents();
-        QCOMPARE(form.QueueExtent, 0);
+        QCOMPARE(form.queue().extent(), 0);
         QCOMPARE(bar->maximum(), 0);
     }
 };

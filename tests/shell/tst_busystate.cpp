@@ -3,6 +3,7 @@
 
 #include "ScriptedDialogs.h"
 #include "TestProgram.h"
+#include "WindowDriver.h"
 #include "shell/MainForm.h"
 
 #include <QCheckBox>
@@ -67,13 +68,15 @@ class TestBusyState : public QObject {
         for (const QString& name : switchedControls())
             QVERIFY2(!form.findChild<QWidget*>(name)->isEnabled(), qPrintable(name));
 
-        // Usable while busy: the sort options; untouched: frames, labels, progress fields, the sorter.
-        QVERIFY(form.ListSort[0]->isEnabled());
-        QVERIFY(form.ListSort[1]->isEnabled());
+        // Usable while busy: the sort options; untouched: frames, labels, progress fields.
+        QVERIFY(ui::option(form, "ListSort", 0)->isEnabled());
+        QVERIFY(ui::option(form, "ListSort", 1)->isEnabled());
         for (QWidget* untouched : std::initializer_list<QWidget*>{
-                 form.Frame1, form.Frame2, form.Frame3, form.Frame4, form.Frame5, form.Frame6, form.Label1,
-                 form.Label2, form.Label3, form.TempFree, form.FreeSpace, form.SelectFileSize, form.Msg,
-                 form.Prog, form.NowCount, form.FileList})
+                 ui::frame(form, "Frame1"), ui::frame(form, "Frame2"), ui::frame(form, "Frame3"),
+                 ui::frame(form, "Frame4"), ui::frame(form, "Frame5"), ui::frame(form, "Frame6"),
+                 ui::label(form, "Label1"), ui::label(form, "Label2"), ui::label(form, "Label3"),
+                 ui::label(form, "TempFree"), ui::label(form, "FreeSpace"), ui::label(form, "SelectFileSize"),
+                 ui::textBox(form, "Msg"), ui::field(form, "Prog"), ui::field(form, "NowCount")})
             QVERIFY2(untouched->isEnabled(), qPrintable(untouched->objectName()));
 
         form.EnableControls(true);
@@ -104,7 +107,7 @@ class TestBusyState : public QObject {
         form.EnableControls(false);
         form.EnableControls(false);
         form.EnableControls(true);
-        QVERIFY(form.ProgExit->isEnabled());
+        QVERIFY(ui::button(form, "ProgExit")->isEnabled());
         QCOMPARE(form.cursor().shape(), Qt::ArrowCursor);
     }
 
@@ -115,8 +118,8 @@ class TestBusyState : public QObject {
             form.EnableControls(false);
             throw std::runtime_error("ディスクが見つかりません");
         });
-        QVERIFY(form.ProgExit->isEnabled());
-        QVERIFY(form.ConvertStart->isEnabled());
+        QVERIFY(ui::button(form, "ProgExit")->isEnabled());
+        QVERIFY(ui::button(form, "ConvertStart")->isEnabled());
         QCOMPARE(form.cursor().shape(), Qt::ArrowCursor);
         QCOMPARE(dialogs.shown.size(), 1);
         QCOMPARE(dialogs.shown[0].text, QStringLiteral("ディスクが見つかりません"));
@@ -132,16 +135,16 @@ class TestBusyState : public QObject {
         form.show();
         QApplication::setActiveWindow(&form);
         QVERIFY(QTest::qWaitForWindowActive(&form));
-        form.SelectList->setFocus();
+        ui::list(form, "SelectList")->setFocus();
         form.EnableControls(false);
-        QVERIFY(!form.SelectList->hasFocus());
+        QVERIFY(!ui::list(form, "SelectList")->hasFocus());
         form.EnableControls(false);
         form.EnableControls(true);
-        QCOMPARE(QApplication::focusWidget(), form.SelectList);
+        QCOMPARE(QApplication::focusWidget(), ui::list(form, "SelectList"));
 
-        form.Bits[6]->setFocus();
-        form.AllRemove->click(); // a handler that enters and leaves the busy state itself
-        QCOMPARE(QApplication::focusWidget(), form.Bits[6]);
+        ui::option(form, "Bits", 6)->setFocus();
+        ui::button(form, "AllRemove")->click(); // a handler that enters and leaves the busy state itself
+        QCOMPARE(QApplication::focusWidget(), ui::option(form, "Bits", 6));
     }
 
     void closeIsRefusedWhileBusy() {

@@ -3,6 +3,7 @@
 
 #include "ScriptedDialogs.h"
 #include "TestProgram.h"
+#include "WindowDriver.h"
 #include "shell/MainForm.h"
 #include "shell/Translations.h"
 
@@ -96,7 +97,6 @@ class TestMainForm : public QObject {
         row("SelctFolder(2)", "QPushButton", "Frame3", "…", "変換先フォルダを選択", 6360, 0, 375, 315);
         row("MakeNewDir", "QPushButton", "Frame3", "新規ﾌｫﾙﾀﾞ作成", "", 6720, 0, 1575, 315);
         row("DFileList", "QListWidget", "Frame3", "", "", 60, 360, 8235, 3840);
-        row("FileList", "QListWidget", "Frame3", "", "", 360, 720, 1755, 420);
         row("DeleteFile", "QPushButton", "Frame3", "選択ﾌｧｲﾙ削除", "", 60, 4200, 1515, 375);
         row("FreeSpace", "QLabel", "Frame3", "", "", 4200, 4260, 4035, 255);
         row("Label2", "QLabel", "Frame3", "ﾌﾟﾚｲﾘｽﾄﾌｧｲﾙ名：", "", 8400, 180, 1455, 195);
@@ -155,22 +155,22 @@ class TestMainForm : public QObject {
 
     void kindsOfFieldsAndLists() {
         MainForm form(program.info, dialogs);
-        for (QLineEdit* field : form.SelectFolderText)
+        for (QLineEdit* field : ui::fields(form, "SelectFolderText"))
             QVERIFY(field->isReadOnly());
-        QVERIFY(!form.PlayListName->isReadOnly());
-        QVERIFY(!form.M3UText->isReadOnly());
-        for (QListWidget* list : {form.SFileList, form.SelectList, form.DFileList})
+        QVERIFY(!ui::field(form, "PlayListName")->isReadOnly());
+        QVERIFY(!ui::textBox(form, "M3UText")->isReadOnly());
+        for (QListWidget* list :
+             {ui::list(form, "SFileList"), ui::list(form, "SelectList"), ui::list(form, "DFileList")})
             QCOMPARE(list->selectionMode(), QAbstractItemView::ExtendedSelection);
-        QVERIFY(form.FileList->isHidden());
-        QVERIFY(form.FileList->isSortingEnabled());
-        for (QLineEdit* figure : {form.Prog, form.NowCount}) {
+        for (QLineEdit* figure : {ui::field(form, "Prog"), ui::field(form, "NowCount")}) {
             QCOMPARE(figure->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
             QCOMPARE(figure->font().pointSizeF(), 11.25);
             QCOMPARE(figure->focusPolicy(), Qt::NoFocus);
             QCOMPARE(figure->palette().color(QPalette::Text), figure->palette().color(QPalette::Highlight));
         }
-        QCOMPARE(form.Msg->focusPolicy(), Qt::NoFocus);
-        for (QLabel* label : {form.TempFree, form.FreeSpace, form.SelectFileSize}) {
+        QCOMPARE(ui::textBox(form, "Msg")->focusPolicy(), Qt::NoFocus);
+        for (QLabel* label :
+             {ui::label(form, "TempFree"), ui::label(form, "FreeSpace"), ui::label(form, "SelectFileSize")}) {
             QVERIFY(label->text().isEmpty());
             QCOMPARE(label->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
         }
@@ -180,27 +180,27 @@ class TestMainForm : public QObject {
         MainForm form(program.info, dialogs);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        form.SelectFolderText[2]->setFocus();
-        QTest::keyClicks(form.SelectFolderText[2], QStringLiteral("xyz"));
-        QCOMPARE(form.SelectFolderText[2]->text(), QStringLiteral("C:\\"));
+        ui::field(form, "SelectFolderText", 2)->setFocus();
+        QTest::keyClicks(ui::field(form, "SelectFolderText", 2), QStringLiteral("xyz"));
+        QCOMPARE(ui::field(form, "SelectFolderText", 2)->text(), QStringLiteral("C:\\"));
     }
 
     void optionArraysAreExclusiveGroups() {
         MainForm form(program.info, dialogs);
         // The window definition's own selections.
-        QVERIFY(form.Bits[6]->isChecked());
-        QVERIFY(form.Stereo[1]->isChecked());
-        QVERIFY(form.ListSort[0]->isChecked());
-        form.Bits[13]->setChecked(true);
+        QVERIFY(ui::option(form, "Bits", 6)->isChecked());
+        QVERIFY(ui::option(form, "Stereo", 1)->isChecked());
+        QVERIFY(ui::option(form, "ListSort", 0)->isChecked());
+        ui::option(form, "Bits", 13)->setChecked(true);
         int checked = 0;
-        for (QRadioButton* button : form.Bits)
+        for (QRadioButton* button : ui::options(form, "Bits"))
             checked += button->isChecked();
         QCOMPARE(checked, 1);
         // A choice in one array leaves the others alone, though ListSort shares a frame with other controls.
-        QVERIFY(form.Stereo[1]->isChecked());
-        QVERIFY(form.ListSort[0]->isChecked());
-        form.ListSort[1]->setChecked(true);
-        QVERIFY(!form.ListSort[0]->isChecked());
+        QVERIFY(ui::option(form, "Stereo", 1)->isChecked());
+        QVERIFY(ui::option(form, "ListSort", 0)->isChecked());
+        ui::option(form, "ListSort", 1)->setChecked(true);
+        QVERIFY(!ui::option(form, "ListSort", 0)->isChecked());
     }
 
     void tabOrderFollowsTheWindowDefinition() {
@@ -218,40 +218,29 @@ class TestMainForm : public QObject {
                                       QStringLiteral("SelectFolderText(2)"),
                                       QStringLiteral("SelctFolder(2)"),
                                       QStringLiteral("M3UText")};
-        QWidget* widget = form.AllRemove;
+        QWidget* widget = ui::button(form, "AllRemove");
         for (const QString& name : expected) {
             QCOMPARE(widget->objectName(), name);
             widget = nextControl(widget);
         }
         // The bit rates follow in index order, then the channel modes, then the buttons of the lower row.
-        QWidget* next = form.Bits[0];
+        QWidget* next = ui::option(form, "Bits", 0);
         for (int i = 1; i < 14; ++i) {
             next = nextControl(next);
-            QCOMPARE(next, form.Bits[i]);
+            QCOMPARE(next, ui::option(form, "Bits", i));
         }
-        QCOMPARE(nextControl(form.Bits[13]), form.Stereo[0]);
-        QCOMPARE(nextControl(form.Stereo[2]), form.ConvertStart);
-        QCOMPARE(nextControl(form.ConvertStart), form.SavePlayList);
-        QCOMPARE(nextControl(form.SavePlayList), form.PlayListName);
-        QCOMPARE(nextControl(form.PlayListName), form.MakePlayList);
-        QCOMPARE(nextControl(form.MakePlayList), form.SetPathCheck);
-        QCOMPARE(nextControl(form.SetPathCheck), form.ProgExit);
-        QCOMPARE(nextControl(form.ProgExit), form.DeleteFile);
-        QCOMPARE(nextControl(form.DeleteFile), form.MakeNewDir);
-        QCOMPARE(nextControl(form.MakeNewDir), form.DFileList);
-        QCOMPARE(nextControl(form.DFileList), form.ListSort[0]);
-        QCOMPARE(nextControl(form.ListSort[0]), form.ListSort[1]);
-    }
-
-    void hiddenSortedListIgnoresLetterCase() {
-        MainForm form(program.info, dialogs);
-        for (const char* name : {"b.mp3", "c.Mp3", "A.MP3"})
-            form.FileList->addItem(makeSortedListItem(QString::fromLatin1(name)));
-        QCOMPARE(form.FileList->item(0)->text(), QStringLiteral("A.MP3"));
-        QCOMPARE(form.FileList->item(1)->text(), QStringLiteral("b.mp3"));
-        QCOMPARE(form.FileList->item(2)->text(), QStringLiteral("c.Mp3"));
-        form.show();
-        QVERIFY(!form.FileList->isVisible());
+        QCOMPARE(nextControl(ui::option(form, "Bits", 13)), ui::option(form, "Stereo", 0));
+        QCOMPARE(nextControl(ui::option(form, "Stereo", 2)), ui::button(form, "ConvertStart"));
+        QCOMPARE(nextControl(ui::button(form, "ConvertStart")), ui::button(form, "SavePlayList"));
+        QCOMPARE(nextControl(ui::button(form, "SavePlayList")), ui::field(form, "PlayListName"));
+        QCOMPARE(nextControl(ui::field(form, "PlayListName")), ui::button(form, "MakePlayList"));
+        QCOMPARE(nextControl(ui::button(form, "MakePlayList")), ui::checkBox(form, "SetPathCheck"));
+        QCOMPARE(nextControl(ui::checkBox(form, "SetPathCheck")), ui::button(form, "ProgExit"));
+        QCOMPARE(nextControl(ui::button(form, "ProgExit")), ui::button(form, "DeleteFile"));
+        QCOMPARE(nextControl(ui::button(form, "DeleteFile")), ui::button(form, "MakeNewDir"));
+        QCOMPARE(nextControl(ui::button(form, "MakeNewDir")), ui::list(form, "DFileList"));
+        QCOMPARE(nextControl(ui::list(form, "DFileList")), ui::option(form, "ListSort", 0));
+        QCOMPARE(nextControl(ui::option(form, "ListSort", 0)), ui::option(form, "ListSort", 1));
     }
 
     // Tab enters each option group at its checked option, also after another option had the focus; the
@@ -261,32 +250,32 @@ class TestMainForm : public QObject {
         form.show();
         QApplication::setActiveWindow(&form);
         QVERIFY(QTest::qWaitForWindowActive(&form));
-        form.Bits[11]->setChecked(true);
-        form.Stereo[2]->setChecked(true);
-        form.ListSort[1]->setChecked(true);
+        ui::option(form, "Bits", 11)->setChecked(true);
+        ui::option(form, "Stereo", 2)->setChecked(true);
+        ui::option(form, "ListSort", 1)->setChecked(true);
 
-        form.M3UText->setFocus();
+        ui::textBox(form, "M3UText")->setFocus();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), form.Bits[11]);
-        QTest::keyClick(form.Bits[11], Qt::Key_Right);
-        QCOMPARE(QApplication::focusWidget(), form.Bits[12]);
-        QVERIFY(form.Bits[12]->isChecked());
-        QTest::keyClick(form.Bits[12], Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), form.Stereo[2]);
-        QTest::keyClick(form.Stereo[2], Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), form.ConvertStart);
-        QTest::keyClick(form.ConvertStart, Qt::Key_Backtab);
-        QTest::keyClick(form.Stereo[2], Qt::Key_Backtab);
-        QCOMPARE(QApplication::focusWidget(), form.Bits[12]);
+        QCOMPARE(QApplication::focusWidget(), ui::option(form, "Bits", 11));
+        QTest::keyClick(ui::option(form, "Bits", 11), Qt::Key_Right);
+        QCOMPARE(QApplication::focusWidget(), ui::option(form, "Bits", 12));
+        QVERIFY(ui::option(form, "Bits", 12)->isChecked());
+        QTest::keyClick(ui::option(form, "Bits", 12), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), ui::option(form, "Stereo", 2));
+        QTest::keyClick(ui::option(form, "Stereo", 2), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), ui::button(form, "ConvertStart"));
+        QTest::keyClick(ui::button(form, "ConvertStart"), Qt::Key_Backtab);
+        QTest::keyClick(ui::option(form, "Stereo", 2), Qt::Key_Backtab);
+        QCOMPARE(QApplication::focusWidget(), ui::option(form, "Bits", 12));
 
         // An option that took the focus by the mouse without being chosen does not keep the tab stop.
-        form.Bits[0]->setFocus(Qt::MouseFocusReason);
-        form.DFileList->setFocus();
-        QTest::keyClick(form.DFileList, Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), form.ListSort[1]);
-        form.M3UText->setFocus();
-        QTest::keyClick(form.M3UText, Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), form.Bits[12]);
+        ui::option(form, "Bits", 0)->setFocus(Qt::MouseFocusReason);
+        ui::list(form, "DFileList")->setFocus();
+        QTest::keyClick(ui::list(form, "DFileList"), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), ui::option(form, "ListSort", 1));
+        ui::textBox(form, "M3UText")->setFocus();
+        QTest::keyClick(ui::textBox(form, "M3UText"), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), ui::option(form, "Bits", 12));
     }
 
     void qtTextsAreJapanese() {

@@ -25,6 +25,19 @@ void writeAll(const QString& path, const QByteArray& bytes) {
 }
 
 const QString Setting = QStringLiteral("Setting");
+
+// One value read from the file, the file read for this one call.
+QString IniRead(const QString& section, const QString& key, const QString& defaultValue,
+                const QString& file) {
+    return ProfileFile::load(file).read(section, key, defaultValue);
+}
+
+// One value written into the file, the file read and written for this one call.
+bool IniWrite(const QString& section, const QString& key, const QString& value, const QString& file) {
+    ProfileFile profile = ProfileFile::load(file);
+    profile.write(section, key, value);
+    return profile.save(file);
+}
 const QByteArray Kanji300 = QString(100, QChar(0x3042)).toUtf8(); // "あ" × 100: 300 bytes of UTF-8
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include "ScriptedDialogs.h"
 #include "TestProgram.h"
+#include "WindowDriver.h"
 #include "shell/MainForm.h"
 
 #include <QCheckBox>
@@ -31,11 +32,11 @@ QByteArray readFile(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-template <size_t N> QList<int> checkedIndexes(const std::array<QRadioButton*, N>& options) {
+QList<int> checkedIndexes(const QList<QRadioButton*>& options) {
     QList<int> checked;
-    for (size_t i = 0; i < N; ++i)
+    for (int i = 0; i < options.size(); ++i)
         if (options[i]->isChecked())
-            checked.append(int(i));
+            checked.append(i);
     return checked;
 }
 
@@ -55,18 +56,18 @@ class TestStartup : public QObject {
 
         QCOMPARE(form.windowTitle(),
                  QStringLiteral("MP3Recast Version 0.9.5         Copyright (C) 2026 MP3Recast developers"));
-        QCOMPARE(checkedIndexes(form.Bits), QList<int>{8});
-        QCOMPARE(checkedIndexes(form.Stereo), QList<int>{1});
-        QCOMPARE(checkedIndexes(form.ListSort), QList<int>{1});
-        for (QLineEdit* field : form.SelectFolderText)
+        QCOMPARE(checkedIndexes(ui::options(form, "Bits")), QList<int>{8});
+        QCOMPARE(checkedIndexes(ui::options(form, "Stereo")), QList<int>{1});
+        QCOMPARE(checkedIndexes(ui::options(form, "ListSort")), QList<int>{1});
+        for (QLineEdit* field : ui::fields(form, "SelectFolderText"))
             QCOMPARE(field->text(), exe);
-        QCOMPARE(form.SFileList->item(0)->text(), QStringLiteral("a.mp3"));
-        QVERIFY(form.FreeSpace->text().startsWith(QStringLiteral("1個   空き容量：")));
-        QCOMPARE(form.PlayListName->text(), QStringLiteral("MP3LIST.M3U"));
-        QCOMPARE(form.SetPathCheck->checkState(), Qt::Unchecked);
+        QCOMPARE(ui::list(form, "SFileList")->item(0)->text(), QStringLiteral("a.mp3"));
+        QVERIFY(ui::label(form, "FreeSpace")->text().startsWith(QStringLiteral("1個   空き容量：")));
+        QCOMPARE(ui::field(form, "PlayListName")->text(), QStringLiteral("MP3LIST.M3U"));
+        QCOMPARE(ui::checkBox(form, "SetPathCheck")->checkState(), Qt::Unchecked);
         // As many files at once as the machine has cores.
-        QCOMPARE(form.Jobs, qMax(1, QThread::idealThreadCount()));
-        QVERIFY(form.ProgExit->isEnabled());
+        QCOMPARE(form.workers(), qMax(1, QThread::idealThreadCount()));
+        QVERIFY(ui::button(form, "ProgExit")->isEnabled());
         QVERIFY(!QFile::exists(program.info.settingsFilePath()));
 
         QVERIFY(form.close());
@@ -87,7 +88,7 @@ class TestStartup : public QObject {
         {
             MainForm form(program.info, dialogs);
             QVERIFY(form.Form_Load());
-            form.Bits[4]->setChecked(true);
+            ui::options(form, "Bits")[4]->setChecked(true);
             QVERIFY(form.close());
         }
         QVERIFY(!readFile(path).contains("Jobs"));
@@ -95,14 +96,14 @@ class TestStartup : public QObject {
         {
             MainForm form(program.info, dialogs);
             QVERIFY(form.Form_Load());
-            QCOMPARE(form.Jobs, 3);
+            QCOMPARE(form.workers(), 3);
             QVERIFY(form.close());
         }
         QVERIFY(readFile(path).contains("\nJobs=3\n"));
         {
             MainForm form(program.info, dialogs);
             QVERIFY(form.Form_Load());
-            form.Jobs = 5;
+            form.setWorkers(5);
             QVERIFY(form.close());
         }
         QVERIFY(readFile(path).contains("\nJobs=5\n"));
@@ -118,7 +119,7 @@ class TestStartup : public QObject {
         program.info.settingsFolder = program.root.filePath(QStringLiteral("file/sub"));
         MainForm form(program.info, dialogs);
         QVERIFY(form.Form_Load());
-        form.Bits[2]->setChecked(true);
+        ui::options(form, "Bits")[2]->setChecked(true);
         QVERIFY(form.close());
         QCOMPARE(dialogs.messageTexts(),
                  QStringList{QStringLiteral("設定を保存できませんでした。\r") +
@@ -157,11 +158,11 @@ class TestStartup : public QObject {
                   QStringLiteral("[Setting]\n%1=%2\n").arg(key, value).toUtf8());
         MainForm form(program.info, dialogs);
         QVERIFY(form.Form_Load());
-        const QList<int> selected = key == QLatin1String("Bits")     ? checkedIndexes(form.Bits)
-                                    : key == QLatin1String("Stereo") ? checkedIndexes(form.Stereo)
-                                    : key == QLatin1String("Sort")
-                                        ? checkedIndexes(form.ListSort)
-                                        : QList<int>{form.SetPathCheck->checkState()};
+        const QList<int> selected =
+            key == QLatin1String("Bits")     ? checkedIndexes(ui::options(form, "Bits"))
+            : key == QLatin1String("Stereo") ? checkedIndexes(ui::options(form, "Stereo"))
+            : key == QLatin1String("Sort")   ? checkedIndexes(ui::options(form, "ListSort"))
+                                             : QList<int>{ui::checkBox(form, "SetPathCheck")->checkState()};
         QCOMPARE(selected, QList<int>{shown});
 
         QVERIFY(form.close());
@@ -184,13 +185,13 @@ class TestStartup : public QObject {
                       .toUtf8());
         MainForm form(program.info, dialogs);
         QVERIFY(form.Form_Load());
-        QCOMPARE(form.SelectFolderText[0]->text(), root);
-        QCOMPARE(form.SelectFolderText[1]->text(), root);
-        QCOMPARE(form.SelectFolderText[2]->text(), music);
-        QCOMPARE(form.DFileList->item(0)->text(), QStringLiteral("song.mp3"));
-        QCOMPARE(form.PlayListName->text(), QStringLiteral("名前.m3u"));
+        QCOMPARE(ui::field(form, "SelectFolderText", 0)->text(), root);
+        QCOMPARE(ui::field(form, "SelectFolderText", 1)->text(), root);
+        QCOMPARE(ui::field(form, "SelectFolderText", 2)->text(), music);
+        QCOMPARE(ui::list(form, "DFileList")->item(0)->text(), QStringLiteral("song.mp3"));
+        QCOMPARE(ui::field(form, "PlayListName")->text(), QStringLiteral("名前.m3u"));
 
-        form.Bits[13]->setChecked(true);
+        ui::option(form, "Bits", 13)->setChecked(true);
         QVERIFY(form.close());
         const QByteArray written = readFile(program.info.settingsFilePath());
         QVERIFY(written.startsWith("; mine\n[Setting]\nInPath=" + root.toUtf8() + "\n"));
@@ -211,7 +212,7 @@ class TestStartup : public QObject {
         writeFile(program.info.settingsFilePath(), "[Setting]\nInPath=" + folder.toUtf8() + "\n");
         MainForm form(program.info, dialogs);
         QVERIFY(form.Form_Load());
-        QCOMPARE(form.SelectFolderText[0]->text(), folder);
+        QCOMPARE(ui::field(form, "SelectFolderText", 0)->text(), folder);
         QVERIFY(form.close());
         QVERIFY(readFile(program.info.settingsFilePath()).contains("\nInPath=" + folder.toUtf8() + "\n"));
     }
@@ -222,12 +223,12 @@ class TestStartup : public QObject {
         writeFile(program.info.settingsFilePath(), "[Setting]\nPlayListPathSet=2\n");
         MainForm form(program.info, dialogs);
         QVERIFY(form.Form_Load());
-        QCOMPARE(form.SetPathCheck->checkState(), Qt::PartiallyChecked);
+        QCOMPARE(ui::checkBox(form, "SetPathCheck")->checkState(), Qt::PartiallyChecked);
         QList<Qt::CheckState> states;
         for (int i = 0; i < 3; ++i) {
-            QTest::mouseClick(form.SetPathCheck, Qt::LeftButton, {},
-                              QPoint(5, form.SetPathCheck->height() / 2));
-            states.append(form.SetPathCheck->checkState());
+            QTest::mouseClick(ui::checkBox(form, "SetPathCheck"), Qt::LeftButton, {},
+                              QPoint(5, ui::checkBox(form, "SetPathCheck")->height() / 2));
+            states.append(ui::checkBox(form, "SetPathCheck")->checkState());
         }
         QCOMPARE(states, (QList<Qt::CheckState>{Qt::Checked, Qt::Unchecked, Qt::Checked}));
     }
@@ -259,10 +260,11 @@ class TestStartup : public QObject {
         {
             MainForm form(info, dialogs);
             QVERIFY(form.Form_Load());
-            QCOMPARE(form.SelectFolderText[0]->text(), info.userHomeFolder); // no music folder
-            QCOMPARE(form.SelectFolderText[1]->text(), root + QStringLiteral("/cache/MP3Recast"));
-            QVERIFY(QFileInfo(form.SelectFolderText[1]->text()).isDir());
-            QCOMPARE(form.SelectFolderText[2]->text(), info.userHomeFolder);
+            QCOMPARE(ui::field(form, "SelectFolderText", 0)->text(), info.userHomeFolder); // no music folder
+            QCOMPARE(ui::field(form, "SelectFolderText", 1)->text(),
+                     root + QStringLiteral("/cache/MP3Recast"));
+            QVERIFY(QFileInfo(ui::field(form, "SelectFolderText", 1)->text()).isDir());
+            QCOMPARE(ui::field(form, "SelectFolderText", 2)->text(), info.userHomeFolder);
             QVERIFY(form.close());
         }
         QVERIFY(readFile(settings).contains("\nTempPath=" + root.toUtf8() + "/cache/MP3Recast\n"));
@@ -273,8 +275,8 @@ class TestStartup : public QObject {
         writeFile(settings, "[Setting]\nOutPath=/no/such/folder\n");
         MainForm form(info, dialogs);
         QVERIFY(form.Form_Load());
-        QCOMPARE(form.SelectFolderText[0]->text(), info.userMusicFolder);
-        QCOMPARE(form.SelectFolderText[2]->text(), info.userMusicFolder);
+        QCOMPARE(ui::field(form, "SelectFolderText", 0)->text(), info.userMusicFolder);
+        QCOMPARE(ui::field(form, "SelectFolderText", 2)->text(), info.userMusicFolder);
     }
 
     void secondInstanceRefused() {
@@ -288,7 +290,7 @@ class TestStartup : public QObject {
             MainForm form(program.info, dialogs);
             QVERIFY(!form.Form_Load());
             QVERIFY(form.ended);
-            QVERIFY(!form.Bits[13]->isChecked()); // the settings were not read
+            QVERIFY(!ui::option(form, "Bits", 13)->isChecked()); // the settings were not read
         }
         QCOMPARE(dialogs.shown.size(), 1);
         QCOMPARE(dialogs.shown[0].title, QStringLiteral("MP3Recast"));
@@ -337,10 +339,10 @@ class TestStartup : public QObject {
         QVERIFY(!QFile::exists(program.info.settingsFilePath()));
 
         form.EnableControls(true);
-        form.Bits[3]->setChecked(true);
+        ui::option(form, "Bits", 3)->setChecked(true);
         int exits = 0;
         form.endProgram = [&exits] { ++exits; };
-        QTest::mouseClick(form.ProgExit, Qt::LeftButton);
+        QTest::mouseClick(ui::button(form, "ProgExit"), Qt::LeftButton);
         QCOMPARE(exits, 1);
         QVERIFY(!QFile::exists(program.info.settingsFilePath()));
     }

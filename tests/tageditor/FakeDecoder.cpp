@@ -8,6 +8,7 @@ QList<int> FakeDecoder::namelessGenres;
 int FakeDecoder::genreCalls = 0;
 QList<QByteArray> FakeDecoder::readPaths;
 QList<WrittenTag> FakeDecoder::written;
+int16_t FakeDecoder::writeResult = 1;
 
 namespace {
 
@@ -30,7 +31,7 @@ int16_t getFileTagInfoEX(const char* fileName, VBMP3_TAG_INFO* record) {
 
 int16_t setTagInfoEX(const char* fileName, const VBMP3_TAG_INFO* record, int32_t optionA, int32_t optionB) {
     FakeDecoder::written.append({QByteArray(fileName), *record, optionA, optionB});
-    return 1;
+    return FakeDecoder::writeResult;
 }
 
 } // namespace
@@ -44,6 +45,7 @@ FakeDecoder::FakeDecoder(bool withGenres, bool withWrite) {
     genreCalls = 0;
     readPaths.clear();
     written.clear();
+    writeResult = 1;
 
     codecs::DecoderFunctions functions;
     functions.getGenre = withGenres ? &getGenre : nullptr;

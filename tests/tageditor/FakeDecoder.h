@@ -33,6 +33,8 @@ class FakeDecoder {
     static int genreCalls;
     static QList<QByteArray> readPaths;
     static QList<WrittenTag> written;
+    // What vbmp3_setTagInfoEX returns (1: written).
+    static int16_t writeResult;
 
     template <std::size_t N> static void put(char (&field)[N], const char* text) {
         std::memset(field, 0, N);

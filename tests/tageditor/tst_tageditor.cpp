@@ -5,6 +5,7 @@
 #include "ScriptedDialogs.h"
 #include "TagEditorDriver.h"
 #include "TestProgram.h"
+#include "WindowDriver.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -27,9 +28,9 @@ class TestTagEditor : public QObject {
 
     // A main window whose destination list holds "a.mp3" of the temporary folder.
     void prepare(MainForm& form) {
-        form.SelectFolderText[2]->setText(folder.path());
-        form.DFileList->clear();
-        form.DFileList->addItem(QStringLiteral("a.mp3"));
+        ui::field(form, "SelectFolderText", 2)->setText(folder.path());
+        ui::list(form, "DFileList")->clear();
+        ui::list(form, "DFileList")->addItem(QStringLiteral("a.mp3"));
     }
 
   private slots:
@@ -80,7 +81,7 @@ class TestTagEditor : public QObject {
 
         ScriptedDialogs dialogs;
         MainForm form(program.info, dialogs);
-        frmTagInput editor(form);
+        frmTagInput editor(&form, dialogs, program.info.title, QString());
         auto* widget = editor.findChild<QWidget*>(QString::fromLatin1(QTest::currentDataTag()));
         QVERIFY(widget);
         QCOMPARE(QString::fromLatin1(widget->metaObject()->className()), kind);
@@ -101,7 +102,7 @@ class TestTagEditor : public QObject {
     void windowFrameFocusAndButtons() {
         ScriptedDialogs dialogs;
         MainForm form(program.info, dialogs);
-        frmTagInput editor(form);
+        frmTagInput editor(&form, dialogs, program.info.title, QString());
         QCOMPARE(editor.windowTitle(), QStringLiteral("MP3タグ情報"));
         QCOMPARE(editor.size(), QSize(338, 209));
         QCOMPARE(editor.minimumSize(), editor.maximumSize());
@@ -159,8 +160,8 @@ class TestTagEditor : public QObject {
             if (QWidget* stuck = QApplication::activeModalWidget())
                 stuck->close();
         });
-        form.DFileList->setCurrentRow(0);
-        form.DFileList_DblClick();
+        ui::list(form, "DFileList")->setCurrentRow(0);
+        ui::doubleClickCurrent(ui::list(form, "DFileList"));
 
         QVERIFY(modal);
         QVERIFY2((editorCentre - formCentre).manhattanLength() <= 2, "centred over the main window");
@@ -185,9 +186,9 @@ class TestTagEditor : public QObject {
         FakeDecoder fake;
         ScriptedDialogs dialogs;
         MainForm form(program.info, dialogs);
-        QListWidget* list = source ? form.SFileList : form.DFileList;
-        form.SelectFolderText[source ? 0 : 2]->setText(folder.path() + folderField);
-        form.SelectFolderText[source ? 2 : 0]->setText(QStringLiteral("/elsewhere"));
+        QListWidget* list = source ? ui::list(form, "SFileList") : ui::list(form, "DFileList");
+        ui::field(form, "SelectFolderText", source ? 0 : 2)->setText(folder.path() + folderField);
+        ui::field(form, "SelectFolderText", source ? 2 : 0)->setText(QStringLiteral("/elsewhere"));
         list->addItems({QStringLiteral("x.mp3"), QStringLiteral("a.mp3"), QStringLiteral("z.mp3")});
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -197,17 +198,18 @@ class TestTagEditor : public QObject {
 
         QString shownPath;
         int caret = -1;
-        frmTagInput::runModal = [&](frmTagInput& editor) {
-            shownPath = editor.FileNameText->text();
-            caret = editor.FileNameText->cursorPosition();
-        };
         const QRect entry = list->visualItemRect(list->item(1));
-        // A double-click is a press, a release and a second press that arrives as the double-click.
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, entry.center());
-        QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, entry.center());
-        frmTagInput::runModal = nullptr;
+        whileEditorOpen(
+            [&] {
+                // A double-click is a press, a release and a second press that arrives as the double-click.
+                QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, entry.center());
+                QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, entry.center());
+            },
+            [&](frmTagInput& editor) {
+                shownPath = editor.FileNameText->text();
+                caret = editor.FileNameText->cursorPosition();
+            });
 
-        QCOMPARE(TagFilePath, mp3Path);
         QCOMPARE(shownPath, mp3Path);
         QCOMPARE(caret, int(mp3Path.size()));
         QCOMPARE(FakeDecoder::readPaths, QList<QByteArray>{QFile::encodeName(mp3Path)});
@@ -228,12 +230,10 @@ class TestTagEditor : public QObject {
         FakeDecoder fake;
         ScriptedDialogs dialogs;
         MainForm form(program.info, dialogs);
-        for (QListWidget* list : {form.SFileList, form.DFileList}) {
+        for (QListWidget* list : {ui::list(form, "SFileList"), ui::list(form, "DFileList")}) {
             list->addItem(text);
-            TagFilePath = QStringLiteral("unchanged");
             const EditorRun run = openFromList(form, list, row, [](frmTagInput&) {});
             QVERIFY(!run.opened);
-            QCOMPARE(TagFilePath, QStringLiteral("unchanged"));
         }
         QCOMPARE(FakeDecoder::genreCalls, 0);
     }

@@ -1,6 +1,6 @@
 // The value rules of the tag editor: track numbers from free text, genre items, the library's path.
 
-#include "tageditor/TagFields.h"
+#include "core/TagFields.h"
 
 #include <QFile>
 #include <QTemporaryDir>

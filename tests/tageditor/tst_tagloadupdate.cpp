@@ -5,6 +5,7 @@
 #include "ScriptedDialogs.h"
 #include "TagEditorDriver.h"
 #include "TestProgram.h"
+#include "WindowDriver.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -42,9 +43,9 @@ class TestTagLoadUpdate : public QObject {
                    ScriptedDialogs* dialogsOut = nullptr) {
         ScriptedDialogs dialogs;
         MainForm form(program.info, dialogsOut ? *dialogsOut : dialogs);
-        form.SelectFolderText[2]->setText(folder.path());
-        form.DFileList->addItem(name);
-        return openFromList(form, form.DFileList, 0, drive);
+        ui::field(form, "SelectFolderText", 2)->setText(folder.path());
+        ui::list(form, "DFileList")->addItem(name);
+        return openFromList(form, ui::list(form, "DFileList"), 0, drive);
     }
 
   private slots:
@@ -236,10 +237,10 @@ class TestTagLoadUpdate : public QObject {
 
         ScriptedDialogs dialogs;
         MainForm form(program.info, dialogs);
-        form.SelectFolderText[2]->setText(sub.path());
-        form.DFileList->addItem(name);
+        ui::field(form, "SelectFolderText", 2)->setText(sub.path());
+        ui::list(form, "DFileList")->addItem(name);
         bool stillOpen = false;
-        const EditorRun run = openFromList(form, form.DFileList, 0, [&](frmTagInput& editor) {
+        const EditorRun run = openFromList(form, ui::list(form, "DFileList"), 0, [&](frmTagInput& editor) {
             if (situation == QLatin1String("deleted"))
                 QVERIFY(QFile::remove(sub.filePath(name)));
             if (situation == QLatin1String("folder gone"))
@@ -253,6 +254,29 @@ class TestTagLoadUpdate : public QObject {
         QCOMPARE(run.result, int(QDialog::Rejected));
         QVERIFY(FakeDecoder::written.isEmpty());
         QVERIFY(dialogs.shown.isEmpty());
+    }
+
+    // A write the library refuses is shown with its cause, and the window stays open with the edits.
+    void refusedWriteIsShownAndKeepsTheEdits() {
+        FakeDecoder fake;
+        FakeDecoder::writeResult = 0;
+        QTemporaryDir sub(folder.filePath(QStringLiteral("sub-XXXXXX")));
+        QVERIFY(QFile(sub.filePath(QStringLiteral("a.mp3"))).open(QIODevice::WriteOnly));
+        ScriptedDialogs dialogs;
+        MainForm form(program.info, dialogs);
+        ui::field(form, "SelectFolderText", 2)->setText(sub.path());
+        ui::list(form, "DFileList")->addItem(QStringLiteral("a.mp3"));
+        QString kept;
+        const EditorRun run = openFromList(form, ui::list(form, "DFileList"), 0, [&](frmTagInput& editor) {
+            editor.txtArtist->setText(QStringLiteral("新しい名前"));
+            editor.cmdReg->click();
+            kept = editor.isVisible() ? editor.txtArtist->text() : QString();
+        });
+        QCOMPARE(kept, QStringLiteral("新しい名前"));
+        QVERIFY(!run.closed);
+        QCOMPARE(FakeDecoder::written.size(), 1);
+        QCOMPARE(dialogs.messageTexts().size(), 1);
+        QVERIFY(dialogs.messageTexts()[0].startsWith(QStringLiteral("タグ情報の更新に失敗しました。\r")));
     }
 
     void missingLibraryOperationIsShown_data() {

@@ -4,6 +4,7 @@
 #include "ScriptedDialogs.h"
 #include "TagEditorDriver.h"
 #include "TestProgram.h"
+#include "WindowDriver.h"
 #include "mp3_fixtures.h"
 
 #include <QComboBox>
@@ -80,9 +81,9 @@ class TestTagRoundTrip : public QObject {
     EditorRun open(const QString& name, bool fromSource, const std::function<void(frmTagInput&)>& drive) {
         ScriptedDialogs dialogs;
         MainForm form(program.info, dialogs);
-        form.SelectFolderText[0]->setText(folder.path());
-        form.SelectFolderText[2]->setText(folder.path());
-        QListWidget* list = fromSource ? form.SFileList : form.DFileList;
+        ui::field(form, "SelectFolderText", 0)->setText(folder.path());
+        ui::field(form, "SelectFolderText", 2)->setText(folder.path());
+        QListWidget* list = fromSource ? ui::list(form, "SFileList") : ui::list(form, "DFileList");
         list->addItem(name);
         const EditorRun run = openFromList(form, list, 0, drive);
         if (!dialogs.shown.isEmpty())

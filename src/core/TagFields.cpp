@@ -1,4 +1,4 @@
-#include "tageditor/TagFields.h"
+#include "core/TagFields.h"
 
 #include <QFileInfo>
 #include <cmath>

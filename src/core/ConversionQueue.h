@@ -1,0 +1,55 @@
+// The conversion queue: the full paths of the files the next run converts, in order, each once, with
+// their byte total and the horizontal scroll range their entries need.
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+namespace core {
+
+class ConversionQueue : public QObject {
+    Q_OBJECT
+
+  public:
+    using QObject::QObject;
+
+    const QStringList& paths() const { return m_paths; }
+    int count() const { return int(m_paths.size()); }
+    // The sizes of the files as they were when each was queued.
+    qint64 bytes() const { return m_bytes; }
+    // Pixels: the widest entry queued since the queue was last emptied (taking entries out never
+    // narrows it). 0 for an empty queue.
+    int extent() const { return m_extent; }
+    // Exact, case-sensitive comparison of the paths.
+    bool contains(const QString& path) const { return m_queued.contains(path); }
+
+    // Appends the path unless it is queued already; true when it was added.
+    bool add(const QString& path);
+    // Takes out the entries at these rows; the others keep their order. Taking out the last entry empties
+    // the queue as clear() does.
+    void removeRows(const QList<int>& rows);
+    void clear();
+
+  signals:
+    // The path was appended (the total and the extent follow it).
+    void added(const QString& path);
+    // Entries were taken out: the paths are to be shown afresh.
+    void reset();
+
+  private:
+    QStringList m_paths;
+    QSet<QString> m_queued;
+    qint64 m_bytes = 0;
+    int m_extent = 0;
+};
+
+// The horizontal scroll range, in pixels, that a queue entry needs: (CP932 bytes × 90 + 180) twips.
+int queueExtentFor(const QString& path);
+
+// The file's size in bytes, or 0 when it cannot be read (the file vanished meanwhile).
+qint64 fileSizeOrZero(const QString& path);
+
+} // namespace core

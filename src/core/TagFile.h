@@ -1,0 +1,51 @@
+// One MP3 file's tag as the tag editor sees it: loaded into editable values, and saved back with a result
+// that says whether it was written and, when not, why. Nothing is shown from here.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace core {
+
+struct TagValues {
+    QString title;
+    QString artist;
+    QString album;
+    QString year;
+    QString comment;
+    int genre = -1;       // 0..255, -1 for none
+    int trackNumber = -1; // -1: a version 1.0 tag, without a track number
+};
+
+struct TagSaveResult {
+    enum class Kind {
+        Written,
+        FileGone, // the file is no longer there (or hidden): nothing was attempted
+        Refused,  // the library did not write the tag: `reason` says why
+    };
+    Kind kind = Kind::Written;
+    QString reason;
+    bool written() const { return kind == Kind::Written; }
+};
+
+class TagFile {
+  public:
+    // `path` as the user chose it; blanks at either end are kept only when a file of exactly that name
+    // exists.
+    explicit TagFile(QString path);
+
+    const QString& path() const { return m_path; }
+    // The 256 entries of the genre list, "000 - Blues" and so on.
+    static QStringList genreItems();
+    // The file's tag, or nothing when the file has none (or cannot be read).
+    std::optional<TagValues> load() const;
+    // Writes the values as the file's tag. A write-protected file is made writable for good first, so
+    // that the tag can go in.
+    TagSaveResult save(const TagValues& values) const;
+
+  private:
+    QString m_path;
+};
+
+} // namespace core
