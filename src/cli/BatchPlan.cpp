@@ -50,6 +50,11 @@ BatchPlan planBatch(const Options& options) {
         job.destination = target;
         job.bitRate = options.bitRate;
         job.channelMode = options.channelMode;
+        job.vbrQuality = options.vbrQuality;
+        job.id3v23 = options.id3v23;
+        job.coverMax = options.coverMax;
+        job.normalize = options.normalize;
+        job.targetLufs = options.targetLufs;
         plan.jobs << job;
     };
 

@@ -4,6 +4,7 @@
 #include "cli/CliOptions.h"
 #include "cli/TerminalProgress.h"
 #include "codecs/decoder.h"
+#include "core/AlbumLoudness.h"
 #include "core/ConversionRun.h"
 #include "core/Converter.h"
 #include "core/DestinationCheck.h"
@@ -204,6 +205,16 @@ int runBatch(const Options& options) {
     }
     bar.setTotal(int(jobs.size()));
 
+    if (options.normalize == core::Normalize::Album) {
+        const bool measured = core::measureAlbums(jobs, work.path(), [&](const QString& source) {
+            bar.show(0, QStringLiteral("loudness: ") + QFileInfo(source).fileName(), {});
+            return interrupted == 0;
+        });
+        if (!measured) {
+            bar.line(QStringLiteral("interrupted"));
+            return 130;
+        }
+    }
     core::RunSettings settings;
     settings.workers = options.jobs > 0 ? options.jobs : core::defaultWorkerCount();
     // The workers are this very program, started in its worker mode.
@@ -239,6 +250,8 @@ int runBatch(const Options& options) {
             ++summary.failed;
             bar.line(job.source + QStringLiteral(": ") + core::outcomeLine(outcome, job.source));
         }
+        for (const QString& note : outcome.notes)
+            bar.line(job.source + QStringLiteral(": note: ") + note);
         clock.done += clock.durations[index];
         bar.show(index + 1, QString(), {});
     });

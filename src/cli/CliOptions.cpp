@@ -11,8 +11,9 @@ namespace cli {
 namespace {
 
 const char* const Usage =
-    "Usage: mp3recast-cli [-b KBPS] [-m mono|stereo|joint] [-j N] [-w WORKDIR] [-r] [--overwrite]\n"
+    "Usage: mp3recast-cli [-b KBPS | --vbr Q] [-m mono|stereo|joint] [-j N] [-w WORKDIR] [-r] [--overwrite]\n"
     "                     [--update] [--prune] [-n] [--no-upscale] [--keep-dates] [--in-place]\n"
+    "                     [--id3v23] [--cover-max PX] [--normalize[=track|album] [--target LUFS]]\n"
     "                     -o DESTDIR FILE|FOLDER...\n"
     "\n"
     "Re-encodes MP3 files at the chosen bit rate and channel mode, keeping each file's name and tags,\n"
@@ -41,16 +42,40 @@ const char* const Usage =
     "  -h, --help       this text\n"
     "  --version        the program's version\n"
     "\n"
+    "For car stereos and older players:\n"
+    "  --vbr Q          variable bit rate at LAME's -V quality Q, 0 (best) to 9, instead of -b\n"
+    "  --id3v23         write the ID3v2 tag as version 2.3 (2.4 frames converted, those without a 2.3\n"
+    "                   form dropped with a note)\n"
+    "  --cover-max PX   re-encode embedded pictures larger than PX x PX, or not baseline JPEG, as baseline\n"
+    "                   JPEG of at most PX x PX (16 to 4096)\n"
+    "  --normalize[=track|album]\n"
+    "                   scale each file (track, the default) or each source folder as a whole (album) to\n"
+    "                   the target loudness (EBU R128), the true peak kept at or below -1 dBTP; the gain is\n"
+    "                   recorded in a TXXX frame MP3RECAST_GAIN and the source's ReplayGain frames removed\n"
+    "  --target LUFS    loudness for --normalize, -40 to -5 (default -16)\n"
+    "\n"
     "A FOLDER means its *.mp3 files. A progress bar with the time left is drawn when stderr is a\n"
     "terminal; otherwise only failures and notes are printed, one line each on stderr. At the end one\n"
     "line on stdout sums up the run. Keeping a copy in step, a month later:\n"
     "  mp3recast-cli -r --update --prune -b 128 -o /media/car ~/Music\n"
-    "Exit status: 0 all files converted (or skipped), 1 some failed, 2 bad usage.\n";
+    "Exit status: 0 all files converted (or skipped), 1 some failed, 2 bad usage.\n"
+    "\n"
+    "Example, for a car stereo:\n"
+    "  mp3recast-cli -r --vbr 2 --id3v23 --cover-max 500 --normalize=album -o /media/usb/music ~/Music\n";
 
 std::optional<int> wholeNumber(const QString& text) {
     bool ok = false;
     const int value = text.toInt(&ok);
     return ok ? std::optional<int>(value) : std::nullopt;
+}
+
+// --normalize takes an optional value, which the parser does not know: a bare one means track mode.
+QStringList withNormalizeValue(QStringList arguments) {
+    for (qsizetype i = 1; i < arguments.size() && arguments[i] != QLatin1String("--"); ++i) {
+        if (arguments[i] == QLatin1String("--normalize"))
+            arguments[i] = QStringLiteral("--normalize=track");
+    }
+    return arguments;
 }
 
 } // namespace
@@ -74,10 +99,16 @@ Command parseCommandLine(const QStringList& arguments) {
     const QCommandLineOption version(QStringLiteral("version"));
     const QCommandLineOption worker(QStringLiteral("worker"));
     const QCommandLineOption silence(QStringLiteral("silence-limit"), QString(), QStringLiteral("MS"));
-    parser.addOptions({bitRate, mode, jobs, work, recursive, overwrite, inPlace, output, update, prune,
-                       dryRun, noUpscale, keepDates, help, version, worker, silence});
+    const QCommandLineOption vbr(QStringLiteral("vbr"), QString(), QStringLiteral("Q"));
+    const QCommandLineOption id3v23(QStringLiteral("id3v23"));
+    const QCommandLineOption coverMax(QStringLiteral("cover-max"), QString(), QStringLiteral("PX"));
+    const QCommandLineOption normalize(QStringLiteral("normalize"), QString(), QStringLiteral("MODE"));
+    const QCommandLineOption target(QStringLiteral("target"), QString(), QStringLiteral("LUFS"));
+    parser.addOptions({bitRate, mode,  jobs,   work,      recursive, overwrite, inPlace, output,
+                       update,  prune, dryRun, noUpscale, keepDates, help,      version, worker,
+                       silence, vbr,   id3v23, coverMax,  normalize, target});
 
-    if (!parser.parse(arguments))
+    if (!parser.parse(withNormalizeValue(arguments)))
         return UsageError{parser.errorText()};
     if (parser.isSet(help))
         return ShowText{QString::fromLatin1(Usage)};
@@ -114,6 +145,38 @@ Command parseCommandLine(const QStringList& arguments) {
             return UsageError{QStringLiteral("--silence-limit: a number of milliseconds")};
         options.silenceLimitMs = *value;
     }
+    if (parser.isSet(vbr)) {
+        const auto value = wholeNumber(parser.value(vbr));
+        if (!value || *value < 0 || *value > 9)
+            return UsageError{QStringLiteral("--vbr: a quality from 0 to 9, not ") + parser.value(vbr)};
+        if (parser.isSet(bitRate))
+            return UsageError{QStringLiteral("-b and --vbr: choose one")};
+        options.vbrQuality = *value;
+    }
+    if (parser.isSet(coverMax)) {
+        const auto value = wholeNumber(parser.value(coverMax));
+        if (!value || *value < 16 || *value > 4096)
+            return UsageError{QStringLiteral("--cover-max: a size from 16 to 4096 pixels, not ") +
+                              parser.value(coverMax)};
+        options.coverMax = *value;
+    }
+    if (parser.isSet(normalize)) {
+        const QString value = parser.value(normalize);
+        if (value != QLatin1String("track") && value != QLatin1String("album"))
+            return UsageError{QStringLiteral("--normalize: track or album, not ") + value};
+        options.normalize = value == QLatin1String("album") ? core::Normalize::Album : core::Normalize::Track;
+    }
+    if (parser.isSet(target)) {
+        bool ok = false;
+        const double value = parser.value(target).toDouble(&ok);
+        if (!ok || value < -40 || value > -5)
+            return UsageError{QStringLiteral("--target: a loudness from -40 to -5 LUFS, not ") +
+                              parser.value(target)};
+        if (!parser.isSet(normalize))
+            return UsageError{QStringLiteral("--target goes with --normalize")};
+        options.targetLufs = value;
+    }
+    options.id3v23 = parser.isSet(id3v23);
     options.workFolder = parser.value(work);
     options.recursive = parser.isSet(recursive);
     options.overwrite = parser.isSet(overwrite);

@@ -1,6 +1,8 @@
 // The command line of mp3recast-cli, parsed.
 #pragma once
 
+#include "core/ConversionJob.h"
+
 #include <QString>
 #include <QStringList>
 #include <variant>
@@ -23,6 +25,12 @@ struct Options {
     QString destination;
     QStringList inputs;
     int silenceLimitMs = 120000; // a worker silent this long counts as hung
+    // Files for car stereos and older players (see --help).
+    int vbrQuality = -1; // --vbr Q
+    bool id3v23 = false;
+    int coverMax = 0;
+    core::Normalize normalize = core::Normalize::Off;
+    double targetLufs = -16.0;
 };
 
 // What the command line asks for.

@@ -73,6 +73,11 @@ bool Decoder::setTagInfo(const QString& path, const TagRecord& record) {
                                                                            &layout, 1, 1) != 0;
 }
 
+int Decoder::lastTagError() {
+    const auto function = decoderFunctions().getTagError;
+    return function == nullptr ? -1 : function();
+}
+
 QString Decoder::genreName(int number) {
     TagRecord record;
     record.genre = number;
@@ -85,6 +90,49 @@ QString Decoder::genreName(int number) {
 bool Decoder::copyId3v2Tag(const QString& from, const QString& to) {
     return required(decoderFunctions().copyTagV2, "vbmp3_copyTagV2")(fileName(from).constData(),
                                                                      fileName(to).constData()) != 0;
+}
+
+namespace {
+
+// Carries the caller's picture fitter through the library's C callback, and keeps the replacement alive
+// until the library has copied it.
+struct PictureFitContext {
+    const std::function<std::optional<QByteArray>(const QByteArray&)>* fit;
+    QByteArray last;
+};
+
+int32_t fitPictureTrampoline(void* context, const unsigned char* data, size_t size,
+                             const unsigned char** jpeg, size_t* jpegSize) {
+    auto* self = static_cast<PictureFitContext*>(context);
+    const std::optional<QByteArray> fitted =
+        (*self->fit)(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)));
+    if (!fitted)
+        return 0;
+    self->last = *fitted;
+    *jpeg = reinterpret_cast<const unsigned char*>(self->last.constData());
+    *jpegSize = size_t(self->last.size());
+    return 1;
+}
+
+} // namespace
+
+bool Decoder::reworkTag(const QString& path, const TagRework& rework, QStringList& dropped) {
+    QByteArray pairs;
+    for (const auto& [name, value] : rework.userTexts)
+        pairs += name.toUtf8() + '\0' + value.toUtf8() + '\0';
+    pairs += '\0';
+    PictureFitContext context{&rework.fitPicture, {}};
+    VBMP3_TAG_REWORK options{};
+    options.version = rework.id3v23 ? 3 : 0;
+    options.dropReplayGain = rework.dropReplayGain ? 1 : 0;
+    options.userTexts = pairs.constData();
+    options.fitPicture = rework.fitPicture ? &fitPictureTrampoline : nullptr;
+    options.context = &context;
+    char notes[1024] = {};
+    const bool done = required(decoderFunctions().reworkTagV2, "vbmp3_reworkTagV2")(
+                          fileName(path).constData(), &options, notes, int32_t(sizeof notes)) != 0;
+    dropped = QString::fromUtf8(notes).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    return done;
 }
 
 std::optional<QString> Decoder::userText(const QString& path, const QString& description) {

@@ -9,10 +9,24 @@
 
 #include "codecs/tag_record.h"
 
+#include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QString>
+#include <QStringList>
+#include <functional>
 #include <optional>
 
 namespace codecs {
+
+// What reworkTag() changes in a file's ID3v2 tag.
+struct TagRework {
+    bool id3v23 = false;                      // the tag becomes version 2.3
+    bool dropReplayGain = false;              // REPLAYGAIN_* and RVA2 frames removed
+    QList<QPair<QString, QString>> userTexts; // TXXX frames set: description, value
+    // Called with each embedded picture: a JPEG to replace it, or nullopt to keep it.
+    std::function<std::optional<QByteArray>(const QByteArray& picture)> fitPicture;
+};
 
 // What vbmp3_estimateFileInfo tells of a stream.
 struct StreamEstimate {
@@ -45,14 +59,22 @@ class Decoder {
     void free();
     // vbmp3_setTagInfoEX (options 1, 1): writes the record as the file's ID3v1 and ID3v2 tag. Trailing
     // blanks are dropped, other ID3v2 frames (cover art, lyrics) and the audio kept; on failure the file
-    // is left as it was. The program does not need the result; it is true when the tag was written.
+    // is left as it was. True when the tag was written; lastTagError() tells why it was not.
     bool setTagInfo(const QString& path, const TagRecord& record);
+    // vbmp3_getTagError: why the last setTagInfo() or copyId3v2Tag() of this thread failed (a
+    // VBMP3_TAG_ code); VBMP3_TAG_OK after a success. A table without the operation (a test's fake)
+    // gives -1: no reason known.
+    int lastTagError();
     // vbmp3_getGenre: the library's name for genre 0..255, empty where it has none.
     QString genreName(int number);
     // vbmp3_copyTagV2: replaces the ID3v2 tag of `to` by a byte-for-byte copy of the one of `from` (or
     // removes it when `from` has none), keeping everything else of `to`. For a re-encoded file, call it
     // before setTagInfo() so the copied tag keeps its pictures and other frames. True on success.
     bool copyId3v2Tag(const QString& from, const QString& to);
+    // vbmp3_reworkTagV2: changes the file's ID3v2 tag as `rework` says (creating one from its ID3v1 fields
+    // when a frame is to be set and it has none). `dropped` gets the ids of frames without a 2.3 form.
+    // True on success; on failure the file is as it was.
+    bool reworkTag(const QString& path, const TagRework& rework, QStringList& dropped);
     // vbmp3_getUserText: the value of the ID3v2 TXXX frame with that description (reading only the
     // tag); nullopt when the file has none.
     std::optional<QString> userText(const QString& path, const QString& description);

@@ -19,7 +19,17 @@ namespace codecs {
 class Encoder {
   public:
     // Configuration items.
-    enum Item { InputFile = 1, OutputFile = 2, Mode = 3, BitRate = 4, OutputRate = 6, FrameCount = 15 };
+    enum Item {
+        InputFile = 1,
+        OutputFile = 2,
+        Mode = 3,
+        BitRate = 4,
+        OutputRate = 6,
+        FrameCount = 15,
+        // Additions of the command line: variable bit rate at LAME's -V quality, a gain in 1/100 dB.
+        VbrQuality = 16,
+        Gain = 17
+    };
     static constexpr int VersionBufferSize = 255;
     static constexpr int FrameDone = 0;        // processFrame: more frames follow
     static constexpr int AllFramesDone = 1;    // processFrame: the output is complete

@@ -47,6 +47,9 @@ const DecoderFunctions kRealDecoder{
         &call<D, "vbmp3_setTagInfoEX", int16_t, const char*, const VBMP3_TAG_INFO*, int32_t, int32_t>,
     .getGenre = &call<D, "vbmp3_getGenre", int16_t, VBMP3_SHORT_TAG_INFO*>,
     .copyTagV2 = &call<D, "vbmp3_copyTagV2", int16_t, const char*, const char*>,
+    .reworkTagV2 =
+        &call<D, "vbmp3_reworkTagV2", int16_t, const char*, const VBMP3_TAG_REWORK*, char*, int32_t>,
+    .getTagError = &call<D, "vbmp3_getTagError", int32_t>,
     .getUserText = &call<D, "vbmp3_getUserText", int16_t, const char*, const char*, char*, int32_t>,
     .setUserText = &call<D, "vbmp3_setUserText", int16_t, const char*, const char*, const char*>,
     .estimateFileInfo = &call<D, "vbmp3_estimateFileInfo", int16_t, const char*, VBMP3_MPEG_INFO*>,

@@ -21,6 +21,8 @@ struct DecoderFunctions {
     decltype(&vbmp3_setTagInfoEX) setTagInfoEX = nullptr;
     decltype(&vbmp3_getGenre) getGenre = nullptr;
     decltype(&vbmp3_copyTagV2) copyTagV2 = nullptr;
+    decltype(&vbmp3_reworkTagV2) reworkTagV2 = nullptr;
+    decltype(&vbmp3_getTagError) getTagError = nullptr;
     decltype(&vbmp3_getUserText) getUserText = nullptr;
     decltype(&vbmp3_setUserText) setUserText = nullptr;
     decltype(&vbmp3_estimateFileInfo) estimateFileInfo = nullptr;

@@ -32,7 +32,8 @@ EncoderSession::~EncoderSession() {
     }
 }
 
-int EncoderSession::setUp(const QString& wavPath, const QString& mp3Path, int channelMode, int bitRate) {
+int EncoderSession::setUp(const QString& wavPath, const QString& mp3Path, int channelMode, int bitRate,
+                          int vbrQuality, int gainCentiDb) {
     if (m_encoder.initializeWork() != 0)
         return -1;
     m_setUp = true;
@@ -42,6 +43,10 @@ int EncoderSession::setUp(const QString& wavPath, const QString& mp3Path, int ch
     m_encoder.setConfigure(codecs::Encoder::OutputRate, 44100);
     m_encoder.setConfigure(codecs::Encoder::Mode, channelMode);
     m_encoder.setConfigure(codecs::Encoder::BitRate, bitRate);
+    if (vbrQuality >= 0)
+        m_encoder.setConfigure(codecs::Encoder::VbrQuality, vbrQuality);
+    if (gainCentiDb != 0)
+        m_encoder.setConfigure(codecs::Encoder::Gain, gainCentiDb);
     const int check = m_encoder.detectConfigure();
     if (check != 0)
         end();

@@ -42,7 +42,10 @@ class EncoderSession {
     // initializeWork, and on success getUnitStates, setConfigure 1, 2, 6 (44100), 3, 4 and
     // detectConfigure. Returns -1 when initializeWork failed (nothing is then due), else the check's
     // result (0: ready; anything else: the encoding is closed again before returning).
-    int setUp(const QString& wavPath, const QString& mp3Path, int channelMode, int bitRate);
+    // A `vbrQuality` of 0..9 (variable bit rate) and a `gainCentiDb` other than 0 are set after the bit
+    // rate; left at their defaults nothing more is set, as the window's conversion expects.
+    int setUp(const QString& wavPath, const QString& mp3Path, int channelMode, int bitRate,
+              int vbrQuality = -1, int gainCentiDb = 0);
     // The frame count the encoding takes (configuration item 15).
     int frameCount();
     // MPGE_processFrameVB.

@@ -2,8 +2,13 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+#include <cmath>
 
 namespace core {
+
+// How the command line evens out loudness: not at all, file by file, or one gain per source folder.
+enum class Normalize { Off, Track, Album };
 
 struct ConversionJob {
     QString source;      // the MP3 file to re-encode
@@ -11,6 +16,20 @@ struct ConversionJob {
     QString workFolder;  // the folder of the two work files
     int bitRate = 128;   // kbit/s, one of the fourteen rates
     int channelMode = 1; // 0 mono, 1 stereo, 2 joint stereo
+
+    // Additions of the command line. At these defaults the output is the window's, byte for byte.
+    int vbrQuality = -1; // 0..9: variable bit rate at LAME's -V quality instead of bitRate
+    bool id3v23 = false; // the output's ID3v2 tag becomes version 2.3
+    int coverMax = 0; // > 0: pictures larger than this many pixels a side, or not baseline JPEG, re-encoded
+    Normalize normalize = Normalize::Off;
+    double targetLufs = -16.0;
+    // Album: the folder's loudness (LUFS) and highest true peak (dBTP), measured before the run;
+    // NaN in track mode, where the file's own are measured while it converts.
+    double albumLoudness = NAN;
+    double albumPeak = NAN;
+
+    // Whether anything of the output's tag is to change beyond copying the source's.
+    bool reworksTag() const { return id3v23 || coverMax > 0 || normalize != Normalize::Off; }
     // Keeping a converted library in step (core/LibrarySync.h):
     QString syncRecord;      // the record put into the output's tag (SyncRecord::text()); empty: none
     bool copySource = false; // the source's own bytes instead of a re-encoding (not worth re-encoding)
@@ -42,6 +61,9 @@ struct Outcome {
     // An extra line naming the cause of a failed write in the work folder (permission, missing folder,
     // full disk); empty when there is nothing to add.
     QString cause;
+    // Things a converted file's owner should know that did not stop it (a dropped frame, a cover that
+    // could not be decoded), one line each.
+    QStringList notes;
 
     bool converted() const { return failure == Failure::None; }
     bool operator==(const Outcome&) const = default;

@@ -52,7 +52,12 @@ Outcome ConversionRun::convert(int index) {
     if (!m_pool)
         return Converter(m_jobs[index], sink).run();
     const Outcome outcome = m_pool->waitFor(index, sink);
-    return outcome.converted() ? m_pool->place(index) : outcome;
+    if (!outcome.converted())
+        return outcome;
+    // The worker's notes on a converted file hold after the placing too.
+    Outcome placed = m_pool->place(index);
+    placed.notes = outcome.notes;
+    return placed;
 }
 
 void ConversionRun::run() {

@@ -2,8 +2,10 @@
 
 #include "codecs/codec_error.h"
 #include "core/CodecSessions.h"
+#include "core/CoverFit.h"
 #include "core/DestinationCheck.h"
 #include "core/FileHelpers.h"
+#include "core/Loudness.h"
 #include "core/Progress.h"
 #include "core/SyncRecord.h"
 #include "core/TextConstants.h"
@@ -13,7 +15,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cmath>
 #include <exception>
+#include <stdexcept>
 
 namespace core {
 namespace {
@@ -69,8 +73,11 @@ Converter::Converter(ConversionJob job, ConversionSink& sink) : m_job(std::move(
 
 Outcome Converter::run() {
     Outcome outcome = prepare();
-    if (outcome.converted())
+    if (outcome.converted()) {
+        const QStringList notes = outcome.notes;
         outcome = place();
+        outcome.notes = notes;
+    }
     return outcome;
 }
 
@@ -106,6 +113,8 @@ Outcome Converter::prepare() {
     }
     if (!outcome.converted())
         removeWorkFiles();
+    else
+        outcome.notes = m_notes;
     return outcome;
 }
 
@@ -143,11 +152,21 @@ Outcome Converter::copySource() {
     if (!CopyFileChecked(m_job.source, m_mp3, false)) {
         outcome = failed(Failure::SourceUnreadable);
     } else {
-        outcome = guarded(Failure::TagFault, [this] { return stampRecord(); });
+        // The tag options apply to a copy too (a copy is never made when the audio is to change).
+        outcome = guarded(Failure::TagFault, [this] {
+            if (m_job.reworksTag()) {
+                const Outcome reworked = reworkTag();
+                if (!reworked.converted())
+                    return reworked;
+            }
+            return stampRecord();
+        });
         showPercent(100);
     }
     if (!outcome.converted())
         removeWorkFiles();
+    else
+        outcome.notes = m_notes;
     return outcome;
 }
 
@@ -196,9 +215,14 @@ Outcome Converter::decode() {
         m_shownPercent = 0;
         m_sink.decoding(songText);
     };
+    // Track normalizing measures the WAV while the decoder's thread writes it.
+    if (m_job.normalize == Normalize::Track)
+        m_follower = std::make_unique<LoudnessMeter>(false);
     const DecodeResult result =
         decodeToWav(session, m_job.source, m_wav, started, [&](int position, int total) {
             showPercent(halfPercent(position, total, 0));
+            if (m_follower)
+                m_follower->follow(m_wav);
             return !m_sink.cancelRequested();
         });
     if (!result.opened)
@@ -210,7 +234,27 @@ Outcome Converter::decode() {
     // Encoding a WAV that stopped short would turn a failure into a silently truncated file.
     if (result.finalState != VBMP3_STATE_DONE)
         return failed(Failure::DecodeFault, decoderStateText(result.finalState, m_job.workFolder));
+    if (m_job.normalize != Normalize::Off)
+        measureLoudness();
     return {};
+}
+
+// The gain of an evened-out file: the folder's, measured before the run, or the file's own from the WAV
+// work file just decoded.
+void Converter::measureLoudness() {
+    if (m_job.normalize == Normalize::Album) {
+        m_loudness = m_job.albumLoudness;
+        m_gain = normalizingGain(m_job.albumLoudness, m_job.albumPeak, m_job.targetLufs);
+        return;
+    }
+    const std::optional<TrackGain> track = trackGain(m_wav, m_job.targetLufs, m_follower.get());
+    m_follower.reset();
+    if (!track)
+        throw std::runtime_error("the decoded audio could not be read to measure its loudness");
+    m_loudness = track->loudness;
+    m_gain = track->gain;
+    if (!std::isfinite(m_loudness))
+        m_notes << QStringLiteral("silent: loudness not measurable, no gain applied");
 }
 
 Outcome Converter::encode() {
@@ -219,7 +263,8 @@ Outcome Converter::encode() {
         if (attempt == MaxEncoderSetUps)
             return failed(Failure::EncoderSetUp);
         m_sink.pause();
-        const int check = session.setUp(m_wav, m_mp3, m_job.channelMode, m_job.bitRate);
+        const int check = session.setUp(m_wav, m_mp3, m_job.channelMode, m_job.bitRate, m_job.vbrQuality,
+                                        int(std::lround(m_gain * 100)));
         if (check == 0)
             break;
         if (check == -1)
@@ -254,7 +299,40 @@ Outcome Converter::tag() {
         // (pictures, lyrics, long texts), so it replaces the one just written.
         decoder.copyId3v2Tag(m_job.source, m_mp3);
     }
+    if (m_job.reworksTag()) {
+        const Outcome reworked = reworkTag();
+        if (!reworked.converted())
+            return reworked;
+    }
     return stampRecord();
+}
+
+// The command line's changes to the copied tag: version 2.3, fitted covers, the gain record in place of
+// the source's ReplayGain frames.
+Outcome Converter::reworkTag() {
+    codecs::TagRework rework;
+    rework.id3v23 = m_job.id3v23;
+    if (m_job.normalize != Normalize::Off) {
+        rework.dropReplayGain = true;
+        rework.userTexts << qMakePair(
+            gainRecordName(),
+            gainRecord(m_gain, m_job.normalize == Normalize::Album, m_loudness, m_job.targetLufs));
+    }
+    if (m_job.coverMax > 0) {
+        rework.fitPicture = [this](const QByteArray& picture) -> std::optional<QByteArray> {
+            const FittedCover fitted = fitCover(picture, m_job.coverMax);
+            if (fitted.result == FittedCover::Undecodable)
+                m_notes << QStringLiteral("a picture could not be decoded; kept as it is");
+            return fitted.result == FittedCover::Replaced ? std::optional(fitted.jpeg) : std::nullopt;
+        };
+    }
+    QStringList dropped;
+    if (!codecs::Decoder().reworkTag(m_mp3, rework, dropped))
+        return failed(Failure::TagFault, QStringLiteral("the ID3v2 tag could not be rewritten"));
+    if (!dropped.isEmpty())
+        m_notes << QStringLiteral("ID3v2.3: dropped frames without a 2.3 form: ") +
+                       dropped.join(QLatin1Char(' '));
+    return {};
 }
 
 QString writeFailureCause(const QString& folder) {

@@ -6,8 +6,10 @@
 
 #include "codecs/tag_record.h"
 #include "core/ConversionJob.h"
+#include "core/Loudness.h"
 
 #include <QString>
+#include <memory>
 
 namespace core {
 
@@ -45,6 +47,8 @@ class Converter {
     Outcome decode();
     Outcome encode();
     Outcome tag();
+    void measureLoudness();
+    Outcome reworkTag();
     Outcome copySource();
     Outcome stampRecord();
     void showPercent(int percent);
@@ -57,6 +61,10 @@ class Converter {
     int m_shownPercent = 0;
     bool m_hasTag = false;
     codecs::TagRecord m_tag;
+    double m_gain = 0.0;     // dB applied while encoding (normalizing)
+    double m_loudness = 0.0; // LUFS the gain was computed from
+    QStringList m_notes;
+    std::unique_ptr<LoudnessMeter> m_follower; // measures the WAV while it is decoded
 };
 
 // Copies a finished MP3 work file into the destination (with the length check) and deletes the work

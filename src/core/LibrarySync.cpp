@@ -75,6 +75,9 @@ SyncDecision decideJob(ConversionJob& job, const SyncOptions& options) {
 }
 
 bool notWorthReencoding(const ConversionJob& job) {
+    // Evening out the loudness changes the audio: only a re-encoding can do it.
+    if (job.normalize != Normalize::Off)
+        return false;
     codecs::InputInfo info;
     try {
         DecoderSession session;
@@ -83,11 +86,13 @@ bool notWorthReencoding(const ConversionJob& job) {
     } catch (const std::exception&) {
         return false; // the conversion reports the library's failure
     }
-    // A mono source fits every mode; a stereo one only the two-channel modes. Once a job can ask for VBR,
-    // the target to compare with is LAME's typical average for its quality.
+    // A mono source fits every mode; a stereo one only the two-channel modes. A VBR target compares by
+    // LAME's typical average for its quality (-V0 245 kbit/s ... -V9 65 kbit/s).
+    static const int typicalVbrAverage[] = {245, 225, 190, 175, 165, 130, 115, 100, 85, 65};
+    const int target =
+        job.vbrQuality >= 0 && job.vbrQuality <= 9 ? typicalVbrAverage[job.vbrQuality] : job.bitRate;
     const bool channelsFit = info.channels == 1 || job.channelMode != 0;
-    return info.bitRate > 0 && info.bitRate <= job.bitRate && info.samplingRate == ReencodedRate &&
-           channelsFit;
+    return info.bitRate > 0 && info.bitRate <= target && info.samplingRate == ReencodedRate && channelsFit;
 }
 
 PruneResult pruneOutputs(const QString& destination, bool recursive, const QSet<QString>& keep, bool dryRun) {

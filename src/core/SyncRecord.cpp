@@ -77,7 +77,21 @@ QString syncRecordDescription() {
 QString outputSettings(const ConversionJob& job) {
     static const char* const modes[] = {"mono", "stereo", "joint"};
     const int mode = job.channelMode >= 0 && job.channelMode <= 2 ? job.channelMode : 1;
-    return QStringLiteral("b=%1 m=%2").arg(job.bitRate).arg(QLatin1String(modes[mode]));
+    QString settings = job.vbrQuality >= 0 ? QStringLiteral("v=%1").arg(job.vbrQuality)
+                                           : QStringLiteral("b=%1").arg(job.bitRate);
+    settings += QStringLiteral(" m=") + QLatin1String(modes[mode]);
+    // The options for car stereos and older players, each only when set, so that records made without
+    // them read as before.
+    if (job.id3v23)
+        settings += QStringLiteral(" id3v23");
+    if (job.coverMax > 0)
+        settings += QStringLiteral(" cover-max=%1").arg(job.coverMax);
+    if (job.normalize != Normalize::Off)
+        settings +=
+            QStringLiteral(" normalize=%1 target=%2")
+                .arg(job.normalize == Normalize::Album ? QStringLiteral("album") : QStringLiteral("track"))
+                .arg(job.targetLufs);
+    return settings;
 }
 
 QString contentHash(const QString& path) {

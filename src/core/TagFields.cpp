@@ -93,3 +93,19 @@ QString TagLibraryPath(const QString& tagFilePath) {
         return tagFilePath;
     return trimmed;
 }
+
+int GenreIndexOfText(const QString& text, const QStringList& items) {
+    const QString wanted = text.trimmed();
+    if (wanted.isEmpty())
+        return -1;
+    const QString separator = QStringLiteral(" - ");
+    for (int i = 0; i < items.size(); ++i) {
+        const QString& item = items[i];
+        const qsizetype cut = item.indexOf(separator);
+        const QString name = cut < 0 ? QString() : item.mid(cut + separator.size()).trimmed();
+        if (item.trimmed().compare(wanted, Qt::CaseInsensitive) == 0 ||
+            (!name.isEmpty() && name.compare(wanted, Qt::CaseInsensitive) == 0))
+            return i;
+    }
+    return -1;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The rules by which the tag editor turns its controls into tag record values and back, kept apart from
 // the window so that they can be checked directly.
@@ -19,3 +20,8 @@ qint32 TrackNumberValue(const QString& text);
 // either end, unless a file of exactly that name exists (a name on this platform may begin or end in a
 // blank, and the trimmed path would name another file).
 QString TagLibraryPath(const QString& tagFilePath);
+
+// The genre the editor's genre box stands for: the item whose text equals the box's text, or whose genre
+// name does (either ignoring case, blanks at either end ignored); -1 for an empty box or a text that names
+// no item.
+int GenreIndexOfText(const QString& text, const QStringList& items);

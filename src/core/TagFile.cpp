@@ -4,6 +4,7 @@
 #include "core/Converter.h"
 #include "core/FileHelpers.h"
 #include "core/TagFields.h"
+#include "core/TagWriteText.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -71,9 +72,13 @@ TagSaveResult TagFile::save(const TagValues& values) const {
     // The genre name stays empty: the library names the genre from its number.
     record.trackNumber = values.trackNumber;
     // The library pads every text with blanks to its field.
-    if (!codecs::Decoder().setTagInfo(path, record)) {
+    codecs::Decoder decoder;
+    if (!decoder.setTagInfo(path, record)) {
         result.kind = TagSaveResult::Kind::Refused;
-        result.reason = writeFailureCause(QFileInfo(path).absolutePath());
+        // The library's own reason when it gives one; otherwise what the folder tells of the cause.
+        const int code = decoder.lastTagError();
+        result.reason =
+            code > 0 ? tagWriteFailureReason(code) : writeFailureCause(QFileInfo(path).absolutePath());
     }
     return result;
 }

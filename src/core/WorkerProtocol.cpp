@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <cmath>
 
 namespace core::protocol {
 namespace {
@@ -16,13 +17,29 @@ QByteArray compact(const QJsonObject& object) {
 } // namespace
 
 QByteArray jobLine(const ConversionJob& job) {
-    return compact({{QStringLiteral("source"), job.source},
-                    {QStringLiteral("workFolder"), job.workFolder},
-                    {QStringLiteral("bitRate"), job.bitRate},
-                    {QStringLiteral("channelMode"), job.channelMode},
-                    {QStringLiteral("syncRecord"), job.syncRecord},
-                    {QStringLiteral("copySource"), job.copySource}}) +
-           '\n';
+    QJsonObject object{{QStringLiteral("source"), job.source},
+                       {QStringLiteral("workFolder"), job.workFolder},
+                       {QStringLiteral("bitRate"), job.bitRate},
+                       {QStringLiteral("channelMode"), job.channelMode}};
+    // The command line's additions travel only when set, so the window's job lines stay as they were.
+    if (job.vbrQuality >= 0)
+        object.insert(QStringLiteral("vbrQuality"), job.vbrQuality);
+    if (job.id3v23)
+        object.insert(QStringLiteral("id3v23"), true);
+    if (job.coverMax > 0)
+        object.insert(QStringLiteral("coverMax"), job.coverMax);
+    if (job.normalize != Normalize::Off) {
+        object.insert(QStringLiteral("normalize"), int(job.normalize));
+        object.insert(QStringLiteral("targetLufs"), job.targetLufs);
+        // JSON has no NaN and no infinity: a value that is not finite stays out.
+        if (std::isfinite(job.albumLoudness))
+            object.insert(QStringLiteral("albumLoudness"), job.albumLoudness);
+        if (std::isfinite(job.albumPeak))
+            object.insert(QStringLiteral("albumPeak"), job.albumPeak);
+    }
+    object.insert(QStringLiteral("syncRecord"), job.syncRecord);
+    object.insert(QStringLiteral("copySource"), job.copySource);
+    return compact(object) + '\n';
 }
 
 std::optional<ConversionJob> parseJobLine(const QByteArray& line) {
@@ -35,6 +52,15 @@ std::optional<ConversionJob> parseJobLine(const QByteArray& line) {
     job.workFolder = object.value(QStringLiteral("workFolder")).toString();
     job.bitRate = object.value(QStringLiteral("bitRate")).toInt(-1);
     job.channelMode = object.value(QStringLiteral("channelMode")).toInt(-1);
+    job.vbrQuality = object.value(QStringLiteral("vbrQuality")).toInt(-1);
+    job.id3v23 = object.value(QStringLiteral("id3v23")).toBool();
+    job.coverMax = object.value(QStringLiteral("coverMax")).toInt(0);
+    const int normalize = object.value(QStringLiteral("normalize")).toInt(0);
+    job.normalize = normalize == 1 ? Normalize::Track : normalize == 2 ? Normalize::Album : Normalize::Off;
+    job.targetLufs = object.value(QStringLiteral("targetLufs")).toDouble(-16.0);
+    // An album whose loudness could not be measured (silence) has none: the gain is then 0.
+    job.albumLoudness = object.value(QStringLiteral("albumLoudness")).toDouble(-HUGE_VAL);
+    job.albumPeak = object.value(QStringLiteral("albumPeak")).toDouble(-HUGE_VAL);
     job.syncRecord = object.value(QStringLiteral("syncRecord")).toString();
     job.copySource = object.value(QStringLiteral("copySource")).toBool();
     if (job.source.isEmpty() || job.workFolder.isEmpty() || !isBitRate(job.bitRate) || job.channelMode < 0 ||
@@ -62,7 +88,8 @@ QByteArray outcomeLine(const Outcome& outcome) {
            compact({{QStringLiteral("failure"), int(outcome.failure)},
                     {QStringLiteral("code"), outcome.code},
                     {QStringLiteral("reason"), outcome.reason},
-                    {QStringLiteral("cause"), outcome.cause}}) +
+                    {QStringLiteral("cause"), outcome.cause},
+                    {QStringLiteral("notes"), QJsonArray::fromStringList(outcome.notes)}}) +
            '\n';
 }
 
@@ -94,6 +121,8 @@ WorkerEvent parseWorkerLine(const QByteArray& raw) {
             event.outcome.code = object.value(QStringLiteral("code")).toInt();
             event.outcome.reason = object.value(QStringLiteral("reason")).toString();
             event.outcome.cause = object.value(QStringLiteral("cause")).toString();
+            for (const QJsonValue& note : object.value(QStringLiteral("notes")).toArray())
+                event.outcome.notes << note.toString();
         }
     }
     return event;

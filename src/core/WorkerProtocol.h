@@ -3,11 +3,13 @@
 // being the outcome. Every line is UTF-8 and ends with LF; texts travel as JSON so that any path fits.
 //
 //   parent -> worker:  {"source": …, "workFolder": …, "bitRate": 128, "channelMode": 1, "syncRecord": …,
-//                       "copySource": false}
+//                       "copySource": false}, plus the command line's player options when set:
+//                      "vbrQuality", "id3v23", "coverMax", "normalize" (1 track, 2 album), "targetLufs",
+//                      "albumLoudness", "albumPeak"
 //   worker -> parent:  started
 //                      decoding "<song text>"
 //                      progress <percent>
-//                      outcome {"failure": <n>, "code": <n>, "reason": …, "cause": …}
+//                      outcome {"failure": <n>, "code": <n>, "reason": …, "cause": …, "notes": […]}
 #pragma once
 
 #include "core/ConversionJob.h"

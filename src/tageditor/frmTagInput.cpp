@@ -70,9 +70,11 @@ void frmTagInput::cmdReg_Click() {
     values.album = txtAlbum->text();
     values.year = txtYYYYMM->text();
     values.comment = txtComment->text();
-    // Text typed over the selected item leaves no genre selected, as in a list box with an edit field.
-    const int selected = cbGenre->currentIndex();
-    values.genre = selected >= 0 && cbGenre->currentText() == cbGenre->itemText(selected) ? selected : -1;
+    // A typed genre name selects its item; anything else typed (or an empty box) is no genre.
+    QStringList genreItems;
+    for (int i = 0; i < cbGenre->count(); ++i)
+        genreItems.append(cbGenre->itemText(i));
+    values.genre = GenreIndexOfText(cbGenre->currentText(), genreItems);
     const QString trackText = txtTrackNo->text();
     values.trackNumber =
         chkSelVer[1]->isChecked() && !trackText.trimmed().isEmpty() ? TrackNumberValue(trackText) : -1;

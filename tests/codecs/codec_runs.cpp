@@ -2,6 +2,8 @@
 
 #include "core/CodecSessions.h"
 
+#include <QProcess>
+
 namespace codecruns {
 
 DecodeRun decode(const QString& mp3Path, const QString& wavPath) {
@@ -47,6 +49,23 @@ EncodeRun encode(const QString& wavPath, const QString& mp3Path, int bitRate, in
         });
     }
     return run;
+}
+
+QByteArray externalPcm(const QString& decoder, const QString& mp3Path) {
+    QProcess process;
+    if (decoder == u"mpg123"_qs) {
+        process.start(decoder, {u"-q"_qs, u"--gapless"_qs, u"-s"_qs, mp3Path});
+    } else {
+        process.start(decoder, {u"-v"_qs, u"quiet"_qs, u"-i"_qs, mp3Path, u"-f"_qs, u"s16le"_qs, u"-"_qs});
+    }
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
+        return {};
+    }
+    return process.readAllStandardOutput();
+}
+
+qint64 externalSamples(const QString& decoder, const QString& mp3Path, int channels) {
+    return externalPcm(decoder, mp3Path).size() / (2 * channels);
 }
 
 } // namespace codecruns

@@ -275,6 +275,58 @@ class TestDecoder : public QObject {
         QCOMPARE(decodedPcm(mp3.bytes + apeFooter + fixtures::id3v1(v1), "ape.mp3"), full);
     }
 
+    // The PCM written is mpg123's, to its gapless length: CRC-protected frames (the Info frame is found and
+    // the delays trimmed), free-format frames, and damaged tails whose last frame mpg123 still plays.
+    void decodesAsMpg123Does_data() {
+        QTest::addColumn<QByteArray>("mp3");
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<qint64>("encoded"); // samples that went in, when the length must equal it
+        ToneSpec crc{44100, 2, 128, false, 4, 5.0};
+        crc.crc = true;
+        const fixtures::Mp3 protectedMp3 = fixtures::makeMp3(crc);
+        QVERIFY(quint8(protectedMp3.bytes[1]) == 0xFA);
+        QTest::newRow("CRC (lame -p)") << protectedMp3.bytes << 2 << protectedMp3.samples;
+        ToneSpec free{44100, 2, 200, false, 4, 3.0};
+        free.freeFormat = true;
+        const fixtures::Mp3 freeMp3 = fixtures::makeMp3(free);
+        QVERIFY((quint8(freeMp3.bytes[2]) >> 4) == 0);
+        QTest::newRow("free format 200 kbit/s") << freeMp3.bytes << 2 << freeMp3.samples;
+        const fixtures::Mp3 mp3 = fixtures::makeMp3({44100, 2, 128, false, 4, 6.0});
+        QTest::newRow("1 KB of junk after the last frame")
+            << mp3.bytes + fixtures::randomBytes(1024, 11) << 2 << mp3.samples;
+        // A last frame cut short, then an APEv2 tag with header and footer whose bytes fill the frame.
+        QByteArray ape =
+            "APETAGEX" + QByteArray("\xD0\x07\0\0\x30\x01\0\0\x01\0\0\0\0\0\0\xA0", 16) + QByteArray(8, '\0');
+        ape += QByteArray("\x02\x01\0\0\0\0\0\0Title\0Song", 18) + QByteArray(254, ' ');
+        ape +=
+            "APETAGEX" + QByteArray("\xD0\x07\0\0\x30\x01\0\0\x01\0\0\0\0\0\0\x80", 16) + QByteArray(8, '\0');
+        QTest::newRow("APEv2 after a cut frame") << mp3.bytes.left(mp3.bytes.size() - 300) + ape << 2 << -1ll;
+    }
+
+    void decodesAsMpg123Does() {
+        QFETCH(QByteArray, mp3);
+        QFETCH(int, channels);
+        QFETCH(qint64, encoded);
+        const QByteArray pcm = decodedPcm(mp3, "like-mpg123.mp3");
+        QCOMPARE(pcm.size(), codecruns::externalPcm(u"mpg123"_qs, path("like-mpg123.mp3")).size());
+        QVERIFY(pcm == codecruns::externalPcm(u"mpg123"_qs, path("like-mpg123.mp3")));
+        if (encoded > 0) {
+            QCOMPARE(pcm.size() / (2 * channels), encoded);
+        }
+    }
+
+    // Free-format headers planted in noise at a steady distance are still no stream.
+    void refusesFreeFormatNoise() {
+        QByteArray planted = fixtures::randomBytes(1 << 18, 21);
+        for (qsizetype at = 500; at + 4 < planted.size(); at += 7000) {
+            for (int k = 0; k < 2; ++k) {
+                planted.replace(at + k * 653, 4, QByteArray("\xFF\xFB\x00\x64", 4));
+            }
+        }
+        QVERIFY(fixtures::writeFile(path("free-noise.mp3"), planted));
+        QVERIFY(!codecruns::decode(path("free-noise.mp3"), path("free-noise.wav")).opened);
+    }
+
     void init() { QVERIFY(dir_.isValid()); }
 };
 

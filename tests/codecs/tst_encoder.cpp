@@ -1,6 +1,7 @@
 // Encoding through the program's bindings, against the real libgogo; results checked frame by frame.
 #include "codec_runs.h"
 #include "codecs/encoder.h"
+#include "gogo.h"
 #include "mp3_fixtures.h"
 
 #include <QTemporaryDir>
@@ -140,6 +141,37 @@ class TestEncoder : public QObject {
         QFETCH(int, mode);
         const int rc = codecruns::encode(path("stereo.wav"), path("x.mp3"), bitRate, mode).detectResult;
         QVERIFY2(rc != 0 && rc != 13, qPrintable(QString::number(rc)));
+    }
+
+    // The two additions of the command line, set after the bit rate: a VBR quality (the bit rate item is
+    // then unused) gives a Xing header; values outside their ranges are refused by the check.
+    void vbrQualityAndGainItems() {
+        const auto encodeWith = [&](int vbrQuality, int gain, int bitRate) {
+            codecs::Encoder encoder;
+            encoder.initializeWork();
+            encoder.setConfigure(codecs::Encoder::InputFile, 0, path("stereo.wav"));
+            encoder.setConfigure(codecs::Encoder::OutputFile, 0, path("vbr.mp3"));
+            encoder.setConfigure(codecs::Encoder::OutputRate, 44100);
+            encoder.setConfigure(codecs::Encoder::Mode, 2);
+            encoder.setConfigure(codecs::Encoder::BitRate, bitRate);
+            encoder.setConfigure(codecs::Encoder::VbrQuality, vbrQuality);
+            encoder.setConfigure(codecs::Encoder::Gain, gain);
+            int rc = encoder.detectConfigure();
+            while (rc == 0)
+                rc = encoder.processFrame();
+            encoder.closeCoder();
+            encoder.endCoder();
+            return rc;
+        };
+        QCOMPARE(encodeWith(2, -600, 0), 1);
+        const QByteArray mp3 = fixtures::readFile(path("vbr.mp3"));
+        const auto frames = fixtures::scanFrames(mp3);
+        QVERIFY(frames.has_value() && frames->size() > 10);
+        QVERIFY(mp3.mid(0, frames->front().length).contains("Xing"));
+        QCOMPARE(encodeWith(10, 0, 128), ME_BAD_VBR);
+        QCOMPARE(encodeWith(-2, 0, 128), ME_BAD_VBR);
+        QCOMPARE(encodeWith(-1, 6001, 128), ME_BAD_VBR);
+        QCOMPARE(encodeWith(-1, 0, 100), ME_BAD_BITRATE);
     }
 
     void processFrameOutOfOrderFails() {

@@ -76,6 +76,8 @@ Mp3 makeMp3(const ToneSpec& spec) {
         lame_set_brate(lame, spec.bitRate);
     }
     lame_set_bWriteVbrTag(lame, spec.infoTag ? 1 : 0);
+    lame_set_error_protection(lame, spec.crc ? 1 : 0);
+    lame_set_free_format(lame, spec.freeFormat ? 1 : 0);
     if (lame_init_params(lame) < 0) {
         lame_close(lame);
         return {};

@@ -23,6 +23,8 @@ struct ToneSpec {
     double seconds = 1.0;
     double frequency = 440.0;
     bool infoTag = true; // LAME/Info tag in the first frame (encoder delay and padding, for gapless length)
+    bool crc = false;    // frames carry a CRC (as `lame -p`)
+    bool freeFormat = false; // free-format frames at bitRate (as `lame --freeformat`)
 };
 
 struct Mp3 {

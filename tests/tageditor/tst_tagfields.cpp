@@ -11,6 +11,16 @@ class TestTagFields : public QObject {
     Q_OBJECT
 
   private slots:
+    void genreIndexOfTypedText() {
+        const QStringList items{QStringLiteral("000 - Blues"), QStringLiteral("001 - Classic Rock"),
+                                QStringLiteral("002 - Country"), QStringLiteral("003 - ")};
+        QCOMPARE(GenreIndexOfText(QStringLiteral("classic rock"), items), 1);
+        QCOMPARE(GenreIndexOfText(QStringLiteral(" 002 - COUNTRY "), items), 2);
+        QCOMPARE(GenreIndexOfText(QStringLiteral("003 - "), items), 3);
+        QCOMPARE(GenreIndexOfText(QStringLiteral("Rock"), items), -1);
+        QCOMPARE(GenreIndexOfText(QStringLiteral("  "), items), -1);
+    }
+
     void trackNumberValue_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("value");

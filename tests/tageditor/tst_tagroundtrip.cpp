@@ -204,6 +204,54 @@ class TestTagRoundTrip : public QObject {
         open(QStringLiteral("ro.mp3"), true, [&](frmTagInput& editor) { title = editor.txtTrack->text(); });
         QCOMPARE(title, QStringLiteral("書き込めた"));
     }
+
+    // A write the library refuses is told with its cause, and the window stays open with the user's edits.
+    void refusedWriteKeepsTheEdits() {
+        QByteArray tag = fixtures::id3v2Tag(
+            3,
+            {fixtures::id3v2Frame(3, "TIT2", fixtures::textPayload(fixtures::Encoding::Latin1, u"Old"_qs))});
+        tag[10 + 4] = 0x7F; // the frame claims far more than the tag holds: unsafe to rewrite
+        const QString path = folder.filePath(QStringLiteral("unsafe.mp3"));
+        const QByteArray original = tag + fixtures::makeMp3({44100, 2, 128, false, 4, 0.3}).bytes;
+        QVERIFY(fixtures::writeFile(path, original));
+
+        ScriptedDialogs dialogs;
+        MainForm form(program.info, dialogs);
+        ui::field(form, "SelectFolderText", 0)->setText(folder.path());
+        ui::list(form, "SFileList")->addItem(QStringLiteral("unsafe.mp3"));
+        QString titleAfter;
+        const EditorRun run = openFromList(form, ui::list(form, "SFileList"), 0, [&](frmTagInput& editor) {
+            editor.txtTrack->setText(QStringLiteral("新しい題"));
+            editor.cmdReg->click();
+            titleAfter = editor.txtTrack->text();
+            editor.cmdCancel->click();
+        });
+        QCOMPARE(run.result, int(QDialog::Rejected)); // closed by "閉じる", not by the refused "更新"
+        QCOMPARE(titleAfter, QStringLiteral("新しい題"));
+        QCOMPARE(dialogs.messageTexts(),
+                 QStringList{
+                     QStringLiteral("タグ情報の更新に失敗しました。\r"
+                                    "タグまたは音声データを安全に読み取れないため、書き込みませんでした。")});
+        QCOMPARE(fixtures::readFile(path), original);
+    }
+
+    // A genre name typed into the box selects that genre; an emptied box clears the genre.
+    void typedGenreNameIsWritten() {
+        const QString path = makeMp3(QStringLiteral("genre.mp3"));
+        QVERIFY(open(QStringLiteral("genre.mp3"), true, [](frmTagInput& editor) {
+                    editor.txtTrack->setText(QStringLiteral("Song"));
+                    editor.cbGenre->setEditText(QStringLiteral("jazz"));
+                    editor.cmdReg->click();
+                }).closed);
+        int genre = -1;
+        open(QStringLiteral("genre.mp3"), true, [&](frmTagInput& editor) {
+            genre = editor.cbGenre->currentIndex();
+            editor.cbGenre->setEditText(QString());
+            editor.cmdReg->click();
+        });
+        QCOMPARE(genre, 8);
+        QCOMPARE(quint8(fixtures::readFile(path).back()), quint8(255));
+    }
 };
 
 QTEST_MAIN(TestTagRoundTrip)

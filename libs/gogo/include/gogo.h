@@ -1,5 +1,6 @@
 /*
- * libgogo: encodes a 16-bit PCM WAV file into an MP3 file (MPEG-1 Layer III, constant bit rate) over LAME.
+ * libgogo: encodes a 16-bit PCM WAV file into an MP3 file (MPEG-1 Layer III, constant or variable bit rate)
+ * over LAME.
  *
  * One encoding at a time, no handle. Order of use:
  *   MPGE_initializeWorkVB -> MPGE_getUnitStatesVB -> MPGE_setConfigureVB (items 1, 2, 6, 3, 4)
@@ -24,12 +25,18 @@ extern "C" {
 
 /* Configuration items of MPGE_setConfigureVB / MPGE_getConfigureVB. */
 enum {
-    MC_INPUT_FILE = 1,  /* text: the WAV file to encode */
-    MC_OUTPUT_FILE = 2, /* text: the MP3 file to write (created or overwritten) */
-    MC_ENCODE_MODE = 3, /* number: 0 mono, 1 stereo, 2 joint stereo */
-    MC_BITRATE = 4,     /* number: kbit/s, 32 40 48 56 64 80 96 112 128 160 192 224 256 320 */
-    MC_OUTFREQ = 6,     /* number: output rate in Hz, 32000, 44100 (default) or 48000 */
-    MC_FRAME_COUNT = 15 /* read only: the number of MPGE_processFrameVB calls the encoding takes */
+    MC_INPUT_FILE = 1,   /* text: the WAV file to encode */
+    MC_OUTPUT_FILE = 2,  /* text: the MP3 file to write (created or overwritten) */
+    MC_ENCODE_MODE = 3,  /* number: 0 mono, 1 stereo, 2 joint stereo */
+    MC_BITRATE = 4,      /* number: kbit/s, 32 40 48 56 64 80 96 112 128 160 192 224 256 320 */
+    MC_OUTFREQ = 6,      /* number: output rate in Hz, 32000, 44100 (default) or 48000 */
+    MC_FRAME_COUNT = 15, /* read only: the number of MPGE_processFrameVB calls the encoding takes */
+    /* Additions; an encoding that sets neither is the constant bit rate one above, unchanged. Set them
+       after item 4. */
+    MC_VBR_QUALITY = 16, /* number: -1 constant bit rate (default); 0 (best) .. 9: variable bit rate at
+                            LAME's -V quality, item 4 then unused; a Xing/LAME header gives the length */
+    MC_GAIN = 17         /* number: gain applied to the samples before encoding, in hundredths of a dB
+                            (-6000 .. 6000; default 0). The caller keeps the result below full scale */
 };
 
 /* Results besides 0 (success / more frames follow) and 1 (MPGE_processFrameVB: all written). */
@@ -41,6 +48,7 @@ enum {
     ME_BAD_BITRATE = 20,   /* bit rate outside the list above */
     ME_BAD_MODE = 21,      /* channel mode outside 0..2 */
     ME_BAD_OUTFREQ = 22,   /* output rate outside the list above */
+    ME_BAD_VBR = 24,       /* VBR quality outside -1..9, or gain outside its range */
     ME_ENCODER_SETUP = 23, /* LAME refused the settings */
     ME_READ_ERROR = 30,    /* the WAV file ended early or could not be read */
     ME_WRITE_ERROR = 31,   /* the MP3 file could not be written (full disk) */

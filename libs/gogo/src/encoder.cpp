@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <lame/lame.h>
@@ -55,6 +56,12 @@ class Encoding {
         case MC_OUTFREQ:
             settings_.outRate = number;
             return 0;
+        case MC_VBR_QUALITY:
+            settings_.vbrQuality = number;
+            return 0;
+        case MC_GAIN:
+            settings_.gain = number;
+            return 0;
         default:
             return ME_BAD_ITEM;
         }
@@ -66,7 +73,11 @@ class Encoding {
         }
         close();
         ready_ = false;
-        if (!validBitRate(settings_.bitRate)) {
+        if (settings_.vbrQuality < -1 || settings_.vbrQuality > 9 || settings_.gain < -6000 ||
+            settings_.gain > 6000) {
+            return ME_BAD_VBR;
+        }
+        if (settings_.vbrQuality < 0 && !validBitRate(settings_.bitRate)) {
             return ME_BAD_BITRATE;
         }
         if (settings_.mode < 0 || settings_.mode > 2) {
@@ -113,6 +124,12 @@ class Encoding {
             return 0;
         case MC_OUTFREQ:
             *value = settings_.outRate;
+            return 0;
+        case MC_VBR_QUALITY:
+            *value = settings_.vbrQuality;
+            return 0;
+        case MC_GAIN:
+            *value = settings_.gain;
             return 0;
         default:
             return ME_BAD_ITEM;
@@ -168,6 +185,8 @@ class Encoding {
         int mode = 1;
         int bitRate = 128;
         int outRate = 44100;
+        int vbrQuality = -1;
+        int gain = 0;
     };
 
     bool setUpLame() {
@@ -188,10 +207,24 @@ class Encoding {
         return lame_set_num_channels(lame_, lameChannels_) == 0 &&
                lame_set_in_samplerate(lame_, wav_.rate()) == 0 &&
                lame_set_out_samplerate(lame_, settings_.outRate) == 0 &&
-               lame_set_num_samples(lame_, static_cast<unsigned long>(wav_.samples())) == 0 &&
-               lame_set_VBR(lame_, vbr_off) == 0 && lame_set_brate(lame_, settings_.bitRate) == 0 &&
+               lame_set_num_samples(lame_, static_cast<unsigned long>(wav_.samples())) == 0 && setRate() &&
                lame_set_mode(lame_, modes[settings_.mode]) == 0 && lame_set_bWriteVbrTag(lame_, 1) == 0 &&
-               lame_init_params(lame_) == 0;
+               setGain() && lame_init_params(lame_) == 0;
+    }
+
+    // Constant bit rate unless a VBR quality was set; LAME's -V is its default VBR mode at that quality.
+    bool setRate() {
+        if (settings_.vbrQuality < 0) {
+            return lame_set_VBR(lame_, vbr_off) == 0 && lame_set_brate(lame_, settings_.bitRate) == 0;
+        }
+        return lame_set_VBR(lame_, vbr_default) == 0 && lame_set_VBR_q(lame_, settings_.vbrQuality) == 0;
+    }
+
+    // LAME scales the samples as floating point before encoding, so a gain costs no extra pass and adds
+    // no rounding of its own.
+    bool setGain() {
+        return settings_.gain == 0 ||
+               lame_set_scale(lame_, static_cast<float>(std::pow(10.0, settings_.gain / 2000.0))) == 0;
     }
 
     int32_t encode(std::int64_t count) {

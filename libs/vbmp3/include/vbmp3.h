@@ -111,25 +111,68 @@ VBMP3_API void vbmp3_free(void);
 VBMP3_API int16_t vbmp3_getFileInfo(const char* fileName, VBMP3_SHORT_TAG_INFO* tag, VBMP3_MPEG_INFO* info);
 
 /* Reads the file's tags into the record: each field from the ID3v2 tag (2.2, 2.3, 2.4) when it has it, else
-   from the ID3v1 / 1.1 tag. The record is always rewritten: without a tag it holds empty texts, genre -1 and
-   track -1. Nonzero when a tag was read. */
+   from the ID3v1 / 1.1 tag (its texts as stored, blanks at their end included). Frames of a second ID3v2
+   tag right behind the first count where the first has none. The record is always rewritten: without a
+   tag it holds empty texts, genre -1 and track -1. Nonzero when a tag was read. */
 VBMP3_API int16_t vbmp3_getFileTagInfoEX(const char* fileName, VBMP3_TAG_INFO* tag);
 
 /* Writes the record as the file's ID3v1 tag (1.1 with a track number 1..255, else 1.0) and into its ID3v2
    text frames (title, artist, album, year, comment, genre, track), trailing blanks removed. Only fields the
    record changes are rewritten: a text equal to the tag's, or to the tag's cut to the field (or to 30
-   characters), is no change, nor is genre -1 without a name. Every other frame stays byte for byte and the
-   tag keeps its version; a tag that cannot be parsed to its end is not written (result 0). The decoded audio
-   never changes. The file is replaced only by a verified complete copy, so a failure leaves it as it was;
-   a symbolic link is written through, a file with several hard links rewritten in place. optionA and
-   optionB are reserved (callers pass 1). Nonzero on success. */
+   characters), is no change. Every other frame stays byte for byte and the tag keeps its version; frames
+   of odd names (lower-case letters) are kept as they are, 0xFF padding is padding, and a last frame that
+   overruns its tag by a few bytes keeps the bytes the tag holds; a tag that cannot be parsed to its end
+   otherwise is not written (result 0). The decoded audio never changes. The file is replaced only by a
+   verified complete copy, so a failure leaves it as it was; a symbolic link is written through, a file with
+   several hard links rewritten in place, and so is a file whose owner or attributes a new file could not keep
+   or whose folder cannot be written; owner, group, mode, extended attributes and ACLs stay. An ID3v2 tag the
+   write creates holds every field of the record. Genre -1 without a name clears a genre of the list and
+   leaves any other genre alone. A last frame cut short is completed with zero bytes before a new ID3v1 tag.
+   optionA and optionB are reserved (callers pass 1). Nonzero on success; on failure vbmp3_getTagError tells
+   why. */
 VBMP3_API int16_t vbmp3_setTagInfoEX(const char* fileName, const VBMP3_TAG_INFO* tag, int32_t optionA,
                                      int32_t optionB);
 
+/* Why the last vbmp3_setTagInfoEX or vbmp3_copyTagV2 of the calling thread returned 0. */
+enum {
+    VBMP3_TAG_OK = 0,           /* the last write succeeded (or none was made) */
+    VBMP3_TAG_NOT_WRITABLE = 1, /* the file or its folder cannot be written */
+    VBMP3_TAG_DISK_FULL = 2,    /* no room on the disk (or over the quota) for the new file */
+    VBMP3_TAG_UNSAFE = 3,       /* the file's tags or audio cannot be read safely: writing could lose data */
+    VBMP3_TAG_RIFF = 4,         /* MP3 audio inside a WAV (RIFF) file: its tag cannot be written here */
+    VBMP3_TAG_MISSING = 5       /* the file does not exist (or cannot be read) */
+};
+VBMP3_API int32_t vbmp3_getTagError(void);
+
 /* Replaces the ID3v2 tag of `to` by a byte-for-byte copy of the ID3v2 tag of `from` (removing it when
-   `from` has none). Same safety as vbmp3_setTagInfoEX. Nonzero on success. */
+   `from` has none). When a second ID3v2 tag follows the first in `from`, its frames of a name the first
+   lacks are added. Same safety as vbmp3_setTagInfoEX. Nonzero on success. */
 VBMP3_API int16_t vbmp3_copyTagV2(const char* from, const char* to);
 
+/* Re-encodes one picture of a tag for vbmp3_reworkTagV2: `data` holds the picture's `size` bytes. Returns
+   nonzero to replace it by the JPEG at *jpeg (*jpegSize bytes, kept alive by the caller until the next call
+   or the end of vbmp3_reworkTagV2); zero keeps the picture as it is. */
+typedef int32_t (*VBMP3_PICTURE_FIT)(void* context, const unsigned char* data, size_t size,
+                                     const unsigned char** jpeg, size_t* jpegSize);
+
+/* What vbmp3_reworkTagV2 changes; a zeroed record changes nothing. */
+typedef struct VBMP3_TAG_REWORK {
+    int32_t version;        /* 3: the tag becomes version 2.3 (frames converted; those without a 2.3 form
+                               dropped and named in the notes); 0: the tag keeps its version */
+    int32_t dropReplayGain; /* nonzero: TXXX frames named REPLAYGAIN_* and RVA2 frames are removed */
+    const char* userTexts;  /* null, or UTF-8 pairs "DESCRIPTION\0VALUE\0" ended by an empty description:
+                               TXXX frames set, replacing any of the same description */
+    VBMP3_PICTURE_FIT fitPicture; /* null, or called for the picture of every APIC frame */
+    void* context;                /* passed to fitPicture */
+} VBMP3_TAG_REWORK;
+
+/* Rewrites the ID3v2 tag of an MP3 file as `rework` says, creating one from the ID3v1 tag's fields when
+   the file has none and a frame is to be set; everything not named stays byte for byte, the audio is never
+   changed, and the file is replaced only by a verified complete copy. `notes` (notesSize bytes, may be null)
+   gets the ids of the dropped frames, separated by blanks, NUL-terminated. Nonzero on success; zero when
+   the file cannot be read or written or its tag cannot be parsed to its end (the file is then unchanged). */
+VBMP3_API int16_t vbmp3_reworkTagV2(const char* fileName, const VBMP3_TAG_REWORK* rework, char* notes,
+                                    int32_t notesSize);
 /* Reads the value of the file's ID3v2 user text frame (TXXX) whose description is `description` into
    `value` (UTF-8, NUL-terminated, cut to size - 1 bytes at a character boundary). Only the ID3v2 tag is
    read. Nonzero when the frame was found. */

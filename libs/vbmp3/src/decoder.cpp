@@ -63,7 +63,9 @@ mpg123_handle* newDecoder(const MpegStream& stream) {
     if (mh == nullptr) {
         return nullptr;
     }
-    const long flags = MPG123_QUIET | MPG123_IGNORE_INFOFRAME | MPG123_NO_PEEK_END;
+    // libmpg123 finds a free-format frame's size by looking ahead, which our reader allows only buffered.
+    const long flags = MPG123_QUIET | MPG123_IGNORE_INFOFRAME | MPG123_NO_PEEK_END |
+                       (stream.first.freeFormat ? MPG123_SEEKBUFFER : 0);
     const bool ok =
         mpg123_param(mh, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0) == MPG123_OK &&
         mpg123_param(mh, MPG123_ADD_FLAGS, flags, 0) == MPG123_OK &&

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #include <vector>
 
@@ -67,9 +69,9 @@ std::uint32_t littleEndian32(const unsigned char* p) {
 
 // Length of the ID3v2 tag at the start of the file: 0 without one, -1 for a header that is damaged or
 // claims more bytes than the file holds.
-std::int64_t id3v2Length(int fd, std::uint64_t fileSize) {
+std::int64_t id3v2Length(int fd, std::uint64_t fileSize, std::uint64_t offset = 0) {
     unsigned char h[10];
-    if (fileSize < 10 || !readAt(fd, 0, h, sizeof h) || std::memcmp(h, "ID3", 3) != 0) {
+    if (fileSize < offset + 10 || !readAt(fd, offset, h, sizeof h) || std::memcmp(h, "ID3", 3) != 0) {
         return 0;
     }
     if (h[3] < 2 || h[3] > 4 || h[4] == 0xFF || ((h[6] | h[7] | h[8] | h[9]) & 0x80) != 0) {
@@ -79,7 +81,7 @@ std::int64_t id3v2Length(int fd, std::uint64_t fileSize) {
     if (h[3] == 4 && (h[5] & 0x10) != 0) {
         length += 10; // footer
     }
-    return length <= fileSize ? static_cast<std::int64_t>(length) : -1;
+    return length <= fileSize - offset ? static_cast<std::int64_t>(length) : -1;
 }
 
 } // namespace
@@ -134,18 +136,18 @@ bool audioRegion(const std::string& path, std::uint64_t& begin, std::uint64_t& e
     return true;
 }
 
-bool readId3v2Bytes(const std::string& path, std::string& tag) {
+bool readId3v2Bytes(const std::string& path, std::string& tag, std::uint64_t offset) {
     const Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st {};
     if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) {
         return false;
     }
-    const std::int64_t length = id3v2Length(fd.get(), static_cast<std::uint64_t>(st.st_size));
+    const std::int64_t length = id3v2Length(fd.get(), static_cast<std::uint64_t>(st.st_size), offset);
     if (length < 0) {
         return false;
     }
     tag.assign(static_cast<std::size_t>(length), '\0');
-    return length == 0 || readAt(fd.get(), 0, tag.data(), tag.size());
+    return length == 0 || readAt(fd.get(), offset, tag.data(), tag.size());
 }
 
 bool readId3v1Bytes(const std::string& path, unsigned char (&tag)[128]) {
@@ -178,24 +180,111 @@ bool sameBytes(const std::string& a, std::uint64_t beginA, const std::string& b,
     return true;
 }
 
+bool zeroBytes(const std::string& path, std::uint64_t begin, std::uint64_t length) {
+    const Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) {
+        return false;
+    }
+    std::vector<unsigned char> buffer(1 << 16);
+    for (std::uint64_t done = 0; done < length;) {
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), length - done));
+        if (!readAt(fd.get(), begin + done, buffer.data(), n) ||
+            std::any_of(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(n),
+                        [](unsigned char c) { return c != 0; })) {
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
 Replacement::Replacement(const std::string& target) : target_(target) {
     struct stat st {};
     if (::stat(target.c_str(), &st) != 0) {
+        fail();
         return;
     }
     const std::size_t slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::string pattern = folder + "." + name + ".vbmp3-XXXXXX";
-    fd_ = ::mkstemp(pattern.data());
-    if (fd_ >= 0) {
-        path_ = pattern;
-        // Owner first: changing it may clear the set-id bits the mode then restores.
-        if (::fchown(fd_, st.st_uid, st.st_gid) != 0) {
-            // Only the superuser may give a file away; others keep their own copy's owner.
-        }
-        ::fchmod(fd_, st.st_mode & 07777);
+    if (createBeside(folder, name)) {
+        inPlace_ = !takeAttributes();
+        return;
     }
+    // A folder that cannot be written still lets a writable file be rewritten where it is.
+    const int besideError = errno;
+    if ((besideError == EACCES || besideError == EPERM || besideError == EROFS) &&
+        ::access(target.c_str(), W_OK) == 0 && createInTemporaryFolder(name)) {
+        inPlace_ = true;
+        return;
+    }
+    error_ = besideError;
+}
+
+bool Replacement::createBeside(const std::string& folder, const std::string& name) {
+    std::string pattern = folder + "." + name + ".vbmp3-XXXXXX";
+    fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd_ < 0) {
+        return false;
+    }
+    path_ = pattern;
+    return true;
+}
+
+bool Replacement::createInTemporaryFolder(const std::string& name) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string folder = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
+    if (folder.back() != '/') {
+        folder += '/';
+    }
+    // Only the name's tail: the whole name may be too long once the pattern is added.
+    return createBeside(folder, name.size() > 64 ? name.substr(name.size() - 64) : name);
+}
+
+// Gives the new file the target's owner, group, mode and extended attributes; false when any of them
+// could not be taken, so that the target is rewritten in place and keeps its own.
+bool Replacement::takeAttributes() {
+    struct stat st {};
+    const Fd source(::open(target_.c_str(), O_RDONLY | O_CLOEXEC));
+    if (source.get() < 0 || ::fstat(source.get(), &st) != 0) {
+        return false;
+    }
+    // Owner first: changing it may clear the set-id bits the mode then restores. Only the superuser may
+    // give a file away; for anyone else a file of another owner is rewritten in place.
+    if (::fchown(fd_, st.st_uid, st.st_gid) != 0 || ::fchmod(fd_, st.st_mode & 07777) != 0) {
+        return false;
+    }
+    const ssize_t listed = ::flistxattr(source.get(), nullptr, 0);
+    if (listed < 0) {
+        return errno == ENOTSUP;
+    }
+    std::vector<char> names(static_cast<std::size_t>(listed));
+    const ssize_t got = ::flistxattr(source.get(), names.data(), names.size());
+    if (got < 0) {
+        return false;
+    }
+    std::vector<char> value;
+    for (std::size_t at = 0; at < static_cast<std::size_t>(got); at += std::strlen(names.data() + at) + 1) {
+        const char* name = names.data() + at;
+        const ssize_t size = ::fgetxattr(source.get(), name, nullptr, 0);
+        if (size < 0) {
+            return false;
+        }
+        value.resize(static_cast<std::size_t>(size));
+        const ssize_t read = ::fgetxattr(source.get(), name, value.data(), value.size());
+        // The ACL sets the group bits of the mode, as it did on the target.
+        if (read < 0 || ::fsetxattr(fd_, name, value.data(), static_cast<std::size_t>(read), 0) != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool Replacement::fail() {
+    if (error_ == 0) {
+        error_ = errno;
+    }
+    return false;
 }
 
 Replacement::~Replacement() {
@@ -210,13 +299,13 @@ Replacement::~Replacement() {
 bool Replacement::appendFrom(const std::string& source, std::uint64_t begin, std::uint64_t end) {
     const Fd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd_ < 0 || in.get() < 0) {
-        return false;
+        return fail();
     }
     std::vector<unsigned char> buffer(1 << 16);
     for (std::uint64_t at = begin; at < end;) {
         const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), end - at));
         if (!readAt(in.get(), at, buffer.data(), n) || !writeAll(fd_, buffer.data(), n)) {
-            return false;
+            return fail();
         }
         at += n;
     }
@@ -224,7 +313,7 @@ bool Replacement::appendFrom(const std::string& source, std::uint64_t begin, std
 }
 
 bool Replacement::append(const std::string& bytes) {
-    return fd_ >= 0 && writeAll(fd_, bytes.data(), bytes.size());
+    return (fd_ >= 0 && writeAll(fd_, bytes.data(), bytes.size())) || fail();
 }
 
 bool Replacement::finishWriting() {
@@ -235,7 +324,7 @@ bool Replacement::finishWriting() {
     const bool closed = ::close(fd_) == 0;
     fd_ = -1;
     written_ = synced && closed;
-    return written_;
+    return written_ || fail();
 }
 
 bool Replacement::commit() {
@@ -245,30 +334,32 @@ bool Replacement::commit() {
     // Later edits (TagLib, the ID3v1 tag) went through their own descriptors; flush those too.
     const Fd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0 || ::fsync(fd.get()) != 0) {
-        return false;
+        return fail();
     }
     struct stat st {};
     if (::stat(target_.c_str(), &st) != 0) {
-        return false;
+        return fail();
     }
-    if (st.st_nlink > 1) {
-        // A rename would split the file from its other names: its content is rewritten in place.
+    if (st.st_nlink > 1 || inPlace_) {
+        // A rename would split the file from its other names, or give it another owner: its content is
+        // rewritten in place.
         return copyInPlace(fd.get());
     }
     committed_ = ::rename(path_.c_str(), target_.c_str()) == 0;
-    return committed_;
+    return committed_ || fail();
 }
 
 bool Replacement::copyInPlace(int from) {
     struct stat st {};
     const Fd to(::open(target_.c_str(), O_WRONLY | O_CLOEXEC));
     if (::fstat(from, &st) != 0 || to.get() < 0) {
-        return false;
+        return fail();
     }
     // Claim the space first, so that a full disk stops the write before it touches the file.
     const int reserved = ::posix_fallocate(to.get(), 0, st.st_size);
     if (reserved != 0 && reserved != EOPNOTSUPP && reserved != EINVAL) {
-        return false;
+        errno = reserved;
+        return fail();
     }
     std::vector<unsigned char> buffer(1 << 16);
     for (std::uint64_t at = 0; at < static_cast<std::uint64_t>(st.st_size);) {
@@ -276,13 +367,13 @@ bool Replacement::copyInPlace(int from) {
             std::min<std::uint64_t>(buffer.size(), static_cast<std::uint64_t>(st.st_size) - at));
         if (!readAt(from, at, buffer.data(), n) ||
             ::pwrite(to.get(), buffer.data(), n, static_cast<off_t>(at)) != static_cast<ssize_t>(n)) {
-            return false;
+            return fail();
         }
         at += n;
     }
     // The copy stays until the file is complete on disk: it is the only whole version meanwhile.
     if (::ftruncate(to.get(), st.st_size) != 0 || ::fsync(to.get()) != 0) {
-        return false;
+        return fail();
     }
     ::unlink(path_.c_str());
     committed_ = true;

@@ -22,8 +22,9 @@ bool readLayout(const std::string& path, FileLayout& layout);
 // tag. Other trailing tags are left to the frame scan, which stops at them.
 bool audioRegion(const std::string& path, std::uint64_t& begin, std::uint64_t& end);
 
-// The whole ID3v2 tag of a file (header, frames, padding, footer); empty when it has none.
-bool readId3v2Bytes(const std::string& path, std::string& tag);
+// The whole ID3v2 tag of a file (header, frames, padding, footer) that starts at `offset`; empty when
+// there is none.
+bool readId3v2Bytes(const std::string& path, std::string& tag, std::uint64_t offset = 0);
 
 // The last 128 bytes of the file when they are an ID3v1 tag.
 bool readId3v1Bytes(const std::string& path, unsigned char (&tag)[128]);
@@ -32,8 +33,14 @@ bool readId3v1Bytes(const std::string& path, unsigned char (&tag)[128]);
 bool sameBytes(const std::string& a, std::uint64_t beginA, const std::string& b, std::uint64_t beginB,
                std::uint64_t length);
 
+// True when the byte range [begin, begin+length) of the file holds only zero bytes.
+bool zeroBytes(const std::string& path, std::uint64_t begin, std::uint64_t length);
+
 // A temporary file beside a target, replacing the target only on commit(). Dropped unless committed, so a
-// failure at any step leaves the target as it was.
+// failure at any step leaves the target as it was. The replacement keeps the target's owner, group, mode
+// and extended attributes (ACLs included); where a new file cannot carry them (another owner) or cannot
+// be made (a folder that cannot be written), the temporary file lies in the system's temporary folder and
+// commit() rewrites the target in place.
 class Replacement {
   public:
     explicit Replacement(const std::string& target);
@@ -43,21 +50,29 @@ class Replacement {
 
     bool ok() const { return fd_ >= 0; }
     const std::string& path() const { return path_; }
+    // The errno of the first step that failed (0 when none did, or the failure was no system error).
+    int error() const { return error_; }
     // Appends bytes [begin, end) of a file to the temporary file.
     bool appendFrom(const std::string& source, std::uint64_t begin, std::uint64_t end);
     bool append(const std::string& bytes);
     // Closes the temporary file; later steps may reopen it by path (TagLib does).
     bool finishWriting();
-    // Flushes the temporary file to disk and renames it over the target; a target with several hard links
-    // is rewritten in place instead, so that all its names keep the new content.
+    // Flushes the temporary file to disk and renames it over the target; a target with several hard links,
+    // or one whose attributes the new file could not take, is rewritten in place instead.
     bool commit();
 
   private:
+    bool createBeside(const std::string& folder, const std::string& name);
+    bool createInTemporaryFolder(const std::string& name);
+    bool takeAttributes();
     bool copyInPlace(int from);
+    bool fail();
 
     std::string target_;
     std::string path_;
     int fd_ = -1;
+    int error_ = 0;
+    bool inPlace_ = false;
     bool written_ = false;
     bool committed_ = false;
 };

@@ -2,6 +2,7 @@
 
 #include "text_codec.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace vbmp3 {
@@ -46,14 +47,25 @@ std::string resynchronise(const std::string& bytes) {
     return out;
 }
 
+// Frame names are upper-case letters and digits; old taggers also wrote lower-case letters ("Tpos"),
+// which other readers accept, so those frames are read past and kept as they are.
 bool validId(const std::string& id) {
     for (const char c : id) {
-        if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) {
+        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) {
             return false;
         }
     }
     return true;
 }
+
+// Padding: zeros, or the 0xFF bytes some version 2.3 writers used (no frame name starts with either).
+bool paddingFrom(const std::string& body, std::size_t pos) {
+    return body[pos] == '\0' || body.find_first_not_of('\xFF', pos) == std::string::npos;
+}
+
+// A last frame may claim a few bytes more than its tag holds (a writer that miscounted): it keeps the
+// bytes the tag has. A larger overrun means the size is not to be believed.
+constexpr std::size_t kTolerableOverrun = 64;
 
 void appendUtf8(std::string& out, std::uint32_t cp) {
     if (cp < 0x80) {
@@ -210,7 +222,7 @@ Id3v2Tag parseId3v2(const std::string& bytes) {
         pos = tag.version == 3 ? 4 + std::size_t{bigEndian(e, 4)} : std::size_t{synchsafe(e)};
     }
     const std::size_t idLength = tag.version == 2 ? 3 : 4, headerLength = tag.version == 2 ? 6 : 10;
-    while (pos + headerLength <= body.size() && body[pos] != '\0') {
+    while (pos + headerLength <= body.size() && !paddingFrom(body, pos)) {
         const auto* f = reinterpret_cast<const unsigned char*>(body.data() + pos);
         Id3v2Frame frame;
         frame.id = body.substr(pos, idLength);
@@ -224,10 +236,12 @@ Id3v2Tag parseId3v2(const std::string& bytes) {
                 size = safe;
             }
         }
-        if (!validId(frame.id) || size > body.size() - pos - headerLength) {
+        const std::size_t room = body.size() - pos - headerLength;
+        if (!validId(frame.id) || size > room + kTolerableOverrun) {
             tag.trusted = false;
             break;
         }
+        size = static_cast<std::uint32_t>(std::min<std::size_t>(size, room));
         if (tag.version > 2) {
             frame.flags[0] = f[8];
             frame.flags[1] = f[9];

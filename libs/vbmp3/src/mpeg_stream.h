@@ -15,18 +15,21 @@ struct FrameHeader {
     int rate = 0;    // Hz
     int mode = 0;    // 0 stereo, 1 joint stereo, 2 dual channel, 3 mono
     int length = 0;  // bytes, padding included
+    int padding = 0; // bytes of padding in this frame
     int samples = 0; // per channel
     bool crc = false, copyright = false, original = false;
+    bool freeFormat = false; // no bit rate in the header: the length comes from the next header's distance
     int emphasis = 0;
 
     int channels() const { return mode == 3 ? 1 : 2; }
     // Frames of one stream share these; a false header in the data rarely does.
     bool sameStream(const FrameHeader& o) const {
-        return version == o.version && layer == o.layer && rate == o.rate;
+        return version == o.version && layer == o.layer && rate == o.rate && freeFormat == o.freeFormat;
     }
 };
 
-// Parses four header bytes; false for anything but a valid header of a fixed bit rate.
+// Parses four header bytes; false for anything but a valid header. A free-format header parses with
+// length 0 and bit rate 0: only the stream around it tells its length.
 bool parseFrameHeader(const unsigned char* bytes, FrameHeader& header);
 
 // A run of frames that lie next to each other in the file.
@@ -43,7 +46,9 @@ struct MpegStream {
     std::int64_t skip = 0;          // leading samples to drop (encoder and decoder delay)
     std::int64_t length = 0;        // samples per channel after the gapless trimming
     std::uint64_t audioBytes = 0;
-    std::uint64_t cutFrame = 0; // offset of a last frame cut short by the end of the audio, 0 for none
+    std::uint64_t cutFrame = 0;  // offset of a last frame cut short by the end of the audio, 0 for none
+    std::uint64_t cutLength = 0; // the full length that frame would have
+    std::uint64_t cutHeld = 0;   // the bytes of it that the file holds
     bool variableBitRate = false;
 
     bool sameAudio(const MpegStream& o) const {
@@ -59,7 +64,8 @@ bool scanMpegStream(const std::string& path, MpegStream& stream);
 // first frame's length): a few reads instead of a scan of the whole file. Segments stay empty.
 bool estimateMpegStream(const std::string& path, MpegStream& stream);
 
-// True when both files give a decoder the same frames with the same trimming.
-bool sameDecodedAudio(const std::string& a, const std::string& b);
+// True when both files give a decoder the same frames with the same trimming. With `completesCutFrame`,
+// b must instead hold a's frames, then a's cut last frame completed with zero bytes, at a's start trim.
+bool sameDecodedAudio(const std::string& a, const std::string& b, bool completesCutFrame = false);
 
 } // namespace vbmp3

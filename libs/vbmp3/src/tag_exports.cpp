@@ -32,6 +32,10 @@ int16_t vbmp3_copyTagV2(const char* from, const char* to) {
     return vbmp3::copyId3v2(from, to) ? 1 : 0;
 }
 
+int32_t vbmp3_getTagError(void) {
+    return vbmp3::lastTagError();
+}
+
 int16_t vbmp3_getUserText(const char* fileName, const char* description, char* value, int32_t size) {
     if (fileName == nullptr || description == nullptr || value == nullptr || size <= 0) {
         return 0;

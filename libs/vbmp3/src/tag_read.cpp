@@ -103,8 +103,19 @@ void readComment(const Id3v2Tag& tag, TagValues& out, int* chosenFrame) {
     }
 }
 
+// A field as stored, up to its first NUL: blanks at its end are part of the text.
 std::string id3v1Field(const unsigned char* bytes, std::size_t size) {
-    return fieldText(reinterpret_cast<const char*>(bytes), size);
+    const auto* text = reinterpret_cast<const char*>(bytes);
+    return legacyToUtf8(std::string_view(text, strnlen(text, size)));
+}
+
+bool hasFrame(const Id3v2Tag& tag, const std::string& id) {
+    for (const Id3v2Frame& frame : tag.frames) {
+        if (frame.id == id) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void clear(VBMP3_TAG_INFO& tag) {
@@ -137,6 +148,37 @@ int genreNumber(const std::string& name) {
         }
     }
     return -1;
+}
+
+// The ID3v2 tag at the start of a file, with the frames of a second tag right behind it (a tagger that
+// prepended a new tag to an old one) that the first lacks: the first tag's frame wins.
+bool readLeadingId3v2(const std::string& path, std::string& bytes) {
+    if (!readId3v2Bytes(path, bytes)) {
+        return false;
+    }
+    Id3v2Tag first = parseId3v2(bytes);
+    std::string next;
+    if (first.version < 3 || !first.trusted || !readId3v2Bytes(path, next, first.size)) {
+        return true;
+    }
+    const Id3v2Tag second = parseId3v2(next);
+    if (second.version < 3 || !second.trusted) {
+        return true;
+    }
+    bool added = false;
+    for (const Id3v2Frame& frame : second.frames) {
+        std::string content;
+        if (!hasFrame(first, frame.id) && frameContent(second, frame, content)) {
+            // Stored plain: the second tag's unsynchronisation and frame formats are not the first's.
+            first.frames.push_back(
+                {frame.id, {second.version == first.version ? frame.flags[0] : std::uint8_t{0}, 0}, content});
+            added = true;
+        }
+    }
+    if (added) {
+        bytes = renderId3v2(first, 0);
+    }
+    return true;
 }
 
 TagValues id3v2Values(const Id3v2Tag& tag, int* commentFrame) {
@@ -202,7 +244,7 @@ bool readTag(const std::string& path, VBMP3_TAG_INFO& tag) {
     FileLayout layout;
     std::string v2bytes;
     TagValues v2, v1;
-    if (readLayout(path, layout) && readId3v2Bytes(path, v2bytes)) {
+    if (readLayout(path, layout) && readLeadingId3v2(path, v2bytes)) {
         v2 = id3v2Values(parseId3v2(v2bytes));
     }
     unsigned char v1bytes[128];

@@ -3,9 +3,12 @@
 #include "tags.h"
 #include "text_codec.h"
 
+#include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <unistd.h>
 
 namespace vbmp3 {
 namespace {
@@ -16,9 +19,10 @@ struct Record {
     int genre = -1; // 0..254; -1 (or 255) for none
     int track = -1; // 1.. ; -1 for none
 
+    bool genreGiven() const { return genre >= 0 || !genreName.empty(); }
     bool empty() const {
         return title.empty() && artist.empty() && album.empty() && year.empty() && comment.empty() &&
-               genre < 0 && genreName.empty() && track < 0;
+               !genreGiven() && track < 0;
     }
 };
 
@@ -145,13 +149,8 @@ void setComment(Id3v2Tag& tag, int chosen, const std::string& text) {
     }
 }
 
-// Changes in the ID3v2 tag exactly the fields in which the record differs from what the file says; false
-// when nothing changes.
-bool applyRecord(Id3v2Tag& tag, const Record& r, const TagValues& current) {
-    Id3v2Tag before = tag;
-    if (tag.version == 0) {
-        tag.version = 3;
-    }
+// Sets in the ID3v2 tag the fields in which the record differs from `current`.
+void applyFields(Id3v2Tag& tag, const Record& r, const TagValues& current) {
     int chosenComment = -1;
     id3v2Values(tag, &chosenComment);
     // The comment frame first: the indices of the others do not matter.
@@ -180,13 +179,27 @@ bool applyRecord(Id3v2Tag& tag, const Record& r, const TagValues& current) {
             setText(tag, "TYER", r.year);
         }
     }
-    const bool genreGiven = r.genre >= 0 || !r.genreName.empty();
-    if (genreGiven && !(r.genre >= 0 ? current.genre == r.genre : sameText(current.genreName, r.genreName))) {
-        setText(tag, "TCON", genreText(r, tag.version));
+    if (r.genreGiven()) {
+        if (!(r.genre >= 0 ? current.genre == r.genre : sameText(current.genreName, r.genreName))) {
+            setText(tag, "TCON", genreText(r, tag.version));
+        }
+    } else if (current.genre >= 0) {
+        setText(tag, "TCON", ""); // no genre for a file that had one of the list: the genre is cleared
     }
     if (current.track != r.track) {
         setText(tag, "TRCK", r.track >= 1 ? trackText(tag, r.track) : std::string());
     }
+}
+
+// Changes in the ID3v2 tag exactly the fields in which the record differs from what the file says; false
+// when nothing changes. A tag the change creates holds every field the record has, so that readers that
+// look at ID3v2 only still see the values kept in the ID3v1 tag.
+bool applyRecord(Id3v2Tag& tag, const Record& r, const TagValues& current) {
+    const Id3v2Tag before = tag;
+    if (tag.version == 0) {
+        tag.version = 3;
+    }
+    applyFields(tag, r, current);
     const bool changed = tag.frames.size() != before.frames.size() || [&] {
         for (std::size_t i = 0; i < tag.frames.size(); ++i) {
             if (tag.frames[i].id != before.frames[i].id || tag.frames[i].data != before.frames[i].data) {
@@ -197,6 +210,8 @@ bool applyRecord(Id3v2Tag& tag, const Record& r, const TagValues& current) {
     }();
     if (!changed) {
         tag = before;
+    } else if (before.version == 0) {
+        applyFields(tag, r, TagValues{});
     }
     return changed;
 }
@@ -222,7 +237,7 @@ std::string renderId3v1(const Record& r) {
 }
 
 // The record's ID3v1 tag, keeping the old tag's bytes for every field whose text stays the same.
-std::string mergeId3v1(const Record& r, const unsigned char* old) {
+std::string mergeId3v1(const Record& r, const unsigned char* old, const TagValues& current) {
     std::string v1 = renderId3v1(r);
     if (old == nullptr) {
         return v1;
@@ -239,8 +254,8 @@ std::string mergeId3v1(const Record& r, const unsigned char* old) {
             v1.replace(offset, size, was, size);
         }
     }
-    if (r.genre < 0 && r.genreName.empty()) {
-        v1[127] = static_cast<char>(old[127]); // no genre given: the old one stays
+    if (!r.genreGiven() && current.genre < 0) {
+        v1[127] = static_cast<char>(old[127]); // no genre given for a file without a listed one: it stays
     }
     return v1;
 }
@@ -259,6 +274,30 @@ std::string resolved(const std::string& path) {
 // a tag write would cut away or mangle its contents.
 bool writableMp3(const std::string& path, FileLayout& layout, MpegStream& stream) {
     return readLayout(path, layout) && layout.audioEnd > layout.audioBegin && scanMpegStream(path, stream);
+}
+
+thread_local int tagError = VBMP3_TAG_OK;
+
+bool failWith(int reason) {
+    tagError = reason;
+    return false;
+}
+
+int errnoReason(int error) {
+    return error == ENOSPC || error == EDQUOT || error == EFBIG ? VBMP3_TAG_DISK_FULL
+                                                                : VBMP3_TAG_NOT_WRITABLE;
+}
+
+// A WAV (RIFF) file's header at that offset.
+bool riffAt(const std::string& path, std::uint64_t offset) {
+    FILE* f = std::fopen(path.c_str(), "rb");
+    char head[12] = {};
+    const bool read = f != nullptr && std::fseek(f, static_cast<long>(offset), SEEK_SET) == 0 &&
+                      std::fread(head, 1, sizeof head, f) == sizeof head;
+    if (f != nullptr) {
+        std::fclose(f);
+    }
+    return read && std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WAVE", 4) == 0;
 }
 
 bool trustworthyId3v2(const std::string& path) {
@@ -286,6 +325,10 @@ std::string userTextContent(const std::string& description, const std::string& v
 }
 
 } // namespace
+
+int lastTagError() {
+    return tagError;
+}
 
 bool readUserText(const std::string& path, const std::string& description, std::string& value) {
     std::string bytes;
@@ -353,53 +396,82 @@ bool writeUserText(const std::string& file, const std::string& description, cons
 
 bool writeTag(const std::string& file, const VBMP3_TAG_INFO& tag) {
     const std::string path = resolved(file);
+    tagError = VBMP3_TAG_OK;
+    if (::access(path.c_str(), R_OK) != 0) {
+        return failWith(VBMP3_TAG_MISSING);
+    }
     FileLayout layout;
     MpegStream stream;
     std::string oldV2;
     if (!writableMp3(path, layout, stream) || !readId3v2Bytes(path, oldV2)) {
-        return false;
+        return failWith(VBMP3_TAG_UNSAFE);
+    }
+    // Readers of a WAV file look for its tag in a chunk of its own: a tag before "RIFF" nobody would see.
+    if (riffAt(path, 0) || riffAt(path, layout.audioBegin)) {
+        return failWith(VBMP3_TAG_RIFF);
     }
     Id3v2Tag v2 = parseId3v2(oldV2);
     // A tag that could not be read to its end would lose the frames beyond that point.
     if (!v2.trusted) {
-        return false;
+        return failWith(VBMP3_TAG_UNSAFE);
     }
     unsigned char oldV1[128];
     const bool hadV1 = readId3v1Bytes(path, oldV1);
-    const TagValues current = mergedValues(id3v2Values(v2), hadV1 ? id3v1Values(oldV1) : TagValues{});
+    std::string leading;
+    const TagValues current =
+        mergedValues(id3v2Values(readLeadingId3v2(path, leading) ? parseId3v2(leading) : v2),
+                     hadV1 ? id3v1Values(oldV1) : TagValues{});
     const Record record = recordOf(tag);
 
     const std::string newV2 = applyRecord(v2, record, current) ? renderId3v2(v2, v2.size) : oldV2;
     // An all-empty record removes the ID3v1 tag rather than leaving a blank one behind.
-    const std::string newV1 = record.empty() ? std::string() : mergeId3v1(record, hadV1 ? oldV1 : nullptr);
-    std::uint64_t audioEnd = hadV1 ? layout.size - 128 : layout.size;
-    // A last frame cut short would take a following ID3v1 tag for its missing bytes in other decoders;
-    // its bytes are no audio to anyone, so the tag goes where the complete frames end.
-    if (!newV1.empty() && stream.cutFrame > layout.audioBegin && layout.audioEnd == audioEnd) {
-        audioEnd = stream.cutFrame;
-    }
+    const std::string newV1 =
+        record.empty() ? std::string() : mergeId3v1(record, hadV1 ? oldV1 : nullptr, current);
+    const std::uint64_t audioEnd = hadV1 ? layout.size - 128 : layout.size;
+    // A last frame cut short would take a following ID3v1 tag for its missing bytes: it is completed with
+    // zero bytes, which decoders that play a cut frame (padding it with silence) hear the same way.
+    const bool complete = !newV1.empty() && stream.cutFrame > layout.audioBegin &&
+                          layout.audioEnd == audioEnd && stream.cutFrame + stream.cutHeld == audioEnd;
+    const std::string completion =
+        complete ? std::string(static_cast<std::size_t>(stream.cutLength - stream.cutHeld), '\0')
+                 : std::string();
     const std::string oldTail =
         hadV1 ? std::string(reinterpret_cast<const char*>(oldV1), 128) : std::string();
-    if (newV2 == oldV2 && newV1 == oldTail && audioEnd == (hadV1 ? layout.size - 128 : layout.size)) {
+    if (newV2 == oldV2 && newV1 == oldTail && completion.empty()) {
         return true; // nothing to change
     }
     Replacement copy(path);
-    return copy.ok() && copy.append(newV2) && copy.appendFrom(path, layout.audioBegin, audioEnd) &&
-           copy.append(newV1) && copy.finishWriting() && trustworthyId3v2(copy.path()) &&
-           sameDecodedAudio(path, copy.path()) && copy.commit();
+    if (!copy.ok() || !copy.append(newV2) || !copy.appendFrom(path, layout.audioBegin, audioEnd) ||
+        !copy.append(completion) || !copy.append(newV1) || !copy.finishWriting()) {
+        return failWith(errnoReason(copy.error()));
+    }
+    if (!trustworthyId3v2(copy.path()) || !sameDecodedAudio(path, copy.path(), complete)) {
+        return failWith(VBMP3_TAG_UNSAFE);
+    }
+    return copy.commit() || failWith(errnoReason(copy.error()));
 }
 
 bool copyId3v2(const std::string& from, const std::string& toFile) {
     const std::string to = resolved(toFile);
+    tagError = VBMP3_TAG_OK;
     std::string tag;
     FileLayout layout;
     MpegStream stream;
-    if (!readId3v2Bytes(from, tag) || !writableMp3(to, layout, stream)) {
-        return false;
+    if (::access(from.c_str(), R_OK) != 0 || ::access(to.c_str(), R_OK) != 0) {
+        return failWith(VBMP3_TAG_MISSING);
+    }
+    if (!readLeadingId3v2(from, tag) || !writableMp3(to, layout, stream)) {
+        return failWith(VBMP3_TAG_UNSAFE);
     }
     Replacement copy(to);
-    return copy.ok() && copy.append(tag) && copy.appendFrom(to, layout.audioBegin, layout.size) &&
-           copy.finishWriting() && sameDecodedAudio(to, copy.path()) && copy.commit();
+    if (!copy.ok() || !copy.append(tag) || !copy.appendFrom(to, layout.audioBegin, layout.size) ||
+        !copy.finishWriting()) {
+        return failWith(errnoReason(copy.error()));
+    }
+    if (!sameDecodedAudio(to, copy.path())) {
+        return failWith(VBMP3_TAG_UNSAFE);
+    }
+    return copy.commit() || failWith(errnoReason(copy.error()));
 }
 
 } // namespace vbmp3

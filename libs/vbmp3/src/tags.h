@@ -28,6 +28,13 @@ TagValues id3v1Values(const unsigned char* v1);
 // Each field from the ID3v2 tag when it has it, else from the ID3v1 tag.
 TagValues mergedValues(const TagValues& v2, const TagValues& v1);
 
+// The ID3v2 tag at the start of a file, with the frames of a second tag right behind it (a tagger that
+// prepended a new tag to an old one) that the first lacks: the first tag's frame wins.
+bool readLeadingId3v2(const std::string& path, std::string& bytes);
+
+// Why the last tag write of the calling thread failed (a VBMP3_TAG_ code).
+int lastTagError();
+
 // Fills the record from the file's tags; false when it has neither.
 bool readTag(const std::string& path, VBMP3_TAG_INFO& tag);
 
