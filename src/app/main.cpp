@@ -94,6 +94,7 @@ int main(int argc, char* argv[]) {
     MainForm form(ProgramInfo::current(), dialogs);
     if (!form.Form_Load())
         return 0;
+    form.watchForShutdown();
     form.show();
     return QApplication::exec();
 }

@@ -1,6 +1,7 @@
 #include "cli/BatchPlan.h"
 
 #include "cli/CliOptions.h"
+#include "core/DestinationCheck.h"
 #include "core/SourceFiles.h"
 
 #include <QDir>
@@ -32,7 +33,14 @@ BatchPlan planBatch(const Options& options) {
             return;
         }
         destinations.insert(targetKey);
-        if (!options.overwrite && !options.update && QFileInfo::exists(target)) {
+        // Replacing an original with its lossy re-encode must be asked for by name, never a side effect
+        // of --overwrite.
+        const bool replacesSource = core::isFolderOf(QFileInfo(target).path(), source);
+        if (replacesSource && !options.inPlace) {
+            plan.inPlace << source;
+            return;
+        }
+        if (!options.overwrite && !options.update && !replacesSource && QFileInfo::exists(target)) {
             plan.notes
                 << QStringLiteral("%1: skipped, %2 exists (--overwrite replaces it)").arg(source, target);
             return;

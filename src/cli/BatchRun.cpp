@@ -7,8 +7,10 @@
 #include "core/AlbumLoudness.h"
 #include "core/ConversionRun.h"
 #include "core/Converter.h"
+#include "core/DestinationCheck.h"
 #include "core/LibrarySync.h"
 #include "core/OutcomeText.h"
+#include "core/RunFolder.h"
 #include "core/RunSummary.h"
 
 #include <QCoreApplication>
@@ -16,7 +18,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QTemporaryDir>
+#include <QSet>
 #include <csignal>
 #include <cstdio>
 
@@ -128,6 +130,11 @@ void pruneAfterRun(const BatchPlan& plan, const Options& options, TerminalProgre
 } // namespace
 
 int runBatch(const Options& options) {
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+    // A closed terminal ends the run the same way.
+    std::signal(SIGHUP, onInterrupt);
+
     QElapsedTimer elapsed;
     elapsed.start();
     const BatchPlan plan = planBatch(options);
@@ -139,6 +146,16 @@ int runBatch(const Options& options) {
         bar.line(note);
     summary.failed = int(plan.errors.size());
     summary.skipped = int(plan.notes.size());
+    if (!plan.inPlace.isEmpty()) {
+        bar.line(
+            QStringLiteral("%1: the folder of %2%3: converting would replace the original files with their "
+                           "re-encoded copies (--in-place allows it)")
+                .arg(options.destination, plan.inPlace.first(),
+                     plan.inPlace.size() > 1
+                         ? QStringLiteral(" and %1 more input files").arg(plan.inPlace.size() - 1)
+                         : QString()));
+        return 1;
+    }
     const auto finish = [&] {
         pruneAfterRun(plan, options, bar, summary);
         summary.elapsedMs = elapsed.elapsed();
@@ -156,9 +173,25 @@ int runBatch(const Options& options) {
     if (jobs.isEmpty())
         return finish();
 
-    // A run of its own inside the work folder, so that several runs may share one (GNU parallel).
+    // Every destination folder is made before the first file is converted: one that cannot be made
+    // would otherwise fail every file after its conversion.
+    QSet<QString> folders;
+    for (const core::ConversionJob& job : jobs) {
+        const QString folder = QFileInfo(job.destination).absolutePath();
+        if (folders.contains(folder))
+            continue;
+        folders.insert(folder);
+        const QString problem = core::makeDestinationFolder(folder);
+        if (!problem.isEmpty()) {
+            bar.line(QStringLiteral("%1: cannot use the destination folder: %2").arg(folder, problem));
+            return 1;
+        }
+    }
+
+    // A run folder of its own inside the work folder, locked while the run lives, so that several runs may
+    // share one (GNU parallel) and a killed run's leftovers go with the next run.
     const QString base = options.workFolder.isEmpty() ? QDir::tempPath() : options.workFolder;
-    QTemporaryDir work(QDir(base).filePath(QStringLiteral("mp3recast-XXXXXX")));
+    core::RunFolder work(base);
     if (!work.isValid()) {
         bar.line(
             QStringLiteral("%1: cannot create the work folder: %2").arg(base, core::writeFailureCause(base)));
@@ -167,14 +200,11 @@ int runBatch(const Options& options) {
     AudioClock clock;
     for (core::ConversionJob& job : jobs) {
         job.workFolder = work.path();
-        QDir().mkpath(QFileInfo(job.destination).absolutePath());
         clock.durations << audioMs(job.source);
         clock.total += clock.durations.last();
     }
     bar.setTotal(int(jobs.size()));
 
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
     if (options.normalize == core::Normalize::Album) {
         const bool measured = core::measureAlbums(jobs, work.path(), [&](const QString& source) {
             bar.show(0, QStringLiteral("loudness: ") + QFileInfo(source).fileName(), {});

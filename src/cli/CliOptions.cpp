@@ -12,7 +12,7 @@ namespace {
 
 const char* const Usage =
     "Usage: mp3recast-cli [-b KBPS | --vbr Q] [-m mono|stereo|joint] [-j N] [-w WORKDIR] [-r] [--overwrite]\n"
-    "                     [--update] [--prune] [-n] [--no-upscale] [--keep-dates]\n"
+    "                     [--update] [--prune] [-n] [--no-upscale] [--keep-dates] [--in-place]\n"
     "                     [--id3v23] [--cover-max PX] [--normalize[=track|album] [--target LUFS]]\n"
     "                     -o DESTDIR FILE|FOLDER...\n"
     "\n"
@@ -35,7 +35,10 @@ const char* const Usage =
     "  --no-upscale     copy a source instead of re-encoding it when its bit rate (VBR: its average) is\n"
     "                   at or below KBPS, it is at 44,100 Hz and its channels fit the mode\n"
     "  --keep-dates     each output gets its source's modification time\n"
-    "  -o DESTDIR       destination folder, created when missing\n"
+    "  --in-place       allow DESTDIR to be an input file's own folder: the original is replaced by its\n"
+    "                   re-encoded copy (without it such a run is refused before any work)\n"
+    "  -o DESTDIR       destination folder, created when missing (before any work: one that cannot be\n"
+    "                   made ends the run at once)\n"
     "  -h, --help       this text\n"
     "  --version        the program's version\n"
     "\n"
@@ -85,6 +88,7 @@ Command parseCommandLine(const QStringList& arguments) {
     const QCommandLineOption work(QStringLiteral("w"), QString(), QStringLiteral("WORKDIR"));
     const QCommandLineOption recursive(QStringLiteral("r"));
     const QCommandLineOption overwrite(QStringLiteral("overwrite"));
+    const QCommandLineOption inPlace(QStringLiteral("in-place"));
     const QCommandLineOption output(QStringLiteral("o"), QString(), QStringLiteral("DESTDIR"));
     const QCommandLineOption update(QStringLiteral("update"));
     const QCommandLineOption prune(QStringLiteral("prune"));
@@ -100,9 +104,9 @@ Command parseCommandLine(const QStringList& arguments) {
     const QCommandLineOption coverMax(QStringLiteral("cover-max"), QString(), QStringLiteral("PX"));
     const QCommandLineOption normalize(QStringLiteral("normalize"), QString(), QStringLiteral("MODE"));
     const QCommandLineOption target(QStringLiteral("target"), QString(), QStringLiteral("LUFS"));
-    parser.addOptions({bitRate, mode,    jobs,   work,      recursive, overwrite, output,
-                       update,  prune,   dryRun, noUpscale, keepDates, help,      version,
-                       worker,  silence, vbr,    id3v23,    coverMax,  normalize, target});
+    parser.addOptions({bitRate, mode,  jobs,   work,      recursive, overwrite, inPlace, output,
+                       update,  prune, dryRun, noUpscale, keepDates, help,      version, worker,
+                       silence, vbr,   id3v23, coverMax,  normalize, target});
 
     if (!parser.parse(withNormalizeValue(arguments)))
         return UsageError{parser.errorText()};
@@ -176,6 +180,7 @@ Command parseCommandLine(const QStringList& arguments) {
     options.workFolder = parser.value(work);
     options.recursive = parser.isSet(recursive);
     options.overwrite = parser.isSet(overwrite);
+    options.inPlace = parser.isSet(inPlace);
     options.update = parser.isSet(update);
     options.prune = parser.isSet(prune);
     options.dryRun = parser.isSet(dryRun);

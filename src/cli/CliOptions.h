@@ -16,6 +16,7 @@ struct Options {
     QString workFolder;  // empty: the system's temporary folder
     bool recursive = false;
     bool overwrite = false;
+    bool inPlace = false;   // a destination that is an input's own folder replaces the originals
     bool update = false;    // only outputs that are missing or out of date
     bool prune = false;     // delete outputs whose sources are gone
     bool dryRun = false;    // print what would be done, change nothing

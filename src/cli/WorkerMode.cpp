@@ -8,6 +8,11 @@
 #include <QThread>
 #include <cstdio>
 #include <cstdlib>
+#ifdef Q_OS_LINUX
+#include <csignal>
+#include <sys/prctl.h>
+#include <unistd.h>
+#endif
 
 namespace cli {
 namespace {
@@ -41,9 +46,23 @@ void testHook(const QString& source) {
 }
 #endif
 
+// A worker works for its parent only: once the parent is gone (killed, crashed) it ends at once instead
+// of writing on into a work folder that the next run reclaims.
+void endWithParent() {
+#ifdef Q_OS_LINUX
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    // The parent may have died before the line above (the worker then belongs to another process
+    // already): the parent names itself, since the worker cannot tell it from its new one.
+    const qint64 parent = qEnvironmentVariableIntValue("MP3RECAST_PARENT_PID");
+    if (parent > 0 && getppid() != pid_t(parent))
+        std::_Exit(3);
+#endif
+}
+
 } // namespace
 
 int runWorker() {
+    endWithParent();
     char buffer[65536];
     if (std::fgets(buffer, sizeof buffer, stdin) == nullptr)
         return 2;

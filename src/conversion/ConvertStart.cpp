@@ -2,9 +2,11 @@
 // running count in its caption, and the button serves as the stop button while the run lasts.
 
 #include "core/ConversionRun.h"
+#include "core/DestinationCheck.h"
 #include "core/EncodingChoices.h"
 #include "core/FileHelpers.h"
 #include "core/OutcomeText.h"
+#include "core/RunFolder.h"
 #include "core/TextConstants.h"
 #include "shell/Dialogs.h"
 #include "shell/MainForm.h"
@@ -47,6 +49,30 @@ void showOutcome(MainForm& form, const core::Outcome& outcome, const QString& so
         form.setCursor(Qt::WaitCursor);
 }
 
+// Before any work: the destination must be able to take the files, and replacing the originals with
+// their re-encodes is allowed but never silent.
+bool destinationAgreed(MainForm& form, const QString& folder, const QStringList& sources) {
+    if (sources.isEmpty())
+        return true;
+    if (const QString problem = core::destinationProblem(folder); !problem.isEmpty()) {
+        form.dialogs().message(&form, form.program().title,
+                               QStringLiteral("変換ファイルの作成に失敗しました。\r") + folder +
+                                   QLatin1Char('\r') + problem,
+                               Dialogs::Icon::Critical);
+        return false;
+    }
+    for (const QString& source : sources) {
+        if (core::isFolderOf(folder, source))
+            return form.dialogs().confirm(
+                &form, form.program().title,
+                QStringLiteral(
+                    "変換先フォルダ %1 に変換するファイルの元のファイルがあります。\r元のファイルは変換後の"
+                    "ファイルで置き換えられます。\r宜しいですか?")
+                    .arg(folder));
+    }
+    return true;
+}
+
 } // namespace
 
 void MainForm::showPlacedFile(const QString& destination, bool placed) {
@@ -70,6 +96,15 @@ void MainForm::ConvertStart_Click() {
         EnableControls(false);
         if (m_run)
             m_run->cancel();
+        return;
+    }
+    // Work folders that killed runs left behind go now; those of runs still alive stay.
+    core::RunFolder::reclaim(SelectFolderText[1]->text());
+    QStringList sources;
+    for (int i = 0; i < SelectList->count(); ++i)
+        sources << SelectList->item(i)->text();
+    if (!destinationAgreed(*this, SelectFolderText[2]->text(), sources)) {
+        EnableControls(true);
         return;
     }
     ConvertStart->setText(StopCaption);

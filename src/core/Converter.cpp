@@ -3,6 +3,7 @@
 #include "codecs/codec_error.h"
 #include "core/CodecSessions.h"
 #include "core/CoverFit.h"
+#include "core/DestinationCheck.h"
 #include "core/FileHelpers.h"
 #include "core/Loudness.h"
 #include "core/Progress.h"
@@ -91,10 +92,10 @@ Outcome Converter::prepare() {
         return failed(Failure::EncoderUnavailable, describe(failure));
     }
 
+    // Reading needs no write permission: the source keeps its protection.
     m_wav = wavWorkFile(m_job.workFolder);
     if (m_job.copySource)
         return copySource();
-    makePlainWritable(m_job.source);
     makePlainWritable(m_wav);
     QFile::remove(m_wav);
     m_sink.pause();
@@ -124,10 +125,13 @@ Outcome Converter::place() {
 Outcome placeWorkFile(const QString& mp3WorkPath, const QString& wavWorkPath, const QString& destination,
                       const QString& dateFrom) {
     Outcome outcome;
-    if (!CopyFileChecked(mp3WorkPath, destination, false))
+    if (!CopyFileChecked(mp3WorkPath, destination, false)) {
         outcome.failure = Failure::CopyFailed;
-    else if (!dateFrom.isEmpty())
+        outcome.reason = QDir::toNativeSeparators(destination);
+        outcome.cause = copyFailureCause(destination);
+    } else if (!dateFrom.isEmpty()) {
         copyModificationTime(dateFrom, destination);
+    }
     DeleteFileForced(wavWorkPath);
     DeleteFileForced(mp3WorkPath);
     return outcome;

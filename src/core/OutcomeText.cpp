@@ -5,6 +5,13 @@ namespace {
 
 const QChar CR = QLatin1Char('\r');
 
+// A work folder with a short name of this system, suggested when the encoder cannot open a work file.
+#ifdef Q_OS_WIN
+const QString ShortFolder = QStringLiteral("C:\\Temp");
+#else
+const QString ShortFolder = QStringLiteral("/tmp");
+#endif
+
 QString withLine(const QString& text, const QString& line) {
     return line.isEmpty() ? text : text + CR + line;
 }
@@ -36,8 +43,9 @@ OutcomeMessage outcomeMessage(const Outcome& outcome, const QString& source) {
         break;
     case Failure::WorkFileUnopenable:
         message.text = QStringLiteral("変換作業ファイルを開けませんでした") + CR +
-                       QStringLiteral("作業フォルダにロングファイル名を利用している場合には、C:\\Temp "
-                                      "等に変更してみてください。");
+                       QStringLiteral("作業フォルダにロングファイル名を利用している場合には、%1 "
+                                      "等に変更してみてください。")
+                           .arg(ShortFolder);
         message.exclamation = true;
         break;
     case Failure::FrameError:
@@ -56,7 +64,8 @@ OutcomeMessage outcomeMessage(const Outcome& outcome, const QString& source) {
         message.text = QStringLiteral("IDタグ書き込みでエラーが発生しました。") + CR + outcome.reason;
         break;
     case Failure::CopyFailed:
-        message.text = QStringLiteral("変換ファイルの作成に失敗しました。");
+        message.text = withLine(
+            withLine(QStringLiteral("変換ファイルの作成に失敗しました。"), outcome.reason), outcome.cause);
         break;
     case Failure::WorkerLost:
         message.text = QStringLiteral("変換処理でエラーが発生しました。") + CR + outcome.reason;

@@ -24,7 +24,7 @@ Outcome lost(const QString& reason) {
 WorkerPool::WorkerPool(QString program, QString workFolder, int workers, QList<ConversionJob> jobs,
                        int silenceLimitMs)
     : m_program(std::move(program)), m_workFolder(std::move(workFolder)), m_workers(qMax(1, workers)),
-      m_silenceLimitMs(silenceLimitMs) {
+      m_silenceLimitMs(silenceLimitMs), m_runFolder(m_workFolder) {
     for (ConversionJob& job : jobs) {
         auto slot = std::make_shared<Slot>();
         slot->job = std::move(job);
@@ -48,10 +48,8 @@ void WorkerPool::fill() {
 void WorkerPool::start(int index) {
     Slot& slot = *m_slots[index];
     slot.folder =
-        QDir(m_workFolder)
-            .filePath(QStringLiteral("MP3Recast.%1.%2").arg(QCoreApplication::applicationPid()).arg(index));
-    QDir(slot.folder).removeRecursively();
-    if (!QDir().mkdir(slot.folder)) {
+        m_runFolder.isValid() ? QDir(m_runFolder.path()).filePath(QString::number(index)) : QString();
+    if (slot.folder.isEmpty() || !QDir().mkdir(slot.folder)) {
         // The same words as a decoding that could not write its work file.
         Outcome outcome;
         outcome.failure = Failure::DecodeFault;
@@ -77,6 +75,12 @@ void WorkerPool::start(int index) {
         if (error == QProcess::FailedToStart)
             finish(index, lost(QStringLiteral("変換プロセスを起動できませんでした（%1）。").arg(m_program)));
     });
+
+    // The worker checks its parent against this, so that it never outlives a parent that died early.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("MP3RECAST_PARENT_PID"),
+                       QString::number(QCoreApplication::applicationPid()));
+    process->setProcessEnvironment(environment);
 
     ConversionJob job = slot.job;
     job.workFolder = slot.folder;
@@ -142,7 +146,7 @@ void WorkerPool::finish(int index, const Outcome& outcome) {
             process->kill();
             process->waitForFinished(5000);
         }
-        process->deleteLater();
+        m_ended.emplace_back(process);
     }
     if (!outcome.converted())
         removeFolder(slot);
@@ -195,6 +199,7 @@ Outcome WorkerPool::waitFor(int index, ConversionSink& sink) {
             return cancelled;
         }
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        m_ended.clear();
         checkSilence();
     }
     if (m_stopped && slot.state != State::Done) {
@@ -214,6 +219,8 @@ Outcome WorkerPool::place(int index) {
                       slot.job.keepDate ? slot.job.source : QString());
     slot.state = State::Placed;
     removeFolder(slot);
+    slot.songText.clear();
+    slot.pending.clear();
     return outcome;
 }
 
@@ -229,6 +236,7 @@ void WorkerPool::stop() {
         }
         removeFolder(slot);
     }
+    m_ended.clear();
     m_running = 0;
 }
 

@@ -9,20 +9,22 @@
 
 #include "core/ConversionJob.h"
 #include "core/Converter.h"
+#include "core/RunFolder.h"
 
 #include <QElapsedTimer>
 #include <QList>
 #include <QProcess>
 #include <QString>
 #include <memory>
+#include <vector>
 
 namespace core {
 
 class WorkerPool {
   public:
     // `program` is the command line program; at most `workers` run at once, each job in a sub-folder of
-    // `workFolder` (the jobs' own work folders are not used). A worker silent for `silenceLimitMs` counts
-    // as hung.
+    // this run's own folder inside `workFolder` (the jobs' own work folders are not used). A worker silent
+    // for `silenceLimitMs` counts as hung.
     WorkerPool(QString program, QString workFolder, int workers, QList<ConversionJob> jobs,
                int silenceLimitMs = 120000);
     ~WorkerPool();
@@ -37,6 +39,9 @@ class WorkerPool {
     Outcome place(int index);
     // Ends every worker and removes every work sub-folder; no job starts afterwards.
     void stop();
+
+    // The folder of this run's work sub-folders; empty when it could not be made.
+    QString runFolder() const { return m_runFolder.path(); }
 
     // The percentages of the jobs whose workers are running now, in queue order.
     QList<int> runningPercents() const;
@@ -73,10 +78,14 @@ class WorkerPool {
     const QString m_workFolder;
     const int m_workers;
     const int m_silenceLimitMs;
+    RunFolder m_runFolder;
     QList<std::shared_ptr<Slot>> m_slots;
     int m_next = 0;
     int m_running = 0;
     bool m_stopped = false;
+    // Processes that have ended, deleted at the next safe point: not inside their own signals, and not
+    // left to deleteLater, which no event loop may ever get round to in the command line.
+    std::vector<std::unique_ptr<QProcess>> m_ended;
 };
 
 } // namespace core

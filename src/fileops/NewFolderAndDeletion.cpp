@@ -6,6 +6,7 @@
 #include "shell/MainForm.h"
 #include "shell/PathHelpers.h"
 
+#include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
 
@@ -18,6 +19,16 @@ void MainForm::MakeNewDir_Click() {
     if (!answer || answer->isEmpty())
         return;
 
+    // A relative path would be made under whatever folder the program happened to start in.
+    if (QDir::isRelativePath(*answer)) {
+        dialogs().message(
+            this, program().title,
+            QStringLiteral("新規ﾌｫﾙﾀﾞの作成に失敗しました。\rﾌｫﾙﾀﾞ名は %1 から始まる完全なパスで入力"
+                           "してください。")
+                .arg(QDir::toNativeSeparators(QDir::rootPath())),
+            Dialogs::Icon::Critical);
+        return;
+    }
     QString path = *answer;
     cFile file;
     if (file.MakeDirs(path)) {

@@ -21,13 +21,15 @@ void MainForm::showDestination() {
     DFileList->clear();
     DFileList->addItems(m_listing.names());
 
-    // One volume answers for one label only: when the work folder lies on the destination's volume, the
-    // destination label shows its space and the work label keeps what it had.
+    // When the work folder lies on the destination's volume both labels show that volume's space, from
+    // the one reading: the work label must never keep the figure of a volume the work folder has left.
     const std::optional<VolumeSpace> destination = volumeOf(SelectFolderText[2]->text());
     const std::optional<VolumeSpace> work = volumeOf(SelectFolderText[1]->text());
     if (destination)
         FreeSpace->setText(destinationFreeText(m_listing.count(), destination->bytesAvailable));
-    if (work && !(destination && destination->rootPath == work->rootPath))
+    if (work && destination && destination->rootPath == work->rootPath)
+        TempFree->setText(workFreeText(destination->bytesAvailable));
+    else if (work)
         TempFree->setText(workFreeText(work->bytesAvailable));
 }
 

@@ -9,15 +9,17 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 
 void MainForm::SelctFolder_Click(int index) {
     const QString start = SelectFolderText[index]->text();
     const QString chosen = dialogs().chooseFolder(this, QStringLiteral("フォルダを選択してください"), start);
 
-    // The chooser has just closed: let the window repaint where it was, then take the focus back.
+    // The chooser has just closed: let the window repaint where it was, then give the focus back to the
+    // button that opened it, so that Space opens it again as after any other action.
     QCoreApplication::processEvents();
     activateWindow();
-    setFocus();
+    SelctFolder[index]->setFocus();
 
     if (chosen.isEmpty())
         return;

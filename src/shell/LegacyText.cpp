@@ -96,3 +96,13 @@ QString decodeLegacyText(const QByteArray& bytes) {
         return *text;
     return QString::fromLatin1(bytes);
 }
+
+QString decodeCp932Text(const QByteArray& bytes) {
+    if (std::optional<QString> text = decodeCp932(bytes))
+        return *text;
+    return QString::fromLatin1(bytes);
+}
+
+std::optional<QByteArray> encodeCp932(const QString& text) {
+    return convert(text.toUtf8(), "UTF-8", "CP932");
+}

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <optional>
 
 // Text from files written on Japanese Windows systems in the ANSI code page (CP932, Microsoft's
 // Shift_JIS): settings files, playlists, ID3v1 tags. Files written here are UTF-8, files carried over
@@ -16,3 +17,9 @@ bool isValidUtf8(const QByteArray& bytes);
 // UTF-8 when the bytes are valid UTF-8, otherwise CP932 when they are valid CP932, otherwise Latin-1
 // (which accepts any byte), so that no input is ever refused.
 QString decodeLegacyText(const QByteArray& bytes);
+
+// CP932 when the bytes are valid CP932, otherwise Latin-1: for text known to come from a CP932 writer.
+QString decodeCp932Text(const QByteArray& bytes);
+
+// The text in CP932; nothing when a character has no CP932 form.
+std::optional<QByteArray> encodeCp932(const QString& text);

@@ -56,6 +56,15 @@ class MainForm : public QWidget {
     // --- Start-up and shutdown (shell/StartupShutdown.cpp) ---
     // The window's load event. Returns false when the program must end (another instance runs).
     bool Form_Load();
+    // Writes the settings from the controls; empty when they are saved, else the message that says why not.
+    QString WriteSettings();
+    // From here on SIGTERM, SIGHUP and SIGINT (a logout, a shutdown, a closed terminal) and a session
+    // manager's requests end the program as the close box does (see requestShutdown).
+    void watchForShutdown();
+    // A request to end from outside the window: a run stops as "中止" stops it, an open dialog is closed
+    // as its Cancel or No would close it, and once the window is idle the settings are written and the
+    // program ends.
+    void requestShutdown();
 
     // Reads the destination folder afresh and shows it (lists/).
     void GetDiskFree();
@@ -165,6 +174,10 @@ class MainForm : public QWidget {
     // The conversion run under way, which a click on "中止" stops.
     core::ConversionRun* m_run = nullptr;
     int m_jobs = 1;
+    // Jobs as start-up set it: the settings file gets the key only when it had it or Jobs changed since.
+    int m_jobsAtLoad = 1;
+    bool m_shutdownRequested = false;
+    void closeWhenIdle();
     QString m_workerProgram;
     core::ConversionQueue m_queue;
     bool m_queueExtentGuarded = false;

@@ -36,19 +36,20 @@ bool isAscii(const QByteArray& bytes) {
     return true;
 }
 
-// Like decodeLegacyText, but a value that starts with U+FEFF keeps it: only the file's own byte order
-// mark, before its first line, is no part of the text.
-QString decodeValue(const QByteArray& bytes) {
-    if (!isValidUtf8(bytes))
-        return decodeLegacyText(bytes);
+// The file's encoding decides: a file that came from a CP932 writer is CP932 throughout, even in a
+// value whose bytes happen to form valid UTF-8 too. A value that starts with U+FEFF keeps it: only the
+// file's own byte order mark, before its first line, is no part of the text.
+QString decodeValue(const QByteArray& bytes, bool legacy) {
+    if (legacy)
+        return decodeCp932Text(bytes);
     QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
     return utf8.decode(bytes);
 }
 
 // A name in the file against a name the program asks for, without regard to letter case. Names are
 // nearly always ASCII; only others are decoded.
-bool sameName(const QByteArray& stored, const QString& wanted) {
-    const QString name = isAscii(stored) ? QString::fromLatin1(stored) : decodeValue(stored);
+bool sameName(const QByteArray& stored, const QString& wanted, bool legacy) {
+    const QString name = isAscii(stored) ? QString::fromLatin1(stored) : decodeValue(stored, legacy);
     return name.compare(wanted, Qt::CaseInsensitive) == 0;
 }
 
@@ -81,17 +82,16 @@ QByteArray storedValue(const QByteArray& line) {
 // One line per key: a line break inside a value would split it and could smuggle in a key of its own,
 // and a NUL ends the value as it does for the C string the Windows functions take. A value that itself
 // starts and ends with a quote gets a pair of its own, which reading drops again.
-QByteArray valueForLine(const QString& value) {
+QString valueForLine(const QString& value) {
     QString line = value;
     const qsizetype nul = line.indexOf(QChar(0));
     if (nul >= 0)
         line.truncate(nul);
     line.replace(QLatin1Char('\r'), QLatin1Char(' '));
     line.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    QByteArray bytes = line.toUtf8();
-    if (isQuoted(bytes))
-        bytes = '"' + bytes + '"';
-    return bytes;
+    if (isQuoted(line.toUtf8()))
+        line = QLatin1Char('"') + line + QLatin1Char('"');
+    return line;
 }
 
 } // namespace
@@ -103,6 +103,8 @@ ProfileFile ProfileFile::fromBytes(const QByteArray& bytes) {
         file.m_byteOrderMark = bytes.left(3);
         start = 3;
     }
+    // One encoding for the whole file: CP932 when any of its bytes are not valid UTF-8.
+    file.m_legacy = !isValidUtf8(bytes.mid(start));
     while (start < bytes.size()) {
         const qsizetype newline = bytes.indexOf('\n', start);
         Line line;
@@ -152,7 +154,7 @@ ProfileFile::Range ProfileFile::findSection(const QString& section) const {
             range.end = i;
             return range;
         }
-        if (sameName(*name, section))
+        if (sameName(*name, section, m_legacy))
             range.header = i;
     }
     if (range.header >= 0)
@@ -163,7 +165,7 @@ ProfileFile::Range ProfileFile::findSection(const QString& section) const {
 qsizetype ProfileFile::findKey(const Range& range, const QString& key) const {
     for (qsizetype i = range.header + 1; range.header >= 0 && i < range.end; ++i) {
         const std::optional<QByteArray> name = keyName(m_lines[i].text);
-        if (name && sameName(*name, key))
+        if (name && sameName(*name, key, m_legacy))
             return i;
     }
     return -1;
@@ -173,7 +175,7 @@ std::optional<QString> ProfileFile::value(const QString& section, const QString&
     const qsizetype line = findKey(findSection(section), key);
     if (line < 0)
         return std::nullopt;
-    return decodeValue(storedValue(m_lines[line].text));
+    return decodeValue(storedValue(m_lines[line].text), m_legacy);
 }
 
 QString ProfileFile::read(const QString& section, const QString& key, const QString& defaultValue) const {
@@ -184,7 +186,7 @@ QString ProfileFile::read(const QString& section, const QString& key, const QStr
 }
 
 void ProfileFile::write(const QString& section, const QString& key, const QString& value) {
-    const QByteArray text = key.toUtf8() + '=' + valueForLine(value);
+    const QByteArray text = encodeLine(key + QLatin1Char('=') + valueForLine(value));
     const Range range = findSection(section);
     if (range.header < 0) {
         if (!m_lines.isEmpty() && !trimBlanks(m_lines.back().text).isEmpty())
@@ -197,7 +199,7 @@ void ProfileFile::write(const QString& section, const QString& key, const QStrin
     const qsizetype existing = findKey(range, key);
     if (existing >= 0) {
         Line& line = m_lines[existing];
-        if (line.text != text && decodeValue(storedValue(line.text)) != value) {
+        if (line.text != text && decodeValue(storedValue(line.text), m_legacy) != value) {
             line.text = text;
             m_changed = true;
         }
@@ -213,6 +215,19 @@ void ProfileFile::write(const QString& section, const QString& key, const QStrin
     m_changed = true;
 }
 
+QByteArray ProfileFile::encodeLine(const QString& line) {
+    if (!m_legacy)
+        return line.toUtf8();
+    if (const std::optional<QByteArray> bytes = encodeCp932(line))
+        return *bytes;
+    // A text CP932 cannot hold: the whole file becomes UTF-8, each line keeping its text, so that it never
+    // mixes two encodings.
+    for (Line& existing : m_lines)
+        existing.text = decodeCp932Text(existing.text).toUtf8();
+    m_legacy = false;
+    return line.toUtf8();
+}
+
 QByteArray ProfileFile::toBytes() const {
     QByteArray bytes = m_byteOrderMark;
     for (qsizetype i = 0; i < m_lines.size(); ++i) {
@@ -224,24 +239,37 @@ QByteArray ProfileFile::toBytes() const {
     return bytes;
 }
 
-bool ProfileFile::save(const QString& path) const {
+bool ProfileFile::save(const QString& path, QString* why) const {
+    const auto fail = [why](const QString& cause) {
+        if (why)
+            *why = cause;
+        return false;
+    };
+    if (m_refused && m_changed)
+        return fail(QStringLiteral("設定ファイルが読み書きできる普通のファイルではありません。"));
     if (m_refused)
         return false;
     if (!m_changed)
         return true;
     const QFileInfo info(path);
+    const QFileInfo folder(info.path());
     // A read-only settings file stays as it is, as the profile functions leave it.
     if (info.exists() && !info.isWritable())
-        return false;
+        return fail(QStringLiteral("設定ファイルが書き込み禁止になっています。"));
     QSaveFile output(path);
-    if (!output.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray bytes = toBytes();
-    if (output.write(bytes) != bytes.size()) {
-        output.cancelWriting();
-        return false;
+    if (!output.open(QIODevice::WriteOnly)) {
+        if (!folder.isDir())
+            return fail(QStringLiteral("設定ファイルのフォルダが見つかりません。"));
+        if (!folder.isWritable())
+            return fail(QStringLiteral("設定ファイルのフォルダに書き込む権限がありません。"));
+        return fail(output.errorString());
     }
-    return output.commit();
+    const QByteArray bytes = toBytes();
+    if (output.write(bytes) != bytes.size() || !output.commit()) {
+        output.cancelWriting();
+        return fail(QStringLiteral("ディスクの空き容量を確認してください。"));
+    }
+    return true;
 }
 
 QString cutToCp932Bytes(const QString& value, int maxBytes) {

@@ -18,8 +18,9 @@
 constexpr int MaxProfileValueBytes = 255;
 
 // The file in memory: parsed once, read and changed any number of times, written once. The text is kept
-// as bytes; only the names and values asked for are decoded (UTF-8 when valid, else CP932, else
-// Latin-1), so lines in any encoding, even none, go back out exactly as they came in.
+// as bytes; only the names and values asked for are decoded, so lines go back out exactly as they came
+// in. The encoding is decided once for the file: UTF-8 when all of it is valid UTF-8, else CP932 (a
+// Windows writer's), every value then read and written as CP932 (Latin-1 for bytes that are no CP932).
 class ProfileFile {
   public:
     // A settings file holds a few hundred bytes. Anything larger, and anything that is not a regular
@@ -47,8 +48,9 @@ class ProfileFile {
 
     // Writes the file when something changed and the file may be written: a file that was refused on
     // reading, or that exists without write permission, is left alone. The file is replaced only once
-    // the new text is completely written. True when the file holds the text.
-    bool save(const QString& path) const;
+    // the new text is completely written. True when the file holds the text; otherwise `why`, when given,
+    // gets one line naming the cause.
+    bool save(const QString& path, QString* why = nullptr) const;
 
     bool isChanged() const { return m_changed; }
     // False when the file was there but is not one the program reads or writes.
@@ -65,12 +67,15 @@ class ProfileFile {
     };
     Range findSection(const QString& section) const;
     qsizetype findKey(const Range& range, const QString& key) const;
+    // The line's bytes in the file's encoding.
+    QByteArray encodeLine(const QString& line);
 
     QByteArray m_byteOrderMark;
     QList<Line> m_lines;
     QByteArray m_lineBreak = QByteArrayLiteral("\n");
     bool m_changed = false;
     bool m_refused = false;
+    bool m_legacy = false; // the file is CP932 (some of its bytes are not valid UTF-8)
 };
 
 // The text without leading and trailing spaces, then without one final NUL character, then cut before

@@ -2,16 +2,22 @@
 // to the end: the single-instance check, the caption, the settings, the first listings.
 
 #include "core/ConversionRun.h"
+#include "core/TerminationSignals.h"
 #include "shell/Dialogs.h"
 #include "shell/MainForm.h"
 #include "shell/PathHelpers.h"
 #include "shell/Settings.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QLockFile>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSessionManager>
+#include <QTimer>
+#include <cstdio>
 
 namespace {
 
@@ -38,6 +44,14 @@ template <size_t N> int selectedIndex(const std::array<QRadioButton*, N>& option
             return int(i);
     }
     return -1;
+}
+
+// A message for the terminal, when the program ends where no one reads a message box.
+void printProblem(QString text) {
+    if (text.isEmpty())
+        return;
+    text.replace(QLatin1Char('\r'), QStringLiteral(": "));
+    std::fputs(qPrintable(QStringLiteral("MP3Recast: ") + text + QLatin1Char('\n')), stderr);
 }
 
 } // namespace
@@ -94,6 +108,7 @@ bool MainForm::Form_Load() {
     // How many files a run converts at once, each in a worker process (1: in the window's own process).
     const int jobs = settings.read(SettingSection, QStringLiteral("Jobs"), QString()).toInt();
     m_jobs = jobs >= 1 && jobs <= MaxJobs ? jobs : core::defaultWorkerCount();
+    m_jobsAtLoad = m_jobs;
 
     GetDiskFree();
     EnableControls(true);
@@ -107,6 +122,12 @@ void MainForm::Form_QueryUnload(bool& cancel) {
 }
 
 void MainForm::Form_Unload() {
+    const QString problem = WriteSettings();
+    if (!problem.isEmpty())
+        m_dialogs.message(this, m_program.title, problem, Dialogs::Icon::Critical);
+}
+
+QString MainForm::WriteSettings() {
     // Read again, so that lines edited by hand meanwhile survive; the keys go in the order a new file
     // lists them, and the file is written once at the end (not at all when nothing changed).
     const QString path = m_program.settingsFilePath();
@@ -129,8 +150,48 @@ void MainForm::Form_Unload() {
     write(QStringLiteral("PlayListPathSet"), QString::number(pathSet == Qt::Checked            ? 1
                                                              : pathSet == Qt::PartiallyChecked ? 2
                                                                                                : 0));
-    write(QStringLiteral("Jobs"), QString::number(m_jobs));
-    settings.save(path);
+    // Without the key the machine's number of cores applies, wherever the file is carried to.
+    if (m_jobs != m_jobsAtLoad)
+        write(QStringLiteral("Jobs"), QString::number(m_jobs));
+    QString cause;
+    if (settings.save(path, &cause))
+        return {};
+    return QStringLiteral("設定を保存できませんでした。\r") + QDir::toNativeSeparators(path) +
+           QLatin1Char('\r') + cause;
+}
+
+void MainForm::watchForShutdown() {
+    auto* watcher = new core::TerminationSignals(this);
+    connect(watcher, &core::TerminationSignals::received, this, [this] { requestShutdown(); });
+    // A session manager asks for the settings before the logout, which then ends the program. The program
+    // cannot restore a session (it takes no arguments), so it asks not to be restarted with one.
+    connect(qApp, &QGuiApplication::commitDataRequest, this,
+            [this](QSessionManager&) { printProblem(WriteSettings()); });
+    connect(qApp, &QGuiApplication::saveStateRequest, this,
+            [](QSessionManager& manager) { manager.setRestartHint(QSessionManager::RestartNever); });
+}
+
+void MainForm::requestShutdown() {
+    if (m_shutdownRequested)
+        return;
+    m_shutdownRequested = true;
+    // No handler starts any more; a running conversion sees the flag at its next pass and cleans up.
+    ended = true;
+    if (m_run)
+        m_run->cancel();
+    closeWhenIdle();
+}
+
+void MainForm::closeWhenIdle() {
+    if (QWidget* dialog = QApplication::activeModalWidget())
+        dialog->close();
+    if (m_busy || QApplication::activeModalWidget()) {
+        QTimer::singleShot(20, this, [this] { closeWhenIdle(); });
+        return;
+    }
+    // No one is there to read a message box: the reason goes to the terminal, if any.
+    printProblem(WriteSettings());
+    endProgram();
 }
 
 void MainForm::ProgExit_Click() {

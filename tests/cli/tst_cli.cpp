@@ -133,6 +133,49 @@ class TestCli : public QObject {
         QVERIFY(fixtures::readFile(out + QStringLiteral("/a.mp3")).size() > 1000);
     }
 
+    // A destination folder that cannot be made ends the run before any file is converted: one line, exit 1.
+    void destinationFoldersCheckedBeforeAnyWork() {
+        const QString blocker = root.filePath(QStringLiteral("blocker"));
+        fixtures::writeFile(blocker, "a file, not a folder");
+        const Result direct = runCli({QStringLiteral("-o"), blocker + QStringLiteral("/out"),
+                                      source + QStringLiteral("/a.mp3"), source + QStringLiteral("/c.MP3")});
+        QCOMPARE(direct.exitCode, 1);
+        QCOMPARE(direct.err.count(QLatin1Char('\n')), 1);
+        QVERIFY(direct.err.contains(QStringLiteral("cannot use the destination folder")));
+        QVERIFY(direct.err.contains(QStringLiteral("変換先フォルダを作成できません。")));
+
+        // With -r the sub-folder is checked as well: "sub" is a file here, so not even a.mp3 is converted.
+        const QString out = root.filePath(QStringLiteral("blocked-sub"));
+        QDir().mkpath(out);
+        fixtures::writeFile(out + QStringLiteral("/sub"), "in the way");
+        const Result recursive = runCli({QStringLiteral("-r"), QStringLiteral("-o"), out, source});
+        QCOMPARE(recursive.exitCode, 1);
+        QCOMPARE(recursive.err.count(QLatin1Char('\n')), 1);
+        QVERIFY2(recursive.err.startsWith(out + QStringLiteral("/sub: cannot use the destination folder")),
+                 qPrintable(recursive.err));
+        QCOMPARE(QDir(out).entryList(QDir::Files), QStringList{QStringLiteral("sub")});
+    }
+
+    // A destination that is an input's own folder would replace the original: refused, --overwrite or
+    // not, unless --in-place asks for it.
+    void originalsReplacedOnlyInPlace() {
+        const QString folder = root.filePath(QStringLiteral("in-place"));
+        const QString file = folder + QStringLiteral("/a.mp3");
+        QDir().mkpath(folder);
+        fixtures::writeFile(file, fixtures::readFile(source + QStringLiteral("/a.mp3")));
+        const QByteArray original = fixtures::readFile(file);
+        const Result refused =
+            runCli({QStringLiteral("--overwrite"), QStringLiteral("-o"), folder + QLatin1Char('/'), file});
+        QCOMPARE(refused.exitCode, 1);
+        QVERIFY2(refused.err.contains(QStringLiteral("--in-place")), qPrintable(refused.err));
+        QCOMPARE(fixtures::readFile(file), original);
+
+        const Result replaced = runCli({QStringLiteral("--in-place"), QStringLiteral("-o"), folder, file});
+        QCOMPARE(replaced.exitCode, 0);
+        QVERIFY(fixtures::readFile(file) != original);
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("a.mp3")});
+    }
+
     // A worker that dies is its file's failure; the run goes on and nothing is left in the work folder.
     void crashingWorkerFailsOnlyItsFile() {
         const QString out = root.filePath(QStringLiteral("crash"));

@@ -261,10 +261,10 @@ class TestSync : public QObject {
     void convertedInPlaceOnlyOnce() {
         const QString lib = path(QStringLiteral("inplace"));
         QVERIFY(put(lib + QStringLiteral("/a.mp3"), tone(440, 192)));
-        CliResult run = sync(lib, lib, {QStringLiteral("--overwrite")});
+        CliResult run = sync(lib, lib, {QStringLiteral("--overwrite"), QStringLiteral("--in-place")});
         QCOMPARE(summaryOf(run), QStringLiteral("converted 1, copied 0, skipped 0, failed 0, pruned 0"));
         const QMap<QString, QByteArray> once = tree(lib);
-        run = sync(lib, lib, {QStringLiteral("--overwrite")});
+        run = sync(lib, lib, {QStringLiteral("--overwrite"), QStringLiteral("--in-place")});
         QCOMPARE(summaryOf(run), QStringLiteral("converted 0, copied 0, skipped 1, failed 0, pruned 0"));
         QCOMPARE(tree(lib), once);
     }

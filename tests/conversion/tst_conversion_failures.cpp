@@ -156,7 +156,7 @@ class TestConversionFailures : public QObject {
             "work file cannot be opened", [](Fakes& f) { f.encoder.detectConfigure = detectCannotOpen; },
             QStringLiteral(
                 "変換作業ファイルを開けませんでした\r作業フォルダにロングファイル名を利用している場合には、"
-                "C:\\Temp 等に変更してみてください。"),
+                "/tmp 等に変更してみてください。"),
             exclamation, true);
         row(
             "frame error", [](Fakes& f) { f.encoder.processFrame = frameError; },
@@ -169,7 +169,7 @@ class TestConversionFailures : public QObject {
             QStringLiteral("IDタグ書き込みでエラーが発生しました。\r*"), critical, true);
         row(
             "copy to the destination fails", [](Fakes& f) { f.decoder.setTagInfoEX = tagThenLoseTheFile; },
-            QStringLiteral("変換ファイルの作成に失敗しました。"), critical, true, true);
+            QStringLiteral("変換ファイルの作成に失敗しました。\r*"), critical, true, true);
     }
 
     void eachFailureIsReported() {
@@ -245,44 +245,81 @@ class TestConversionFailures : public QObject {
         QVERIFY(setup.destinationFiles().isEmpty());
     }
 
-    void failedCopyOntoTheSourceKeepsTheSource() {
+    // Converting into the queued files' own folder replaces the originals: asked once, naming the folder,
+    // No by default; a copy that then fails keeps the original.
+    void replacingTheOriginalsIsAskedFirst() {
         ConversionSetup setup;
-        ui::field(*setup.form, "SelectFolderText", 2)->setText(setup.sourceFolder);
+        ui::field(*setup.form, "SelectFolderText", 2)->setText(setup.sourceFolder + QLatin1Char('/'));
         fixtures::Id3v1Fields v1;
         v1.title = "keep me";
         const QByteArray original = sample + fixtures::id3v1(v1);
         const QString path = setup.addSource(QStringLiteral("only.mp3"), original);
+        setup.addSource(QStringLiteral("two.mp3"), sample);
+
+        ui::click(*setup.form, "ConvertStart"); // unscripted: No
+        QCOMPARE(setup.dialogs.shown.size(), 1);
+        QCOMPARE(setup.dialogs.shown[0].kind, ScriptedDialogs::Kind::Confirm);
+        QVERIFY(setup.dialogs.shown[0].text.contains(setup.sourceFolder));
+        QVERIFY(setup.percents.isEmpty());
+        QCOMPARE(fixtures::readFile(path), original);
+        QCOMPARE(setup.queue().size(), 2);
+
+        setup.dialogs.shown.clear();
+        setup.dialogs.confirmAnswers = {true};
         Fakes fakes{realDecoder, realEncoder};
         fakes.decoder.setTagInfoEX = tagThenLoseTheFile;
         codecs::installDecoderFunctions(fakes.decoder);
-
         ui::click(*setup.form, "ConvertStart");
-
-        QCOMPARE(setup.dialogs.messageTexts(),
-                 QStringList{QStringLiteral("変換ファイルの作成に失敗しました。")});
+        QCOMPARE(setup.dialogs.shown.size(), 2);
+        QCOMPARE(setup.dialogs.messageTexts().size(), 1);
+        QVERIFY(setup.dialogs.messageTexts()[0].startsWith(
+            QStringLiteral("変換ファイルの作成に失敗しました。\r") + path + QLatin1Char('\r')));
         QCOMPARE(fixtures::readFile(path), original);
     }
 
-    void copyIntoAMissingFolderStopsTheRun() {
+    // A destination that cannot take files is found before anything is decoded, with its cause.
+    void unusableDestinationIsRefusedBeforeAnyWork() {
         ConversionSetup setup;
-        ui::field(*setup.form, "SelectFolderText", 2)
-            ->setText(setup.destinationFolder + QStringLiteral("/消えたフォルダ"));
+        const QString gone = setup.destinationFolder + QStringLiteral("/消えたフォルダ");
+        ui::field(*setup.form, "SelectFolderText", 2)->setText(gone);
         setup.addSource(QStringLiteral("a.mp3"), sample);
         setup.addSource(QStringLiteral("b.mp3"), sample);
         const QStringList queued = setup.queue();
         ui::click(*setup.form, "ConvertStart");
         QCOMPARE(setup.dialogs.messageTexts(),
-                 QStringList{QStringLiteral("変換ファイルの作成に失敗しました。")});
+                 QStringList{QStringLiteral("変換ファイルの作成に失敗しました。\r") + gone +
+                             QStringLiteral("\r変換先フォルダが見つかりません。")});
+        QVERIFY(setup.percents.isEmpty());
         QCOMPARE(setup.queue(), queued);
+        QVERIFY(ui::button(*setup.form, "ProgExit")->isEnabled());
+        QCOMPARE(ui::button(*setup.form, "ConvertStart")->text(), QStringLiteral("変換開始"));
+    }
+
+    // A failed copy names the file and the cause; a write-protected file of the same name stays.
+    void failedCopySaysWhy() {
+        ConversionSetup setup;
+        setup.addSource(QStringLiteral("a.mp3"), sample);
+        const QString protectedFile = setup.destinationFolder + QStringLiteral("/a.mp3");
+        fixtures::writeFile(protectedFile, "protected");
+        QVERIFY(QFile::setPermissions(protectedFile, QFileDevice::ReadOwner));
+        ui::click(*setup.form, "ConvertStart");
+        QCOMPARE(setup.dialogs.messageTexts(),
+                 QStringList{QStringLiteral("変換ファイルの作成に失敗しました。\r") + protectedFile +
+                             QStringLiteral("\r変換先の同じ名前のファイルが書き込み禁止になっています。")});
+        QCOMPARE(fixtures::readFile(protectedFile), QByteArray("protected"));
         QVERIFY(setup.workFiles().isEmpty());
     }
 
-    void readOnlySourceBecomesWritable() {
+    // Reading needs no write permission: a protected source is converted and stays protected.
+    void readOnlySourceKeepsItsProtection() {
         ConversionSetup setup;
-        const QString path = setup.addSource(QStringLiteral("locked.mp3"), QByteArray("not audio"));
-        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner));
+        const QString path = setup.addSource(QStringLiteral("locked.mp3"), sample);
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
         ui::click(*setup.form, "ConvertStart");
-        QVERIFY(QFile::permissions(path) & QFileDevice::WriteOwner);
+        QVERIFY(setup.dialogs.shown.isEmpty());
+        QCOMPARE(setup.destinationFiles(), QStringList{QStringLiteral("locked.mp3")});
+        QVERIFY(!(QFile::permissions(path) & QFileDevice::WriteOwner));
+        QVERIFY(QFile::permissions(path) & QFileDevice::ReadGroup);
     }
 };
 

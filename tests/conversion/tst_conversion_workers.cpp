@@ -10,6 +10,7 @@
 #include <QScopeGuard>
 #include <QTimer>
 #include <QtTest>
+#include <csignal>
 
 namespace {
 
@@ -98,6 +99,39 @@ class TestConversionWorkers : public QObject {
         QVERIFY(QDir(setup.workFolder).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
         QCOMPARE(ui::button(*setup.form, "ConvertStart")->text(), QStringLiteral("変換開始"));
         QVERIFY(ui::button(*setup.form, "ProgExit")->isEnabled());
+    }
+
+    // SIGTERM (a logout, a shutdown) in the middle of a run: the run stops as "中止" stops it, the changed
+    // settings are written as the close box writes them, nothing is left in the work folder, and the
+    // program ends.
+    void terminationSignalEndsTheRunCleanly() {
+        ConversionSetup setup;
+        useWorkers(setup);
+        const QStringList files = names(3);
+        for (const QString& name : files)
+            setup.addSource(name, sample);
+        setup.choose(13, 0);
+        qputenv("MP3RECAST_WORKER_TEST", "hang:曲2");
+        int exits = 0;
+        setup.form->endProgram = [&exits] { ++exits; };
+        setup.form->watchForShutdown();
+        QObject::connect(ui::field(*setup.form, "NowCount"), &QLineEdit::textChanged,
+                         [&](const QString& text) {
+                             if (text == QStringLiteral("2/3"))
+                                 ::raise(SIGTERM);
+                         });
+        ui::click(*setup.form, "ConvertStart");
+
+        QCOMPARE(setup.destinationFiles(), QStringList{files[0]});
+        QTRY_COMPARE(exits, 1);
+        QVERIFY(setup.dialogs.shown.isEmpty());
+        QVERIFY(QDir(setup.workFolder).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+        QFile settings(setup.program.info.settingsFilePath());
+        QVERIFY(settings.open(QIODevice::ReadOnly));
+        const QByteArray written = settings.readAll();
+        QVERIFY(written.contains("\nBits=13\n"));
+        QVERIFY(written.contains("\nStereo=0\n"));
+        QVERIFY(written.contains("OutPath=" + setup.destinationFolder.toUtf8() + "\n"));
     }
 };
 

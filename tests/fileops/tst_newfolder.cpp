@@ -101,6 +101,26 @@ class TestNewFolder : public QObject {
         QCOMPARE(ui::field(form, "SelectFolderText", 2)->text(), QStringLiteral("/before"));
     }
 
+    // A relative path would land under whatever folder the program started in: refused with the reason.
+    void relativePathIsRefused() {
+        QTemporaryDir current;
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(current.path());
+        ScriptedDialogs dialogs;
+        MainForm form(program.info, dialogs);
+        ui::field(form, "SelectFolderText", 2)->setText(QStringLiteral("/before"));
+        dialogs.inputAnswers.append(QStringLiteral("音楽/新しい"));
+        QTest::mouseClick(ui::button(form, "MakeNewDir"), Qt::LeftButton);
+        QDir::setCurrent(before);
+
+        QCOMPARE(
+            dialogs.messageTexts(),
+            QStringList{QStringLiteral("新規ﾌｫﾙﾀﾞの作成に失敗しました。\rﾌｫﾙﾀﾞ名は / から始まる完全なパスで"
+                                       "入力してください。")});
+        QVERIFY(QDir(current.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+        QCOMPARE(ui::field(form, "SelectFolderText", 2)->text(), QStringLiteral("/before"));
+    }
+
     void failureLeavesFieldAlone_data() {
         QTest::addColumn<QString>("typed");          // below the temporary folder, or absolute
         QTest::addColumn<QStringList>("madeBefore"); // missing levels created before the failing one
@@ -163,7 +183,10 @@ class TestNewFolder : public QObject {
 
         // The caller's text comes back with its final separator even when the call fails.
         QString path = answer;
-        QVERIFY(!cFile().MakeDirs(path));
+        const bool made = cFile().MakeDirs(path);
+        QFile::setPermissions(root.filePath(QStringLiteral("locked")),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QVERIFY(!made);
         QCOMPARE(path, answer + QStringLiteral("/"));
     }
 };

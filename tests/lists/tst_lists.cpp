@@ -101,7 +101,7 @@ class TestLists : public QObject {
         makeFile(out.filePath(QStringLiteral("a.mp3")));
         ui::field(form, "SelectFolderText", 2)->setText(out.path());
         ui::field(form, "SelectFolderText", 1)
-            ->setText(out.path()); // same volume: only the destination label
+            ->setText(out.path()); // same volume: both labels from one reading
         form.GetDiskFree();
         const QRegularExpression destination(
             QStringLiteral("^1個   空き容量：([0-9]{1,3}(,[0-9]{3})*)ﾊﾞｲﾄ$"));
@@ -111,7 +111,8 @@ class TestLists : public QObject {
         // Measured by the file system itself, which answers also where the mount table shows no volume.
         const auto available = std::filesystem::space(QFile::encodeName(out.path()).toStdString()).available;
         QVERIFY(qAbs(shown - qint64(available)) < 64 * 1024 * 1024);
-        QCOMPARE(ui::label(form, "TempFree")->text(), QStringLiteral("before"));
+        QCOMPARE(ui::label(form, "TempFree")->text(),
+                 QStringLiteral("空き容量：") + match.captured(1) + QStringLiteral("ﾊﾞｲﾄ"));
 
         // A destination that does not exist lists nothing but still shows its volume's space; a text that
         // names no volume leaves the label alone.
@@ -139,12 +140,15 @@ class TestLists : public QObject {
         QDir(src.path()).mkdir(QStringLiteral("dir.mp3"));
         ScriptedDialogs chooser;
         MainForm form(program.info, chooser);
+        form.show();
         ui::field(form, "SelectFolderText", 2)->setText(QStringLiteral("/start2"));
         form.queue().add(QStringLiteral("/elsewhere/q.mp3"));
 
         chooser.folderAnswers = {QString(), src.path(), out.path()};
         ui::click(form, "SelctFolder", 2); // cancelled: nothing changes
         QCOMPARE(ui::field(form, "SelectFolderText", 2)->text(), QStringLiteral("/start2"));
+        // The focus goes back to the button that opened the chooser, so Space opens it again.
+        QCOMPARE(form.focusWidget(), ui::button(form, "SelctFolder", 2));
         QCOMPARE(chooser.shown[0].title, QStringLiteral("フォルダを選択してください"));
         QCOMPARE(chooser.shown[0].startText, QStringLiteral("/start2"));
         ui::click(form, "SelctFolder", 0);
@@ -154,6 +158,7 @@ class TestLists : public QObject {
         // The work folder's chooser re-lists the destination as well.
         ui::field(form, "SelectFolderText", 2)->setText(src.path());
         ui::click(form, "SelctFolder", 1);
+        QCOMPARE(form.focusWidget(), ui::button(form, "SelctFolder", 1));
         QCOMPARE(ui::field(form, "SelectFolderText", 1)->text(), out.path());
         QCOMPARE(ui::list(form, "DFileList")->count(), 3);
     }

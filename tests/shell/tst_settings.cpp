@@ -108,7 +108,7 @@ class TestSettings : public QObject {
                             "\r\n[Other]\r\nStereo=9\r\n"));
 
         // Lines in CP932, in no encoding at all, with mixed breaks and no final break go back out exactly;
-        // the written value is UTF-8, the value already there is left as it is.
+        // the written value takes the file's encoding (CP932 here), the value already there is left as it is.
         const QByteArray untouched = "\xEF\xBB\xBF[Setting]\nInPath=D:\\\x89\xB9\x8A\x79\r\n"
                                      "Junk=\xFF\xFE\x80 \x81\n[Other]\r\nOutPath=\x95\x5C";
         ProfileFile profile = ProfileFile::fromBytes(untouched);
@@ -117,8 +117,7 @@ class TestSettings : public QObject {
         QVERIFY(!profile.isChanged());
         profile.write(Setting, QStringLiteral("OutPath"), QStringLiteral("E:\\表"));
         profile.write(QStringLiteral("New"), QStringLiteral("K"), QStringLiteral("v"));
-        QCOMPARE(profile.toBytes(), untouched.left(untouched.indexOf("[Other]")) +
-                                        "OutPath=E:\\\xE8\xA1\xA8\n" +
+        QCOMPARE(profile.toBytes(), untouched.left(untouched.indexOf("[Other]")) + "OutPath=E:\\\x95\x5C\n" +
                                         "[Other]\r\nOutPath=\x95\x5C\n\n[New]\nK=v\n");
         QCOMPARE(profile.value(QStringLiteral("other"), QStringLiteral("outpath")), QStringLiteral("表"));
 
@@ -163,6 +162,34 @@ class TestSettings : public QObject {
         // Up to the limit a file is an ordinary settings file.
         writeAll(huge, hugeBytes.left(ProfileFile::MaxFileBytes));
         QCOMPARE(IniRead(Setting, QStringLiteral("Bits"), QStringLiteral("8"), huge), QStringLiteral("3"));
+    }
+
+    // A file from a CP932 writer is CP932 throughout, even where a value's bytes happen to be valid
+    // UTF-8; writing keeps it CP932 until a value has no CP932 form, which turns the whole file to UTF-8.
+    void encodingDecidedOncePerFile() {
+        // PlayList=ﾃｨ.M3U (C3 A8 is also UTF-8 for "è"), OutPath=/音楽 (not UTF-8).
+        ProfileFile file =
+            ProfileFile::fromBytes("[Setting]\r\nPlayList=\xC3\xA8.M3U\r\nOutPath=/\x89\xB9\x8A\x79\r\n");
+        QCOMPARE(file.read(Setting, QStringLiteral("PlayList"), QString()), QStringLiteral("ﾃｨ.M3U"));
+        QCOMPARE(file.read(Setting, QStringLiteral("OutPath"), QString()), QStringLiteral("/音楽"));
+
+        file.write(Setting, QStringLiteral("InPath"), QStringLiteral("/曲"));
+        QVERIFY(file.toBytes().contains("InPath=/\x8B\xC8\r\n"));
+        const ProfileFile again = ProfileFile::fromBytes(file.toBytes());
+        QCOMPARE(again.read(Setting, QStringLiteral("InPath"), QString()), QStringLiteral("/曲"));
+        QCOMPARE(again.read(Setting, QStringLiteral("PlayList"), QString()), QStringLiteral("ﾃｨ.M3U"));
+
+        file.write(Setting, QStringLiteral("TempPath"), QStringLiteral("/tmp/é😀"));
+        QVERIFY(isValidUtf8(file.toBytes()));
+        const ProfileFile utf8 = ProfileFile::fromBytes(file.toBytes());
+        for (const auto& [key, value] : {std::pair{"PlayList", "ﾃｨ.M3U"}, std::pair{"OutPath", "/音楽"},
+                                         std::pair{"InPath", "/曲"}, std::pair{"TempPath", "/tmp/é😀"}})
+            QCOMPARE(utf8.read(Setting, QString::fromLatin1(key), QString()), QString::fromUtf8(value));
+
+        // A file that is all UTF-8 stays UTF-8.
+        QCOMPARE(ProfileFile::fromBytes("[Setting]\nPlayList=\xC3\xA8.M3U\n")
+                     .read(Setting, QStringLiteral("PlayList"), QString()),
+                 QStringLiteral("è.M3U"));
     }
 
     void legacyText() {

@@ -73,10 +73,58 @@ class TestStartup : public QObject {
         QVERIFY(form.close());
         QCOMPARE(readFile(program.info.settingsFilePath()),
                  QStringLiteral("[Setting]\nBits=8\nStereo=1\nSort=1\nInPath=%1\nTempPath=%1\nOutPath=%1\n"
-                                "PlayList=MP3LIST.M3U\nPlayListPathSet=0\nJobs=%2\n")
+                                "PlayList=MP3LIST.M3U\nPlayListPathSet=0\n")
                      .arg(exe)
-                     .arg(form.workers())
                      .toUtf8());
+    }
+
+    // Jobs stays out of a file that never had it, so the number of cores applies wherever the file is
+    // carried; a file that has it keeps it, and a changed value is written.
+    void jobsWrittenOnlyWhenKeptOrChanged() {
+        TestProgram program;
+        ScriptedDialogs dialogs;
+        const QString path = program.info.settingsFilePath();
+        writeFile(path, "[Setting]\nBits=3\n");
+        {
+            MainForm form(program.info, dialogs);
+            QVERIFY(form.Form_Load());
+            ui::options(form, "Bits")[4]->setChecked(true);
+            QVERIFY(form.close());
+        }
+        QVERIFY(!readFile(path).contains("Jobs"));
+        writeFile(path, "[Setting]\nJobs=3\n");
+        {
+            MainForm form(program.info, dialogs);
+            QVERIFY(form.Form_Load());
+            QCOMPARE(form.workers(), 3);
+            QVERIFY(form.close());
+        }
+        QVERIFY(readFile(path).contains("\nJobs=3\n"));
+        {
+            MainForm form(program.info, dialogs);
+            QVERIFY(form.Form_Load());
+            form.setWorkers(5);
+            QVERIFY(form.close());
+        }
+        QVERIFY(readFile(path).contains("\nJobs=5\n"));
+        QVERIFY(dialogs.shown.isEmpty());
+    }
+
+    // Settings that cannot be written are named at close with the cause, and the window closes anyway.
+    void unwritableSettingsAreReported() {
+        TestProgram program;
+        ScriptedDialogs dialogs;
+        // A folder that is a file can be written by no one, the superuser included.
+        writeFile(program.root.filePath(QStringLiteral("file")), "x");
+        program.info.settingsFolder = program.root.filePath(QStringLiteral("file/sub"));
+        MainForm form(program.info, dialogs);
+        QVERIFY(form.Form_Load());
+        ui::options(form, "Bits")[2]->setChecked(true);
+        QVERIFY(form.close());
+        QCOMPARE(dialogs.messageTexts(),
+                 QStringList{QStringLiteral("設定を保存できませんでした。\r") +
+                             program.info.settingsFilePath() +
+                             QStringLiteral("\r設定ファイルのフォルダが見つかりません。")});
     }
 
     void settingsValues_data() {
