@@ -114,31 +114,6 @@ std::string utf16ToUtf8(std::string_view bytes, bool bigEndianOrder) {
     return out;
 }
 
-// Valid UTF-8 as UTF-16LE with a BOM.
-std::string utf8ToUtf16(const std::string& utf8) {
-    std::string out = "\xFF\xFE";
-    const auto put = [&out](std::uint32_t u) {
-        out += static_cast<char>(u & 0xFF);
-        out += static_cast<char>(u >> 8);
-    };
-    for (std::size_t i = 0; i < utf8.size();) {
-        const auto b0 = static_cast<unsigned char>(utf8[i]);
-        const std::size_t len = b0 < 0x80 ? 1 : b0 < 0xE0 ? 2 : b0 < 0xF0 ? 3 : 4;
-        std::uint32_t cp = len == 1 ? b0 : b0 & (0x7F >> len);
-        for (std::size_t k = 1; k < len && i + k < utf8.size(); ++k) {
-            cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-        }
-        if (cp >= 0x10000) {
-            put(0xD800 + ((cp - 0x10000) >> 10));
-            put(0xDC00 + ((cp - 0x10000) & 0x3FF));
-        } else {
-            put(cp);
-        }
-        i += len;
-    }
-    return out;
-}
-
 // Text in one of the four encodings; a byte that names none is taken as ISO-8859-1.
 std::string decodeText(char encoding, std::string_view bytes) {
     switch (encoding) {
@@ -182,6 +157,31 @@ std::string isoOrUnicode(const std::string& utf8, int version, char& encoding) {
 }
 
 } // namespace
+
+// Valid UTF-8 as UTF-16LE with a BOM.
+std::string utf8ToUtf16(const std::string& utf8) {
+    std::string out = "\xFF\xFE";
+    const auto put = [&out](std::uint32_t u) {
+        out += static_cast<char>(u & 0xFF);
+        out += static_cast<char>(u >> 8);
+    };
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto b0 = static_cast<unsigned char>(utf8[i]);
+        const std::size_t len = b0 < 0x80 ? 1 : b0 < 0xE0 ? 2 : b0 < 0xF0 ? 3 : 4;
+        std::uint32_t cp = len == 1 ? b0 : b0 & (0x7F >> len);
+        for (std::size_t k = 1; k < len && i + k < utf8.size(); ++k) {
+            cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        }
+        if (cp >= 0x10000) {
+            put(0xD800 + ((cp - 0x10000) >> 10));
+            put(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            put(cp);
+        }
+        i += len;
+    }
+    return out;
+}
 
 const char* frameIdFor(int version, const char* id) {
     if (version != 2) {

@@ -42,6 +42,8 @@ std::vector<std::string> textValues(const std::string& content);
 bool commentParts(const std::string& content, std::string& language, std::string& description,
                   std::string& text);
 
+// Valid UTF-8 as UTF-16LE with a byte-order mark.
+std::string utf8ToUtf16(const std::string& utf8);
 // Frame contents for new frames: ISO-8859-1 for ASCII text, else UTF-8 (2.4) or UTF-16 (2.2, 2.3).
 std::string textContent(const std::string& utf8, int version);
 std::string commentContent(const std::string& language, const std::string& description,

@@ -41,31 +41,6 @@ bool ascii(const std::string& text) {
     return true;
 }
 
-// Valid UTF-8 as UTF-16LE with a BOM.
-std::string utf16(const std::string& utf8) {
-    std::string out = "\xFF\xFE";
-    const auto put = [&out](std::uint32_t unit) {
-        out += static_cast<char>(unit & 0xFF);
-        out += static_cast<char>(unit >> 8);
-    };
-    for (std::size_t i = 0; i < utf8.size();) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        std::uint32_t cp = length == 1 ? lead : lead & (0x7F >> length);
-        for (std::size_t k = 1; k < length && i + k < utf8.size(); ++k) {
-            cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-        }
-        if (cp >= 0x10000) {
-            put(0xD800 + ((cp - 0x10000) >> 10));
-            put(0xDC00 + ((cp - 0x10000) & 0x3FF));
-        } else {
-            put(cp);
-        }
-        i += length;
-    }
-    return out;
-}
-
 std::string textFrame(const std::vector<std::string>& values) {
     std::string joined;
     for (const std::string& value : values) {
@@ -207,7 +182,7 @@ std::string encodeStrings(const std::vector<std::string>& utf8, bool terminateLa
     encoding = allAscii ? 0 : 1;
     std::string out;
     for (std::size_t i = 0; i < utf8.size(); ++i) {
-        out += allAscii ? utf8[i] : utf16(utf8[i]);
+        out += allAscii ? utf8[i] : utf8ToUtf16(utf8[i]);
         if (i + 1 < utf8.size() || terminateLast) {
             out += allAscii ? std::string(1, '\0') : std::string(2, '\0');
         }
