@@ -15,7 +15,6 @@
 #include <QListWidget>
 #include <QPixmap>
 #include <QPlainTextEdit>
-#include <QTemporaryDir>
 #include <cstdio>
 
 namespace {
@@ -25,6 +24,23 @@ void makeFile(const QString& path, qint64 size) {
     if (file.open(QIODevice::WriteOnly))
         file.resize(size);
 }
+
+// A folder made empty for the rendering and removed afterwards.
+class FreshFolder {
+  public:
+    explicit FreshFolder(const QString& path) : m_dir(path) {
+        m_dir.removeRecursively();
+        m_valid = QDir().mkpath(path);
+    }
+    ~FreshFolder() { m_dir.removeRecursively(); }
+    bool isValid() const { return m_valid; }
+    QString path() const { return m_dir.path(); }
+    QString filePath(const QString& name) const { return m_dir.filePath(name); }
+
+  private:
+    QDir m_dir;
+    bool m_valid = false;
+};
 
 } // namespace
 
@@ -38,12 +54,13 @@ int main(int argc, char* argv[]) {
     font.setPointSize(9);
     QApplication::setFont(font);
 
-    QTemporaryDir root;
+    // Fixed folders and, below, fixed free-space figures: the same program draws the same picture, so
+    // that two renderings compare pixel for pixel.
+    const FreshFolder root(QDir::temp().filePath(QStringLiteral("mp3recast-screenshot")));
     const QString music = root.filePath(QStringLiteral("ミュージック"));
     const QString out = root.filePath(QStringLiteral("変換済み"));
-    // The work folder on a volume of its own where there is one (a RAM disk), so that both free-space
-    // labels show a figure.
-    QTemporaryDir ramDisk(QStringLiteral("/dev/shm/mp3recast-screenshot-XXXXXX"));
+    // The work folder on a volume of its own where there is one (a RAM disk), as a user's might be.
+    const FreshFolder ramDisk(QStringLiteral("/dev/shm/mp3recast-screenshot"));
     const QString work =
         ramDisk.isValid() ? ramDisk.filePath(QStringLiteral("作業")) : root.filePath(QStringLiteral("作業"));
     for (const QString& folder : {music, work, out})
@@ -89,6 +106,8 @@ int main(int argc, char* argv[]) {
             "曲タイトル　：春の海（箏と尺八のための二重奏）\r\nアルバム名：日本の調べ 第一集"));
     ui::field(form, "Prog")->setText(QStringLiteral("37%"));
     ui::field(form, "NowCount")->setText(QStringLiteral("3/6"));
+    ui::label(form, "FreeSpace")->setText(QStringLiteral("3個   空き容量：52,613,726,208ﾊﾞｲﾄ"));
+    ui::label(form, "TempFree")->setText(QStringLiteral("空き容量：12,298,682,368ﾊﾞｲﾄ"));
     form.show();
     QApplication::processEvents();
 
