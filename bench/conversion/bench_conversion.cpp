@@ -12,6 +12,7 @@
 
 #include "ScriptedDialogs.h"
 #include "WindowDriver.h"
+#include "core/ConversionQueue.h"
 #include "direct_conversion.h"
 #include "mp3_fixtures.h"
 #include "shell/MainForm.h"

@@ -5,9 +5,9 @@
 
 #include "WindowDriver.h"
 #include "core/DestinationListing.h"
-#include "shell/Dialogs.h"
 #include "shell/MainForm.h"
-#include "shell/ProgramInfo.h"
+#include "ui/Dialogs.h"
+#include "ui/ProgramInfo.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

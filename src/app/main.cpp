@@ -1,7 +1,7 @@
-#include "shell/Dialogs.h"
 #include "shell/MainForm.h"
-#include "shell/ProgramInfo.h"
 #include "shell/Translations.h"
+#include "ui/Dialogs.h"
+#include "ui/ProgramInfo.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -1,7 +1,7 @@
 #include "fileops/PlaylistFile.h"
 
 #include "core/TextConstants.h"
-#include "shell/PathHelpers.h"
+#include "ui/PathHelpers.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "fileops/cFile.h"
 
-#include "shell/PathHelpers.h"
+#include "ui/PathHelpers.h"
 
 #include <QDir>
 #include <QFileInfo>

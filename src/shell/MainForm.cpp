@@ -1,20 +1,19 @@
 #include "shell/MainForm.h"
 
-#include "shell/Dialogs.h"
+#include "conversion/ConversionPanel.h"
+#include "fileops/PlaylistPanel.h"
+#include "lists/DestinationPanel.h"
+#include "lists/SourcePanel.h"
+#include "tageditor/frmTagInput.h"
+#include "ui/Dialogs.h"
 
-#include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QIcon>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QLockFile>
-#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QScreen>
-#include <QShortcut>
 #include <exception>
 
 // The icon lives in the core library's resources, which a static library must register itself.
@@ -44,16 +43,14 @@ MainForm::MainForm(const ProgramInfo& program, Dialogs& dialogs, QWidget* parent
         icon.addFile(QStringLiteral(":/mp3recast/icons/mp3recast-%1.png").arg(size), QSize(size, size));
     setWindowIcon(icon);
 
-    endProgram = [this] {
+    m_endProgram = [this] {
         hide();
         QCoreApplication::exit(0);
     };
 
     createControls();
     applyTabOrder();
-    connectEvents();
-    acceptFileDrops();
-    connectQueue();
+    connectPanels();
 
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect available = screen->availableGeometry();
@@ -63,45 +60,64 @@ MainForm::MainForm(const ProgramInfo& program, Dialogs& dialogs, QWidget* parent
 
 MainForm::~MainForm() = default;
 
-void MainForm::connectEvents() {
-    auto onClick = [this](QPushButton* button, void (MainForm::*handler)()) {
-        connect(button, &QPushButton::clicked, this,
-                [this, handler] { runHandler([this, handler] { (this->*handler)(); }); });
-    };
-    onClick(ProgExit, &MainForm::ProgExit_Click);
-    onClick(ConvertStart, &MainForm::ConvertStart_Click);
-    onClick(OneSelect, &MainForm::OneSelect_Click);
-    onClick(AllSelect, &MainForm::AllSelect_Click);
-    onClick(OneRemove, &MainForm::OneRemove_Click);
-    onClick(AllRemove, &MainForm::AllRemove_Click);
-    onClick(MakeNewDir, &MainForm::MakeNewDir_Click);
-    onClick(DeleteFile, &MainForm::DeleteFile_Click);
-    onClick(MakePlayList, &MainForm::MakePlayList_Click);
-    onClick(SavePlayList, &MainForm::SavePlayList_Click);
+void MainForm::connectPanels() {
+    const PanelContext context{*this, m_dialogs, m_program, *this};
+    m_source = std::make_unique<SourcePanel>(context);
+    m_conversion = std::make_unique<ConversionPanel>(context, m_source->queue());
+    m_destination = std::make_unique<DestinationPanel>(context);
+    m_playlist = std::make_unique<PlaylistPanel>(context, m_destination->listing());
 
-    for (int i = 0; i < int(SelctFolder.size()); ++i)
-        connect(SelctFolder[i], &QPushButton::clicked, this,
-                [this, i] { runHandler([this, i] { SelctFolder_Click(i); }); });
+    // The destination folder is the run's and the playlist's.
+    m_conversion->setDestinationFolder(m_destination->folder());
+    m_playlist->setDestinationFolder(m_destination->folder());
+    connect(m_destination.get(), &DestinationPanel::folderChanged, m_conversion.get(),
+            &ConversionPanel::setDestinationFolder);
+    connect(m_destination.get(), &DestinationPanel::folderChanged, m_playlist.get(),
+            &PlaylistPanel::setDestinationFolder);
+    // The work folder's free space is shown with every listing, and another work folder lists again.
+    connect(m_destination.get(), &DestinationPanel::listingShown, m_conversion.get(),
+            &ConversionPanel::showWorkSpace);
+    connect(m_conversion.get(), &ConversionPanel::workFolderChosen, m_destination.get(),
+            &DestinationPanel::GetDiskFree);
+    // A run's placed files join the listing; a run through the whole queue empties it.
+    connect(m_conversion.get(), &ConversionPanel::fileDone, m_destination.get(),
+            &DestinationPanel::showPlacedFile);
+    connect(m_conversion.get(), &ConversionPanel::queueConverted, m_source.get(),
+            &SourcePanel::AllRemove_Click);
+    connect(m_source.get(), &SourcePanel::tagEditRequested, this, &MainForm::openTagEditor);
+    connect(m_destination.get(), &DestinationPanel::tagEditRequested, this, &MainForm::openTagEditor);
 
-    // An option's click event fires whenever it becomes the selected one, by the user or by start-up.
-    for (int i = 0; i < int(ListSort.size()); ++i) {
-        connect(ListSort[i], &QRadioButton::toggled, this, [this](bool checked) {
-            if (checked)
-                runHandler([this] { ListSort_Click(); });
-        });
-    }
+    context.onClick(ProgExit, this, [this] { ProgExit_Click(); });
+}
 
-    // The Delete key in the destination list asks and deletes as "選択ﾌｧｲﾙ削除" does.
-    auto* deleteKey = new QShortcut(QKeySequence::Delete, DFileList, nullptr, nullptr, Qt::WidgetShortcut);
-    connect(deleteKey, &QShortcut::activated, this, [this] { runHandler([this] { DeleteFile_Click(); }); });
+core::ConversionQueue& MainForm::queue() {
+    return m_source->queue();
+}
 
-    // A stored 2 shows the partly checked state; the user's click only ever checks or clears the box.
-    connect(SetPathCheck, &QCheckBox::clicked, this, [this] { SetPathCheck->setTristate(false); });
+void MainForm::GetDiskFree() {
+    m_destination->GetDiskFree();
+}
 
-    connect(SFileList, &QListWidget::itemDoubleClicked, this,
-            [this] { runHandler([this] { SFileList_DblClick(); }); });
-    connect(DFileList, &QListWidget::itemDoubleClicked, this,
-            [this] { runHandler([this] { DFileList_DblClick(); }); });
+void MainForm::RefreshSourceList(const QString& folder) {
+    m_source->RefreshSourceList(folder);
+}
+
+void MainForm::QueueDroppedPaths(const QStringList& paths) {
+    m_source->QueueDroppedPaths(paths);
+}
+
+void MainForm::setWorkers(int jobs, const QString& program) {
+    m_conversion->setWorkers(jobs, program);
+}
+
+int MainForm::workers() const {
+    return m_conversion->workers();
+}
+
+void MainForm::openTagEditor(const QString& path) {
+    frmTagInput editor(this, m_dialogs, m_program.title, path);
+    editor.Form_Load();
+    editor.exec();
 }
 
 void MainForm::EnableControls(bool enabled) {
@@ -109,49 +125,7 @@ void MainForm::EnableControls(bool enabled) {
     if (!enabled && !m_busy)
         m_focusBeforeBusy = focusWidget();
     m_busy = !enabled;
-
-    QWidget* const controls[] = {
-        SetPathCheck,
-        AllRemove,
-        AllSelect,
-        ConvertStart,
-        DeleteFile,
-        MakePlayList,
-        OneRemove,
-        OneSelect,
-        ProgExit,
-        SavePlayList,
-        MakeNewDir,
-        SelctFolder[0],
-        SelctFolder[1],
-        SelctFolder[2],
-        DFileList,
-        SFileList,
-        SelectList,
-        Bits[0],
-        Bits[1],
-        Bits[2],
-        Bits[3],
-        Bits[4],
-        Bits[5],
-        Bits[6],
-        Bits[7],
-        Bits[8],
-        Bits[9],
-        Bits[10],
-        Bits[11],
-        Bits[12],
-        Bits[13],
-        Stereo[0],
-        Stereo[1],
-        Stereo[2],
-        M3UText,
-        PlayListName,
-        SelectFolderText[0],
-        SelectFolderText[1],
-        SelectFolderText[2],
-    };
-    for (QWidget* control : controls)
+    for (QWidget* control : m_busyControls)
         control->setEnabled(enabled);
 
     if (enabled && m_focusBeforeBusy) {
@@ -162,7 +136,7 @@ void MainForm::EnableControls(bool enabled) {
 }
 
 void MainForm::runHandler(const std::function<void()>& handler) {
-    if (ended)
+    if (m_ended)
         return;
     try {
         handler();

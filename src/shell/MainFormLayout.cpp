@@ -3,7 +3,7 @@
 
 #include "shell/MainForm.h"
 
-#include "shell/FormLayout.h"
+#include "ui/FormLayout.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -114,6 +114,25 @@ const char* const kTabOrder[] = {
     "MakePlayList", "SetPathCheck", "ProgExit", "TempFree", "NowCount", "DeleteFile", "MakeNewDir",
     "DFileList", "ListSort(0)", "ListSort(1)",
 };
+// The controls the busy state disables, in the order it switches them: the user's input controls, all
+// but the sort options, which stay usable during a run.
+const char* const kBusyControls[] = {
+    "SetPathCheck", "AllRemove", "AllSelect", "ConvertStart", "DeleteFile", "MakePlayList", "OneRemove",
+    "OneSelect", "ProgExit", "SavePlayList", "MakeNewDir", "SelctFolder(0)", "SelctFolder(1)",
+    "SelctFolder(2)", "DFileList", "SFileList", "SelectList",
+    "Bits(0)", "Bits(1)", "Bits(2)", "Bits(3)", "Bits(4)", "Bits(5)", "Bits(6)", "Bits(7)", "Bits(8)",
+    "Bits(9)", "Bits(10)", "Bits(11)", "Bits(12)", "Bits(13)", "Stereo(0)", "Stereo(1)", "Stereo(2)",
+    "M3UText", "PlayListName", "SelectFolderText(0)", "SelectFolderText(1)", "SelectFolderText(2)",
+};
+
+// Each option array is one exclusive group, whatever frame it sits in, with the option the window
+// definition selects.
+struct OptionArray {
+    const char* base;
+    int count;
+    int selected;
+};
+const OptionArray kOptionArrays[] = {{"Bits", 14, 6}, {"Stereo", 3, 1}, {"ListSort", 2, 0}};
 // clang-format on
 
 // A one-line caption centred on the ink of its glyphs rather than on the font's line box. The window
@@ -246,10 +265,8 @@ QWidget* createWidget(const ControlSpec& spec, QWidget* parent) {
     return nullptr;
 }
 
-template <typename T, std::size_t N>
-void bindArray(QWidget* root, const char* base, std::array<T*, N>& target) {
-    for (std::size_t i = 0; i < N; ++i)
-        target[i] = root->findChild<T*>(QStringLiteral("%1(%2)").arg(QLatin1String(base)).arg(i));
+QByteArray optionName(const char* base, int index) {
+    return QByteArray(base) + '(' + QByteArray::number(index) + ')';
 }
 
 } // namespace
@@ -265,64 +282,24 @@ void MainForm::createControls() {
             widget->setToolTip(QString::fromUtf8(spec.toolTip));
     }
 
-    Frame1 = childNamed<QGroupBox>(this, "Frame1");
-    Frame2 = childNamed<QGroupBox>(this, "Frame2");
-    Frame3 = childNamed<QGroupBox>(this, "Frame3");
-    Frame4 = childNamed<QGroupBox>(this, "Frame4");
-    Frame5 = childNamed<QGroupBox>(this, "Frame5");
-    Frame6 = childNamed<QGroupBox>(this, "Frame6");
-    bindArray(this, "SelectFolderText", SelectFolderText);
-    bindArray(this, "SelctFolder", SelctFolder);
-    bindArray(this, "Bits", Bits);
-    bindArray(this, "Stereo", Stereo);
-    bindArray(this, "ListSort", ListSort);
-    SFileList = childNamed<QListWidget>(this, "SFileList");
-    Label1 = childNamed<QLabel>(this, "Label1");
-    Label2 = childNamed<QLabel>(this, "Label2");
-    Label3 = childNamed<QLabel>(this, "Label3");
-    TempFree = childNamed<QLabel>(this, "TempFree");
-    Msg = childNamed<QPlainTextEdit>(this, "Msg");
-    Prog = childNamed<QLineEdit>(this, "Prog");
-    NowCount = childNamed<QLineEdit>(this, "NowCount");
-    ConvertStart = childNamed<QPushButton>(this, "ConvertStart");
-    AllSelect = childNamed<QPushButton>(this, "AllSelect");
-    OneSelect = childNamed<QPushButton>(this, "OneSelect");
-    OneRemove = childNamed<QPushButton>(this, "OneRemove");
-    AllRemove = childNamed<QPushButton>(this, "AllRemove");
-    SelectFileSize = childNamed<QLabel>(this, "SelectFileSize");
-    SelectList = childNamed<QListWidget>(this, "SelectList");
-    MakeNewDir = childNamed<QPushButton>(this, "MakeNewDir");
-    DFileList = childNamed<QListWidget>(this, "DFileList");
-    DeleteFile = childNamed<QPushButton>(this, "DeleteFile");
-    FreeSpace = childNamed<QLabel>(this, "FreeSpace");
-    PlayListName = childNamed<QLineEdit>(this, "PlayListName");
-    M3UText = childNamed<QPlainTextEdit>(this, "M3UText");
-    MakePlayList = childNamed<QPushButton>(this, "MakePlayList");
-    SetPathCheck = childNamed<QCheckBox>(this, "SetPathCheck");
-    SavePlayList = childNamed<QPushButton>(this, "SavePlayList");
     ProgExit = childNamed<QPushButton>(this, "ProgExit");
+    for (const char* name : kBusyControls)
+        m_busyControls.push_back(childNamed<QWidget>(this, name));
 
     // Each option array is one exclusive group, whatever frame it sits in.
-    auto group = [this](auto& buttons) {
-        auto* buttonGroup = new QButtonGroup(this);
-        for (QRadioButton* button : buttons)
-            buttonGroup->addButton(button);
-        keepTabStopOnChecked(buttonGroup);
-    };
-    group(Bits);
-    group(Stereo);
-    group(ListSort);
     // The window definition's own selections; start-up replaces them with the settings.
-    Bits[6]->setChecked(true);
-    Stereo[1]->setChecked(true);
-    ListSort[0]->setChecked(true);
+    for (const auto& [base, count, selected] : kOptionArrays) {
+        auto* buttonGroup = new QButtonGroup(this);
+        for (int i = 0; i < count; ++i)
+            buttonGroup->addButton(childNamed<QRadioButton>(this, optionName(base, i).constData()));
+        keepTabStopOnChecked(buttonGroup);
+        childNamed<QRadioButton>(this, optionName(base, selected).constData())->setChecked(true);
+    }
 
     // The progress figures are drawn over the status text's upper right corner, and the queue's labels
     // over the queue's top edge, which they overlap by a pixel.
-    Prog->raise();
-    NowCount->raise();
-    Label3->raise();
-    SelectFileSize->raise();
+    for (const char* name : {"Prog", "NowCount", "Label3", "SelectFileSize"})
+        childNamed<QWidget>(this, name)->raise();
 }
 
 void MainForm::applyTabOrder() {

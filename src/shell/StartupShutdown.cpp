@@ -1,20 +1,21 @@
 // From the start of the program until the window is ready, and from the close box or the "終了" button
 // to the end: the single-instance check, the caption, the settings, the first listings.
 
+#include "conversion/ConversionPanel.h"
 #include "core/ConversionRun.h"
 #include "core/TerminationSignals.h"
-#include "shell/Dialogs.h"
+#include "fileops/PlaylistPanel.h"
+#include "lists/DestinationPanel.h"
+#include "lists/SourcePanel.h"
 #include "shell/MainForm.h"
-#include "shell/PathHelpers.h"
 #include "shell/Settings.h"
+#include "ui/Dialogs.h"
+#include "ui/PathHelpers.h"
 
 #include <QApplication>
-#include <QCheckBox>
 #include <QDir>
-#include <QLineEdit>
 #include <QLockFile>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QSessionManager>
 #include <QTimer>
 #include <cstdio>
@@ -38,14 +39,6 @@ QString readFolder(const ProfileFile& settings, const QString& key, const QStrin
     return FolderExists(folder) ? folder : defaultFolder;
 }
 
-template <size_t N> int selectedIndex(const std::array<QRadioButton*, N>& options) {
-    for (size_t i = 0; i < N; ++i) {
-        if (options[i]->isChecked())
-            return int(i);
-    }
-    return -1;
-}
-
 // A message for the terminal, when the program ends where no one reads a message box.
 void printProblem(QString text) {
     if (text.isEmpty())
@@ -62,16 +55,16 @@ bool MainForm::Form_Load() {
     // A lock whose owner has died is taken over; a living owner keeps it however long it has run. Only a
     // lock held by another copy refuses the start: when the lock cannot be made at all (no runtime
     // folder, no rights), the program runs without one rather than claim a copy that does not exist.
-    instanceLock = std::make_unique<QLockFile>(m_program.instanceLockPath());
-    instanceLock->setStaleLockTime(0);
-    if (!instanceLock->tryLock(0)) {
-        const bool heldByAnother = instanceLock->error() == QLockFile::LockFailedError;
-        instanceLock.reset();
+    m_instanceLock = std::make_unique<QLockFile>(m_program.instanceLockPath());
+    m_instanceLock->setStaleLockTime(0);
+    if (!m_instanceLock->tryLock(0)) {
+        const bool heldByAnother = m_instanceLock->error() == QLockFile::LockFailedError;
+        m_instanceLock.reset();
         if (heldByAnother) {
             m_dialogs.message(this, m_program.title,
                               m_program.title + QStringLiteral("は 既に実行されています。"),
                               Dialogs::Icon::Exclamation);
-            ended = true;
+            m_ended = true;
             return false;
         }
     }
@@ -80,35 +73,27 @@ bool MainForm::Form_Load() {
 
     // The file is read once; each setting is then looked up in memory.
     const ProfileFile settings = ProfileFile::load(m_program.settingsFilePath());
-    Bits[readIndex(settings, QStringLiteral("Bits"), 8, int(Bits.size()))]->setChecked(true);
-    Stereo[readIndex(settings, QStringLiteral("Stereo"), 1, int(Stereo.size()))]->setChecked(true);
+    m_conversion->setBitRateIndex(readIndex(settings, QStringLiteral("Bits"), 8, 14));
+    m_conversion->setChannelModeIndex(readIndex(settings, QStringLiteral("Stereo"), 1, 3));
 
-    SelectFolderText[0]->setText(
-        readFolder(settings, QStringLiteral("InPath"), m_program.defaultSourceFolder()));
-    RefreshSourceList(SelectFolderText[0]->text());
-    SelectFolderText[1]->setText(
+    m_source->setFolder(readFolder(settings, QStringLiteral("InPath"), m_program.defaultSourceFolder()));
+    m_conversion->setWorkFolder(
         readFolder(settings, QStringLiteral("TempPath"), m_program.defaultWorkFolder()));
-    SelectFolderText[2]->setText(
+    m_destination->setFolder(
         readFolder(settings, QStringLiteral("OutPath"), m_program.defaultDestinationFolder()));
 
-    PlayListName->setText(
+    m_playlist->setName(
         settings.read(SettingSection, QStringLiteral("PlayList"), QStringLiteral("MP3LIST.M3U")));
-
-    // 2 is the check box's third, partly checked state, kept as it is until the user clicks the box (a
-    // click only ever checks or clears it); anything else that is not 0 or 1 counts as 0.
-    const int pathSet = readIndex(settings, QStringLiteral("PlayListPathSet"), 0, 3);
-    SetPathCheck->setTristate(pathSet == 2);
-    SetPathCheck->setCheckState(pathSet == 2   ? Qt::PartiallyChecked
-                                : pathSet == 1 ? Qt::Checked
-                                               : Qt::Unchecked);
+    // Anything but 0, 1 and 2 (partly checked, kept until the user clicks the box) counts as 0.
+    m_playlist->setPathSetting(readIndex(settings, QStringLiteral("PlayListPathSet"), 0, 3));
 
     // Selecting another option than the window's own runs its click handler, which lists the destination.
-    ListSort[readIndex(settings, QStringLiteral("Sort"), 1, int(ListSort.size()))]->setChecked(true);
+    m_destination->setSortIndex(readIndex(settings, QStringLiteral("Sort"), 1, 2));
 
     // How many files a run converts at once, each in a worker process (1: in the window's own process).
     const int jobs = settings.read(SettingSection, QStringLiteral("Jobs"), QString()).toInt();
-    m_jobs = jobs >= 1 && jobs <= MaxJobs ? jobs : core::defaultWorkerCount();
-    m_jobsAtLoad = m_jobs;
+    m_conversion->setWorkerCount(jobs >= 1 && jobs <= MaxJobs ? jobs : core::defaultWorkerCount());
+    m_jobsAtLoad = m_conversion->workers();
 
     GetDiskFree();
     EnableControls(true);
@@ -135,24 +120,20 @@ QString MainForm::WriteSettings() {
     auto write = [&settings](const QString& key, const QString& value) {
         settings.write(SettingSection, key, value);
     };
-    if (const int bits = selectedIndex(Bits); bits >= 0)
+    if (const int bits = m_conversion->bitRateIndex(); bits >= 0)
         write(QStringLiteral("Bits"), QString::number(bits));
-    if (const int stereo = selectedIndex(Stereo); stereo >= 0)
+    if (const int stereo = m_conversion->channelModeIndex(); stereo >= 0)
         write(QStringLiteral("Stereo"), QString::number(stereo));
-    if (const int sort = selectedIndex(ListSort); sort >= 0)
+    if (const int sort = m_destination->sortIndex(); sort >= 0)
         write(QStringLiteral("Sort"), QString::number(sort));
-    write(QStringLiteral("InPath"), SelectFolderText[0]->text());
-    write(QStringLiteral("TempPath"), SelectFolderText[1]->text());
-    write(QStringLiteral("OutPath"), SelectFolderText[2]->text());
-    write(QStringLiteral("PlayList"), PlayListName->text());
-    // Stored as 0 unchecked, 1 checked, 2 partly checked; Qt numbers the last two the other way round.
-    const Qt::CheckState pathSet = SetPathCheck->checkState();
-    write(QStringLiteral("PlayListPathSet"), QString::number(pathSet == Qt::Checked            ? 1
-                                                             : pathSet == Qt::PartiallyChecked ? 2
-                                                                                               : 0));
+    write(QStringLiteral("InPath"), m_source->folder());
+    write(QStringLiteral("TempPath"), m_conversion->workFolder());
+    write(QStringLiteral("OutPath"), m_destination->folder());
+    write(QStringLiteral("PlayList"), m_playlist->name());
+    write(QStringLiteral("PlayListPathSet"), QString::number(m_playlist->pathSetting()));
     // Without the key the machine's number of cores applies, wherever the file is carried to.
-    if (m_jobs != m_jobsAtLoad)
-        write(QStringLiteral("Jobs"), QString::number(m_jobs));
+    if (m_conversion->workers() != m_jobsAtLoad)
+        write(QStringLiteral("Jobs"), QString::number(m_conversion->workers()));
     QString cause;
     if (settings.save(path, &cause))
         return {};
@@ -176,9 +157,8 @@ void MainForm::requestShutdown() {
         return;
     m_shutdownRequested = true;
     // No handler starts any more; a running conversion sees the flag at its next pass and cleans up.
-    ended = true;
-    if (m_run)
-        m_run->cancel();
+    m_ended = true;
+    m_conversion->stop();
     closeWhenIdle();
 }
 
@@ -191,10 +171,10 @@ void MainForm::closeWhenIdle() {
     }
     // No one is there to read a message box: the reason goes to the terminal, if any.
     printProblem(WriteSettings());
-    endProgram();
+    m_endProgram();
 }
 
 void MainForm::ProgExit_Click() {
-    ended = true;
-    endProgram();
+    m_ended = true;
+    m_endProgram();
 }

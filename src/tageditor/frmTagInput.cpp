@@ -3,7 +3,7 @@
 #include "tageditor/frmTagInput.h"
 
 #include "core/TagFields.h"
-#include "shell/Dialogs.h"
+#include "ui/Dialogs.h"
 
 #include <QComboBox>
 #include <QLineEdit>

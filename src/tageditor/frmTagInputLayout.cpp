@@ -3,7 +3,7 @@
 
 #include "tageditor/frmTagInput.h"
 
-#include "shell/FormLayout.h"
+#include "ui/FormLayout.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/ProgramInfo.h"
+#include "ui/ProgramInfo.h"
 
 #include <QTemporaryDir>
 

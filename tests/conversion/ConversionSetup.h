@@ -5,6 +5,7 @@
 #include "ScriptedDialogs.h"
 #include "TestProgram.h"
 #include "WindowDriver.h"
+#include "core/ConversionQueue.h"
 #include "mp3_fixtures.h"
 #include "shell/MainForm.h"
 

@@ -113,7 +113,7 @@ class TestConversionWorkers : public QObject {
         setup.choose(13, 0);
         qputenv("MP3RECAST_WORKER_TEST", "hang:曲2");
         int exits = 0;
-        setup.form->endProgram = [&exits] { ++exits; };
+        setup.form->setEndProgram([&exits] { ++exits; });
         setup.form->watchForShutdown();
         QObject::connect(ui::field(*setup.form, "NowCount"), &QLineEdit::textChanged,
                          [&](const QString& text) {

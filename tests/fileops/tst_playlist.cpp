@@ -38,10 +38,21 @@ class TestPlaylist : public QObject {
 
     TestProgram program;
 
-    void fillDestinationList(MainForm& form, const QStringList& names) {
-        ui::list(form, "DFileList")->clear();
-        ui::list(form, "DFileList")->addItems(names);
+    // The destination list shows a folder holding the named files, listed in name order; the folder
+    // field then names `folderText`, the folder the playlist's entries are to carry.
+    void fillDestinationList(MainForm& form, const QStringList& names, const QString& folderText) {
+        const QString folder = listed.filePath(QString::number(++listings));
+        QVERIFY(QDir().mkpath(folder));
+        for (const QString& name : names)
+            writeFile(folder + QLatin1Char('/') + name, "ID3");
+        ui::option(form, "ListSort", 1)->setChecked(true);
+        ui::field(form, "SelectFolderText", 2)->setText(folder);
+        form.GetDiskFree();
+        QCOMPARE(ui::texts(ui::list(form, "DFileList")), names);
+        ui::field(form, "SelectFolderText", 2)->setText(folderText);
     }
+    QTemporaryDir listed;
+    int listings = 0;
 
   private slots:
     void buildFromDestinationList_data() {
@@ -61,9 +72,10 @@ class TestPlaylist : public QObject {
         QTest::newRow("partly checked counts as checked")
             << ab << int(Qt::PartiallyChecked) << QStringLiteral("/m/")
             << QStringLiteral("/m/A.MP3\r\n/m/B.MP3\r\n");
+        // The list's order ignores case, a plain sort would not.
         QTest::newRow("list order kept, Japanese names")
-            << QStringList{QStringLiteral("z.mp3"), QStringLiteral("曲ｱ.mp3"), QStringLiteral("a.mp3")}
-            << int(Qt::Unchecked) << QStringLiteral("/") << QStringLiteral("z.mp3\r\n曲ｱ.mp3\r\na.mp3\r\n");
+            << QStringList{QStringLiteral("a.mp3"), QStringLiteral("Z.mp3"), QStringLiteral("曲ｱ.mp3")}
+            << int(Qt::Unchecked) << QStringLiteral("/") << QStringLiteral("a.mp3\r\nZ.mp3\r\n曲ｱ.mp3\r\n");
         QTest::newRow("empty list") << QStringList{} << int(Qt::Checked) << QStringLiteral("/m") << QString();
     }
 
@@ -77,8 +89,7 @@ class TestPlaylist : public QObject {
         MainForm form(program.info, dialogs);
         ui::checkBox(form, "SetPathCheck")->setTristate(true);
         ui::checkBox(form, "SetPathCheck")->setCheckState(Qt::CheckState(checkState));
-        ui::field(form, "SelectFolderText", 2)->setText(folder);
-        fillDestinationList(form, entries);
+        fillDestinationList(form, entries, folder);
         ui::textBox(form, "M3UText")->setPlainText(QStringLiteral("old text that building replaces\n"));
 
         // Twice: building again gives the same text once, not twice.

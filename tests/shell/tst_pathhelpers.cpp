@@ -1,6 +1,6 @@
 // Folder texts turned into paths, and the existence test that start-up relies on.
 
-#include "shell/PathHelpers.h"
+#include "ui/PathHelpers.h"
 
 #include <QDir>
 #include <QFile>

@@ -289,7 +289,7 @@ class TestStartup : public QObject {
         {
             MainForm form(program.info, dialogs);
             QVERIFY(!form.Form_Load());
-            QVERIFY(form.ended);
+            QVERIFY(form.hasEnded());
             QVERIFY(!ui::option(form, "Bits", 13)->isChecked()); // the settings were not read
         }
         QCOMPARE(dialogs.shown.size(), 1);
@@ -341,7 +341,7 @@ class TestStartup : public QObject {
         form.EnableControls(true);
         ui::option(form, "Bits", 3)->setChecked(true);
         int exits = 0;
-        form.endProgram = [&exits] { ++exits; };
+        form.setEndProgram([&exits] { ++exits; });
         QTest::mouseClick(ui::button(form, "ProgExit"), Qt::LeftButton);
         QCOMPARE(exits, 1);
         QVERIFY(!QFile::exists(program.info.settingsFilePath()));

@@ -2,6 +2,7 @@
 
 #include <QRect>
 #include <QWidget>
+#include <array>
 #include <span>
 
 // Shared by the windows that are built from layout tables in the units of the window definitions.
@@ -28,3 +29,12 @@ class QButtonGroup;
 // itself makes whichever option last had focus the group's tab stop, which leaves the checked one
 // unreachable by Tab once another option had focus (or from the start, when the first one takes it).
 void keepTabStopOnChecked(QButtonGroup* group);
+
+// The controls of a control array, "Bits(0)" to "Bits(N-1)", in index order.
+template <typename T, std::size_t N> std::array<T*, N> childrenNamed(QWidget* root, const char* base) {
+    std::array<T*, N> found{};
+    for (std::size_t i = 0; i < N; ++i)
+        found[i] = root->findChild<T*>(QStringLiteral("%1(%2)").arg(QLatin1String(base)).arg(i));
+    return found;
+}
+

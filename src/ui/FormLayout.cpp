@@ -1,4 +1,4 @@
-#include "shell/FormLayout.h"
+#include "ui/FormLayout.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>

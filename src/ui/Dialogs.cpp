@@ -1,4 +1,4 @@
-#include "shell/Dialogs.h"
+#include "ui/Dialogs.h"
 
 #include <QDir>
 #include <QFileDialog>

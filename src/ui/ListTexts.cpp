@@ -1,4 +1,4 @@
-#include "lists/ListHelpers.h"
+#include "ui/ListTexts.h"
 
 QString groupedNumber(qint64 value) {
     // Not the locale's grouping: the format fixes "," every three digits whatever the user's locale.

@@ -1,9 +1,9 @@
 // Files and folders dropped from a file manager onto the source list or the queue: their MP3 files join
 // the queue, a folder's as ">>" would queue them from the source list.
 
-#include "lists/ListHelpers.h"
-#include "shell/MainForm.h"
-#include "shell/PathHelpers.h"
+#include "ui/ListTexts.h"
+#include "lists/SourcePanel.h"
+#include "ui/PathHelpers.h"
 
 #include <QDir>
 #include <QDropEvent>
@@ -30,7 +30,8 @@ QStringList localPaths(const QMimeData* data) {
 // moving its own entries.
 class DropTarget : public QObject {
   public:
-    DropTarget(MainForm& form, QObject* parent) : QObject(parent), m_form(form) {}
+    DropTarget(SourcePanel& panel, BusyState& busy, QObject* parent)
+        : QObject(parent), m_panel(panel), m_busy(busy) {}
 
   protected:
     bool eventFilter(QObject*, QEvent* event) override {
@@ -50,7 +51,7 @@ class DropTarget : public QObject {
             if (paths.isEmpty())
                 return true;
             drop->acceptProposedAction();
-            m_form.runHandler([this, &paths] { m_form.QueueDroppedPaths(paths); });
+            m_busy.runHandler([this, &paths] { m_panel.QueueDroppedPaths(paths); });
             return true;
         }
         default:
@@ -59,20 +60,21 @@ class DropTarget : public QObject {
     }
 
   private:
-    MainForm& m_form;
+    SourcePanel& m_panel;
+    BusyState& m_busy;
 };
 
 } // namespace
 
-void MainForm::acceptFileDrops() {
+void SourcePanel::acceptFileDrops() {
     for (QListWidget* list : {SFileList, SelectList}) {
         list->viewport()->setAcceptDrops(true);
-        list->viewport()->installEventFilter(new DropTarget(*this, list));
+        list->viewport()->installEventFilter(new DropTarget(*this, m_context.busy, list));
     }
 }
 
-void MainForm::QueueDroppedPaths(const QStringList& paths) {
-    BusyScope busy(*this);
+void SourcePanel::QueueDroppedPaths(const QStringList& paths) {
+    BusyScope busy(m_context.busy);
     auto queue = [this](const QString& path) { m_queue.add(path); };
     for (const QString& path : paths) {
         const QFileInfo info(path);

@@ -1,6 +1,6 @@
-#include "shell/ProgramInfo.h"
+#include "ui/ProgramInfo.h"
 
-#include "shell/PathHelpers.h"
+#include "ui/PathHelpers.h"
 
 #include <QCoreApplication>
 #include <QDir>

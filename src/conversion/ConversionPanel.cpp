@@ -1,0 +1,228 @@
+// The start/stop button: the queue becomes a conversion run, whose progress the panel shows with the
+// running count in the window's caption, and the button serves as the stop button while the run lasts.
+
+#include "conversion/ConversionPanel.h"
+
+#include "core/ConversionQueue.h"
+#include "core/ConversionRun.h"
+#include "core/DestinationCheck.h"
+#include "core/EncodingChoices.h"
+#include "core/FileHelpers.h"
+#include "core/OutcomeText.h"
+#include "core/RunFolder.h"
+#include "core/TextConstants.h"
+#include "ui/ListTexts.h"
+#include "ui/Dialogs.h"
+#include "ui/FormLayout.h"
+#include "ui/PathHelpers.h"
+#include "ui/ProgramInfo.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScopeGuard>
+
+namespace {
+
+const QString StopCaption = QStringLiteral("中止");
+const QString StartCaption = QStringLiteral("変換開始");
+
+template <size_t N> int checkedIndex(const std::array<QRadioButton*, N>& options) {
+    for (size_t i = 0; i < N; ++i) {
+        if (options[i]->isChecked())
+            return int(i);
+    }
+    return -1;
+}
+
+// The outcome's message box, with the pointer switched around it where the message asks for it.
+void showOutcome(const PanelContext& context, const core::Outcome& outcome, const QString& source) {
+    const core::OutcomeMessage message = core::outcomeMessage(outcome, source);
+    if (!message.shown)
+        return;
+    // Message boxes during a run show the normal pointer over the busy window; the two set-up checks
+    // before anything is opened leave the hourglass as it is.
+    if (message.switchPointer)
+        context.window.setCursor(Qt::ArrowCursor);
+    context.dialogs.message(&context.window, context.program.title, message.text,
+                            message.exclamation ? Dialogs::Icon::Exclamation : Dialogs::Icon::Critical);
+    if (message.switchPointer)
+        context.window.setCursor(Qt::WaitCursor);
+}
+
+// Before any work: the destination must be able to take the files, and replacing the originals with
+// their re-encodes is allowed but never silent.
+bool destinationAgreed(const PanelContext& context, const QString& folder, const QStringList& sources) {
+    if (sources.isEmpty())
+        return true;
+    if (const QString problem = core::destinationProblem(folder); !problem.isEmpty()) {
+        context.showError(QStringLiteral("変換ファイルの作成に失敗しました。\r") + folder + QLatin1Char('\r') +
+                          problem);
+        return false;
+    }
+    for (const QString& source : sources) {
+        if (core::isFolderOf(folder, source))
+            return context.dialogs.confirm(
+                &context.window, context.program.title,
+                QStringLiteral(
+                    "変換先フォルダ %1 に変換するファイルの元のファイルがあります。\r元のファイルは変換後の"
+                    "ファイルで置き換えられます。\r宜しいですか?")
+                    .arg(folder));
+    }
+    return true;
+}
+
+} // namespace
+
+ConversionPanel::ConversionPanel(const PanelContext& context, const core::ConversionQueue& queue)
+    : m_context(context), m_queue(queue),
+      SelectFolderText(childNamed<QLineEdit>(&context.window, "SelectFolderText(1)")),
+      SelctFolder(childNamed<QPushButton>(&context.window, "SelctFolder(1)")),
+      Bits(childrenNamed<QRadioButton, 14>(&context.window, "Bits")),
+      Stereo(childrenNamed<QRadioButton, 3>(&context.window, "Stereo")),
+      TempFree(childNamed<QLabel>(&context.window, "TempFree")),
+      Msg(childNamed<QPlainTextEdit>(&context.window, "Msg")),
+      Prog(childNamed<QLineEdit>(&context.window, "Prog")),
+      NowCount(childNamed<QLineEdit>(&context.window, "NowCount")),
+      ConvertStart(childNamed<QPushButton>(&context.window, "ConvertStart")) {
+    m_context.onClick(SelctFolder, this, [this] { SelctFolder_Click(); });
+    m_context.onClick(ConvertStart, this, [this] { ConvertStart_Click(); });
+}
+
+QString ConversionPanel::workFolder() const {
+    return SelectFolderText->text();
+}
+
+void ConversionPanel::setWorkFolder(const QString& folder) {
+    SelectFolderText->setText(folder);
+}
+
+int ConversionPanel::bitRateIndex() const {
+    return checkedIndex(Bits);
+}
+
+void ConversionPanel::setBitRateIndex(int index) {
+    Bits[index]->setChecked(true);
+}
+
+int ConversionPanel::channelModeIndex() const {
+    return checkedIndex(Stereo);
+}
+
+void ConversionPanel::setChannelModeIndex(int index) {
+    Stereo[index]->setChecked(true);
+}
+
+void ConversionPanel::setWorkers(int jobs, const QString& program) {
+    m_jobs = jobs;
+    m_workerProgram = program;
+}
+
+void ConversionPanel::stop() {
+    if (m_run)
+        m_run->cancel();
+}
+
+void ConversionPanel::showWorkSpace(const std::optional<core::VolumeSpace>& destination) {
+    // The work label must never keep the figure of a volume the work folder has left.
+    const std::optional<VolumeSpace> work = volumeOf(SelectFolderText->text());
+    if (work && destination && destination->rootPath == work->rootPath)
+        TempFree->setText(workFreeText(destination->bytesAvailable));
+    else if (work)
+        TempFree->setText(workFreeText(work->bytesAvailable));
+}
+
+void ConversionPanel::SelctFolder_Click() {
+    if (m_context.chooseFolder(SelectFolderText, SelctFolder))
+        emit workFolderChosen();
+}
+
+void ConversionPanel::ConvertStart_Click() {
+    m_context.busy.EnableControls(false);
+
+    // A click while a run lets window events run is a request to stop it. Disabling the button keeps a
+    // second click from arriving; the running file sees the request and cleans up.
+    if (ConvertStart->text() == StopCaption) {
+        m_context.busy.EnableControls(false);
+        stop();
+        return;
+    }
+    // Work folders that killed runs left behind go now; those of runs still alive stay.
+    core::RunFolder::reclaim(SelectFolderText->text());
+    const QStringList sources = m_queue.paths();
+    if (!destinationAgreed(m_context, m_destinationFolder, sources)) {
+        m_context.busy.EnableControls(true);
+        return;
+    }
+    ConvertStart->setText(StopCaption);
+    ConvertStart->setToolTip(QStringLiteral("処理を中止します。"));
+    ConvertStart->setEnabled(true);
+
+    const int bits = checkedIndex(Bits);
+    const int bitRate = bits >= 0 ? core::BitRates[bits] : 0;
+    const int channelMode = qMax(0, checkedIndex(Stereo));
+    QList<core::ConversionJob> jobs;
+    for (const QString& source : sources) {
+        core::ConversionJob job;
+        job.source = source;
+        job.destination = AddPathSep(m_destinationFolder) + ExtractFileName(job.source);
+        job.workFolder = SelectFolderText->text();
+        job.bitRate = bitRate;
+        job.channelMode = channelMode;
+        jobs << job;
+    }
+    core::RunSettings settings;
+    settings.workers = m_jobs;
+    settings.workerProgram =
+        m_workerProgram.isEmpty()
+            ? QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("mp3recast-cli"))
+            : m_workerProgram;
+    settings.workFolder = SelectFolderText->text();
+
+    core::ConversionRun run(jobs, settings);
+    m_run = &run;
+    // Whatever way the run ends (a failure inside it too), no click may reach it afterwards.
+    const auto forgetRun = qScopeGuard([this] { m_run = nullptr; });
+    showProgressOf(run, jobs.size());
+    connect(&run, &core::ConversionRun::fileFinished, this,
+            [this, &run](int index, const core::Outcome& outcome) {
+                showOutcome(m_context, outcome, run.jobs()[index].source);
+                // A failed copy stops the run after this file.
+                if (outcome.failure == core::Failure::CopyFailed)
+                    run.cancel();
+                emit fileDone(run.jobs()[index].destination, outcome.converted());
+            });
+    run.run();
+
+    if (!run.stopRequested())
+        emit queueConverted();
+    m_context.window.setWindowTitle(m_context.program.mainCaption());
+    ConvertStart->setText(StartCaption);
+    ConvertStart->setToolTip(StartCaption);
+    Msg->clear();
+    NowCount->clear();
+    Prog->clear();
+    m_context.busy.EnableControls(true);
+}
+
+void ConversionPanel::showProgressOf(core::ConversionRun& run, qsizetype count) {
+    connect(&run, &core::ConversionRun::fileStarted, this, [this, count](int index) {
+        NowCount->setText(QString::number(index + 1) + QLatin1Char('/') + QString::number(count));
+        m_context.window.setWindowTitle(QStringLiteral("コンバート中 [") + NowCount->text() + QLatin1Char(']'));
+    });
+    connect(&run, &core::ConversionRun::converting, this, [this] { Prog->setText(QStringLiteral("0%")); });
+    connect(&run, &core::ConversionRun::decoding, this, [this](int, const QString& songText) {
+        Prog->setText(QStringLiteral("0%"));
+        Msg->setPlainText(QStringLiteral(" .. コンバート中..  ") + core::CRLF + songText);
+    });
+    // The window's events run whenever the shown percentage changes and at the converter's pauses.
+    connect(&run, &core::ConversionRun::progress, this, [this](int, int percent) {
+        Prog->setText(QString::number(percent) + QLatin1Char('%'));
+        QCoreApplication::processEvents();
+    });
+    connect(&run, &core::ConversionRun::paused, this, [] { QCoreApplication::processEvents(); });
+}

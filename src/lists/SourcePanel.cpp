@@ -1,0 +1,132 @@
+// The source folder and list, the queue's buttons and the queue list: the four buttons move source
+// files in and out of the queue model, and the list, its scroll range and the totals label show it.
+
+#include "lists/SourcePanel.h"
+
+#include "ui/FormLayout.h"
+#include "ui/ListTexts.h"
+#include "ui/PathHelpers.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollBar>
+
+SourcePanel::SourcePanel(const PanelContext& context)
+    : m_context(context), SelectFolderText(childNamed<QLineEdit>(&context.window, "SelectFolderText(0)")),
+      SelctFolder(childNamed<QPushButton>(&context.window, "SelctFolder(0)")),
+      SFileList(childNamed<QListWidget>(&context.window, "SFileList")),
+      AllSelect(childNamed<QPushButton>(&context.window, "AllSelect")),
+      OneSelect(childNamed<QPushButton>(&context.window, "OneSelect")),
+      OneRemove(childNamed<QPushButton>(&context.window, "OneRemove")),
+      AllRemove(childNamed<QPushButton>(&context.window, "AllRemove")),
+      SelectFileSize(childNamed<QLabel>(&context.window, "SelectFileSize")),
+      SelectList(childNamed<QListWidget>(&context.window, "SelectList")) {
+    m_context.onClick(SelctFolder, this, [this] { SelctFolder_Click(); });
+    m_context.onClick(OneSelect, this, [this] { OneSelect_Click(); });
+    m_context.onClick(AllSelect, this, [this] { AllSelect_Click(); });
+    m_context.onClick(OneRemove, this, [this] { OneRemove_Click(); });
+    m_context.onClick(AllRemove, this, [this] { AllRemove_Click(); });
+    connect(SFileList, &QListWidget::itemDoubleClicked, this,
+            [this] { m_context.busy.runHandler([this] { SFileList_DblClick(); }); });
+    acceptFileDrops();
+
+    connect(&m_queue, &core::ConversionQueue::added, this, [this](const QString& path) {
+        SelectList->addItem(path);
+        applyQueueExtent();
+        showQueueTotals();
+    });
+    // Entries taken out: the kept ones are put back in one go, which costs far less than taking entries
+    // out one by one, each renumbering everything behind it.
+    connect(&m_queue, &core::ConversionQueue::reset, this, [this] {
+        SelectList->clear();
+        SelectList->addItems(m_queue.paths());
+        applyQueueExtent();
+        showQueueTotals();
+    });
+}
+
+QString SourcePanel::folder() const {
+    return SelectFolderText->text();
+}
+
+void SourcePanel::setFolder(const QString& folder) {
+    SelectFolderText->setText(folder);
+    RefreshSourceList(SelectFolderText->text());
+}
+
+void SourcePanel::RefreshSourceList(const QString& folder) {
+    SFileList->clear();
+    SFileList->addItems(sortedByName(mp3FileNames(folder)));
+}
+
+void SourcePanel::SelctFolder_Click() {
+    if (m_context.chooseFolder(SelectFolderText, SelctFolder))
+        RefreshSourceList(SelectFolderText->text());
+}
+
+void SourcePanel::SFileList_DblClick() {
+    // The current entry is the one double-clicked, even when several are selected.
+    const QListWidgetItem* entry = SFileList->currentItem();
+    if (entry && !entry->text().isEmpty())
+        emit tagEditRequested(AddPathSep(SelectFolderText->text()) + entry->text());
+}
+
+void SourcePanel::queueSourceEntries(bool selectedOnly) {
+    for (int i = 0; i < SFileList->count(); ++i) {
+        QListWidgetItem* entry = SFileList->item(i);
+        if (selectedOnly && !entry->isSelected())
+            continue;
+        // Read afresh for every file, as the folder field is the one source of the folder.
+        m_queue.add(AddPathSep(SelectFolderText->text()) + entry->text());
+    }
+}
+
+void SourcePanel::OneSelect_Click() {
+    BusyScope busy(m_context.busy);
+    queueSourceEntries(true);
+}
+
+void SourcePanel::AllSelect_Click() {
+    BusyScope busy(m_context.busy);
+    queueSourceEntries(false);
+}
+
+void SourcePanel::OneRemove_Click() {
+    BusyScope busy(m_context.busy);
+    QList<int> rows;
+    for (const QListWidgetItem* item : SelectList->selectedItems())
+        rows.append(SelectList->row(item));
+    m_queue.removeRows(rows);
+    if (m_queue.count() < 1)
+        m_queue.clear();
+}
+
+void SourcePanel::AllRemove_Click() {
+    BusyScope busy(m_context.busy);
+    m_queue.clear();
+}
+
+void SourcePanel::showQueueTotals() {
+    SelectFileSize->setText(queueTotalsText(m_queue.count(), m_queue.bytes()));
+}
+
+void SourcePanel::applyQueueExtent() {
+    QScrollBar* bar = SelectList->horizontalScrollBar();
+    // The list recomputes its range from its entries whenever it lays them out; the guard raises it
+    // again to the extent each time, so the range never falls below what the queue's entries were given.
+    auto raise = [this, bar] {
+        const int maximum = m_queue.extent() - SelectList->viewport()->width();
+        if (bar->maximum() < maximum)
+            bar->setRange(bar->minimum(), maximum);
+    };
+    if (!m_queueExtentGuarded) {
+        m_queueExtentGuarded = true;
+        connect(bar, &QScrollBar::rangeChanged, this, raise);
+    }
+    if (m_queue.extent() == 0)
+        bar->setRange(0, 0); // the queue is empty: no horizontal scroll bar
+    else
+        raise();
+}
