@@ -11,9 +11,9 @@
 #include "core/OutcomeText.h"
 #include "core/RunFolder.h"
 #include "core/TextConstants.h"
-#include "ui/ListTexts.h"
 #include "ui/Dialogs.h"
 #include "ui/FormLayout.h"
+#include "ui/ListTexts.h"
 #include "ui/PathHelpers.h"
 #include "ui/ProgramInfo.h"
 
@@ -60,8 +60,8 @@ bool destinationAgreed(const PanelContext& context, const QString& folder, const
     if (sources.isEmpty())
         return true;
     if (const QString problem = core::destinationProblem(folder); !problem.isEmpty()) {
-        context.showError(QStringLiteral("変換ファイルの作成に失敗しました。\r") + folder + QLatin1Char('\r') +
-                          problem);
+        context.showError(QStringLiteral("変換ファイルの作成に失敗しました。\r") + folder +
+                          QLatin1Char('\r') + problem);
         return false;
     }
     for (const QString& source : sources) {
@@ -212,7 +212,8 @@ void ConversionPanel::ConvertStart_Click() {
 void ConversionPanel::showProgressOf(core::ConversionRun& run, qsizetype count) {
     connect(&run, &core::ConversionRun::fileStarted, this, [this, count](int index) {
         NowCount->setText(QString::number(index + 1) + QLatin1Char('/') + QString::number(count));
-        m_context.window.setWindowTitle(QStringLiteral("コンバート中 [") + NowCount->text() + QLatin1Char(']'));
+        m_context.window.setWindowTitle(QStringLiteral("コンバート中 [") + NowCount->text() +
+                                        QLatin1Char(']'));
     });
     connect(&run, &core::ConversionRun::converting, this, [this] { Prog->setText(QStringLiteral("0%")); });
     connect(&run, &core::ConversionRun::decoding, this, [this](int, const QString& songText) {

@@ -1,8 +1,8 @@
 // Files and folders dropped from a file manager onto the source list or the queue: their MP3 files join
 // the queue, a folder's as ">>" would queue them from the source list.
 
-#include "ui/ListTexts.h"
 #include "lists/SourcePanel.h"
+#include "ui/ListTexts.h"
 #include "ui/PathHelpers.h"
 
 #include <QDir>

@@ -37,4 +37,3 @@ template <typename T, std::size_t N> std::array<T*, N> childrenNamed(QWidget* ro
         found[i] = root->findChild<T*>(QStringLiteral("%1(%2)").arg(QLatin1String(base)).arg(i));
     return found;
 }
-
