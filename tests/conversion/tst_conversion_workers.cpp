@@ -6,6 +6,7 @@
 #include "WindowDriver.h"
 
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTimer>
@@ -99,6 +100,45 @@ class TestConversionWorkers : public QObject {
         QVERIFY(QDir(setup.workFolder).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
         QCOMPARE(ui::button(*setup.form, "ConvertStart")->text(), QStringLiteral("変換開始"));
         QVERIFY(ui::button(*setup.form, "ProgExit")->isEnabled());
+    }
+
+    // The same file at the same settings gives the same bytes whichever way it is converted: in the
+    // window's own process, in the window's workers, and by the command line.
+    void sameBytesInTheWindowItsWorkersAndTheCommandLine() {
+        const QByteArray tagged =
+            fixtures::id3v2Tag(
+                4, {fixtures::id3v2Frame(
+                        4, "TIT2", fixtures::textPayload(fixtures::Encoding::Utf8, QStringLiteral("春の海"))),
+                    fixtures::id3v2Frame(
+                        4, "TPE1",
+                        fixtures::textPayload(fixtures::Encoding::Utf16, QStringLiteral("宮城道雄")))}) +
+            sample;
+        QList<QByteArray> outputs;
+        for (const int jobs : {1, 2}) {
+            ConversionSetup setup;
+            setup.form->setWorkers(jobs, QStringLiteral(MP3RECAST_CLI));
+            const QString source = setup.addSource(QStringLiteral("曲.mp3"), tagged);
+            setup.choose(4, 0); // 64 kbit/s, mono
+            ui::click(*setup.form, "ConvertStart");
+            QVERIFY2(setup.dialogs.shown.isEmpty(), qPrintable(setup.dialogs.messageTexts().join(u'|')));
+            outputs << fixtures::readFile(setup.destinationFolder + QStringLiteral("/曲.mp3"));
+
+            if (jobs == 2) {
+                const QString byCli = setup.program.root.filePath(QStringLiteral("cli"));
+                QProcess cli;
+                cli.start(QStringLiteral(MP3RECAST_CLI),
+                          {QStringLiteral("-b"), QStringLiteral("64"), QStringLiteral("-m"),
+                           QStringLiteral("mono"), QStringLiteral("-j"), QStringLiteral("1"),
+                           QStringLiteral("-o"), byCli, source});
+                QVERIFY(cli.waitForFinished(120000));
+                QCOMPARE(cli.exitCode(), 0);
+                outputs << fixtures::readFile(byCli + QStringLiteral("/曲.mp3"));
+            }
+        }
+        QVERIFY(outputs[0].size() > 1000);
+        QVERIFY(outputs[0].startsWith("ID3"));
+        QCOMPARE(outputs[1], outputs[0]);
+        QCOMPARE(outputs[2], outputs[0]);
     }
 
     // SIGTERM (a logout, a shutdown) in the middle of a run: the run stops as "中止" stops it, the changed
