@@ -60,8 +60,8 @@ bool destinationAgreed(const PanelContext& context, const QString& folder, const
     if (sources.isEmpty())
         return true;
     if (const QString problem = core::destinationProblem(folder); !problem.isEmpty()) {
-        context.showError(QStringLiteral("変換ファイルの作成に失敗しました。\r") + folder +
-                          QLatin1Char('\r') + problem);
+        context.showError(core::DestinationFailedText + QLatin1Char('\r') + folder + QLatin1Char('\r') +
+                          problem);
         return false;
     }
     for (const QString& source : sources) {

@@ -341,7 +341,7 @@ QString writeFailureCause(const QString& folder) {
         return QStringLiteral("作業フォルダが見つかりません。");
     if (!info.isWritable())
         return QStringLiteral("作業フォルダに書き込む権限がありません。");
-    return QStringLiteral("ディスクの空き容量を確認してください。");
+    return DiskSpaceHint;
 }
 
 QString decoderStateText(int state, const QString& workFolder) {

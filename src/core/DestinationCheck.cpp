@@ -1,4 +1,5 @@
 #include "core/DestinationCheck.h"
+#include "core/TextConstants.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -66,7 +67,7 @@ QString copyFailureCause(const QString& destination) {
     if (target.exists() && !(target.permissions() & QFileDevice::WriteOwner))
         return QStringLiteral("変換先の同じ名前のファイルが書き込み禁止になっています。");
     const QString problem = destinationProblem(target.path());
-    return problem.isEmpty() ? QStringLiteral("ディスクの空き容量を確認してください。") : problem;
+    return problem.isEmpty() ? DiskSpaceHint : problem;
 }
 
 bool isFolderOf(const QString& folder, const QString& file) {

@@ -1,5 +1,7 @@
 #include "core/OutcomeText.h"
 
+#include "core/TextConstants.h"
+
 namespace core {
 namespace {
 
@@ -64,8 +66,7 @@ OutcomeMessage outcomeMessage(const Outcome& outcome, const QString& source) {
         message.text = QStringLiteral("IDタグ書き込みでエラーが発生しました。") + CR + outcome.reason;
         break;
     case Failure::CopyFailed:
-        message.text = withLine(
-            withLine(QStringLiteral("変換ファイルの作成に失敗しました。"), outcome.reason), outcome.cause);
+        message.text = withLine(withLine(DestinationFailedText, outcome.reason), outcome.cause);
         break;
     case Failure::WorkerLost:
         message.text = QStringLiteral("変換処理でエラーが発生しました。") + CR + outcome.reason;

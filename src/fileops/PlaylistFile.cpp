@@ -25,6 +25,10 @@ bool isUsableFileName(const QString& name) {
     return true;
 }
 
+QString cannotWrite(const QString& reason) {
+    return QStringLiteral("ﾌｧｲﾙに書き込めません。(%1)").arg(reason);
+}
+
 } // namespace
 
 QString PlayListText(const QStringList& entries, const QString& prefix) {
@@ -68,9 +72,9 @@ QString WritePlayListFile(const QString& folderText, const QString& name, const 
     if (file.write(bytes) != bytes.size()) {
         const QString reason = file.errorString();
         file.cancelWriting();
-        return QStringLiteral("ﾌｧｲﾙに書き込めません。(%1)").arg(reason);
+        return cannotWrite(reason);
     }
     if (!file.commit())
-        return QStringLiteral("ﾌｧｲﾙに書き込めません。(%1)").arg(file.errorString());
+        return cannotWrite(file.errorString());
     return {};
 }

@@ -1,4 +1,5 @@
 #include "shell/MainForm.h"
+#include "core/TextConstants.h"
 
 #include "conversion/ConversionPanel.h"
 #include "fileops/PlaylistPanel.h"
@@ -145,8 +146,7 @@ void MainForm::runHandler(const std::function<void()>& handler) {
         m_dialogs.message(this, m_program.title, QString::fromUtf8(failure.what()), Dialogs::Icon::Critical);
     } catch (...) {
         EnableControls(true);
-        m_dialogs.message(this, m_program.title, QStringLiteral("予期しないエラーが発生しました。"),
-                          Dialogs::Icon::Critical);
+        m_dialogs.message(this, m_program.title, core::UnexpectedErrorText, Dialogs::Icon::Critical);
     }
 }
 

@@ -1,6 +1,7 @@
 // The main window's controls, laid out from one table in the units of the window definition (twips,
 // 15 to a pixel), so that every position can be checked against the definition at a glance.
 
+#include "core/TextConstants.h"
 #include "shell/MainForm.h"
 
 #include "ui/FormLayout.h"
@@ -171,7 +172,7 @@ class StatusText : public QPlainTextEdit {
         painter.setPen(palette().color(QPalette::Text));
         const QFontMetrics metrics(font());
         QString text = toPlainText();
-        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        text.replace(core::CRLF, QStringLiteral("\n"));
         text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
         const QStringList lines = text.split(QLatin1Char('\n'));
         const qreal pitch = qreal(viewport()->height()) / Lines;

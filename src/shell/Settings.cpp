@@ -1,4 +1,5 @@
 #include "shell/Settings.h"
+#include "core/TextConstants.h"
 
 #include "shell/LegacyText.h"
 
@@ -267,7 +268,7 @@ bool ProfileFile::save(const QString& path, QString* why) const {
     const QByteArray bytes = toBytes();
     if (output.write(bytes) != bytes.size() || !output.commit()) {
         output.cancelWriting();
-        return fail(QStringLiteral("ディスクの空き容量を確認してください。"));
+        return fail(core::DiskSpaceHint);
     }
     return true;
 }

@@ -1,6 +1,8 @@
 // Loading the tag editor from the file's tag, and writing the edited tag back.
 
 #include "tageditor/frmTagInput.h"
+#include "core/TagWriteText.h"
+#include "core/TextConstants.h"
 
 #include "core/TagFields.h"
 #include "ui/Dialogs.h"
@@ -32,8 +34,7 @@ void frmTagInput::runHandler(const std::function<void()>& handler) {
     } catch (const std::exception& failure) {
         m_dialogs.message(this, m_title, QString::fromUtf8(failure.what()), Dialogs::Icon::Critical);
     } catch (...) {
-        m_dialogs.message(this, m_title, QStringLiteral("予期しないエラーが発生しました。"),
-                          Dialogs::Icon::Critical);
+        m_dialogs.message(this, m_title, core::UnexpectedErrorText, Dialogs::Icon::Critical);
     }
 }
 
@@ -88,9 +89,7 @@ void frmTagInput::cmdReg_Click() {
         break; // nothing to write into: the window stays as it is
     case core::TagSaveResult::Kind::Refused:
         // The edits stay in the window, so that the user can try again once the cause is gone.
-        m_dialogs.message(this, m_title,
-                          QStringLiteral("タグ情報の更新に失敗しました。") + QLatin1Char('\r') +
-                              result.reason,
+        m_dialogs.message(this, m_title, core::tagWriteFailedText() + QLatin1Char('\r') + result.reason,
                           Dialogs::Icon::Critical);
         break;
     }

@@ -1,4 +1,5 @@
 #include "ui/Dialogs.h"
+#include "core/TextConstants.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -21,7 +22,7 @@ QMessageBox::Icon toQtIcon(Dialogs::Icon icon) {
 
 // The program's messages break their lines with a lone CR, which a Qt label would not show as a break.
 QString forDisplay(QString text) {
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(core::CRLF, QStringLiteral("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return text;
 }
