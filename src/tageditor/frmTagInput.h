@@ -9,7 +9,6 @@
 
 class Dialogs;
 class QComboBox;
-class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -25,25 +24,6 @@ class frmTagInput : public QDialog {
     // `title` is the program's, for the message boxes; `path` the full path of the file.
     frmTagInput(QWidget* parent, Dialogs& dialogs, QString title, const QString& path);
 
-    QLineEdit* FileNameText = nullptr;
-    QLabel* Label15 = nullptr;
-    QLineEdit* txtArtist = nullptr;
-    QLabel* Label14 = nullptr;
-    QLineEdit* txtTrack = nullptr;
-    QLabel* Label17 = nullptr;
-    QLineEdit* txtAlbum = nullptr;
-    QLabel* Label21 = nullptr;
-    QLineEdit* txtYYYYMM = nullptr;
-    QLabel* Label23 = nullptr;
-    QComboBox* cbGenre = nullptr;
-    QLabel* Label19 = nullptr;
-    QLineEdit* txtComment = nullptr;
-    QLabel* Label1 = nullptr;
-    QLineEdit* txtTrackNo = nullptr;
-    std::array<QRadioButton*, 2> chkSelVer{};
-    QPushButton* cmdReg = nullptr;
-    QPushButton* cmdCancel = nullptr;
-
     // The window's load: genre list, then the file's tag. A decoder library that cannot be loaded throws
     // (std::exception), before the window is shown.
     void Form_Load();
@@ -57,6 +37,19 @@ class frmTagInput : public QDialog {
     void applyTabOrder();
     // Runs a button's handler; a failure of the decoder library is shown, and the window stays open.
     void runHandler(const std::function<void()>& handler);
+
+    // The controls that load and "更新" read and fill; the captions need no member.
+    QLineEdit* FileNameText = nullptr;
+    QLineEdit* txtArtist = nullptr;
+    QLineEdit* txtTrack = nullptr;
+    QLineEdit* txtAlbum = nullptr;
+    QLineEdit* txtYYYYMM = nullptr;
+    QComboBox* cbGenre = nullptr;
+    QLineEdit* txtComment = nullptr;
+    QLineEdit* txtTrackNo = nullptr;
+    std::array<QRadioButton*, 2> chkSelVer{};
+    QPushButton* cmdReg = nullptr;
+    QPushButton* cmdCancel = nullptr;
 
     Dialogs& m_dialogs;
     const QString m_title;

@@ -103,19 +103,12 @@ void frmTagInput::createControls() {
     }
 
     FileNameText = childNamed<QLineEdit>(this, "FileNameText");
-    Label15 = childNamed<QLabel>(this, "Label15");
     txtArtist = childNamed<QLineEdit>(this, "txtArtist");
-    Label14 = childNamed<QLabel>(this, "Label14");
     txtTrack = childNamed<QLineEdit>(this, "txtTrack");
-    Label17 = childNamed<QLabel>(this, "Label17");
     txtAlbum = childNamed<QLineEdit>(this, "txtAlbum");
-    Label21 = childNamed<QLabel>(this, "Label21");
     txtYYYYMM = childNamed<QLineEdit>(this, "txtYYYYMM");
-    Label23 = childNamed<QLabel>(this, "Label23");
     cbGenre = childNamed<QComboBox>(this, "cbGenre");
-    Label19 = childNamed<QLabel>(this, "Label19");
     txtComment = childNamed<QLineEdit>(this, "txtComment");
-    Label1 = childNamed<QLabel>(this, "Label1");
     txtTrackNo = childNamed<QLineEdit>(this, "txtTrackNo");
     chkSelVer[0] = childNamed<QRadioButton>(this, "chkSelVer(0)");
     chkSelVer[1] = childNamed<QRadioButton>(this, "chkSelVer(1)");

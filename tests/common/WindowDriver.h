@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -70,6 +71,9 @@ inline QList<QRadioButton*> options(const QWidget& root, const char* name) {
 }
 inline QCheckBox* checkBox(const QWidget& root, const char* name) {
     return control<QCheckBox>(root, name);
+}
+inline QComboBox* comboBox(const QWidget& root, const char* name) {
+    return control<QComboBox>(root, name);
 }
 
 // A click on the button, as the user's (nothing happens while it is disabled).

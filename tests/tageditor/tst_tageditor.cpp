@@ -95,7 +95,7 @@ class TestTagEditor : public QObject {
             QCOMPARE(button->text(), caption);
         } else if (auto* line = qobject_cast<QLineEdit*>(widget)) {
             QCOMPARE(line->maxLength(), maxLength);
-            QCOMPARE(line->isReadOnly(), widget == editor.FileNameText);
+            QCOMPARE(line->isReadOnly(), widget == ui::field(editor, "FileNameText"));
         }
     }
 
@@ -109,10 +109,12 @@ class TestTagEditor : public QObject {
         QVERIFY(!(editor.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
         QVERIFY(editor.isModal());
         QCOMPARE(editor.parentWidget(), &form);
-        QVERIFY(editor.cmdReg->isDefault());
-        QVERIFY(!editor.cmdCancel->isDefault());
-        QVERIFY(editor.cbGenre->isEditable());
-        QCOMPARE(editor.chkSelVer[0]->isChecked() || editor.chkSelVer[1]->isChecked(), false);
+        QVERIFY(ui::button(editor, "cmdReg")->isDefault());
+        QVERIFY(!ui::button(editor, "cmdCancel")->isDefault());
+        QVERIFY(ui::comboBox(editor, "cbGenre")->isEditable());
+        QCOMPARE(ui::option(editor, "chkSelVer", 0)->isChecked() ||
+                     ui::option(editor, "chkSelVer", 1)->isChecked(),
+                 false);
 
         const QStringList order = {
             QStringLiteral("txtArtist"),    QStringLiteral("txtTrack"),   QStringLiteral("txtAlbum"),
@@ -120,7 +122,7 @@ class TestTagEditor : public QObject {
             QStringLiteral("cmdReg"),       QStringLiteral("cmdCancel"),  QStringLiteral("chkSelVer(0)"),
             QStringLiteral("chkSelVer(1)"), QStringLiteral("txtTrackNo"), QStringLiteral("FileNameText"),
             QStringLiteral("txtArtist")};
-        QWidget* widget = editor.txtArtist;
+        QWidget* widget = ui::field(editor, "txtArtist");
         for (int i = 1; i < order.size(); ++i) {
             do {
                 widget = widget->nextInFocusChain();
@@ -206,8 +208,9 @@ class TestTagEditor : public QObject {
                 QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, entry.center());
             },
             [&](frmTagInput& editor) {
-                shownPath = editor.FileNameText->text();
-                caret = editor.FileNameText->cursorPosition();
+                const QLineEdit* fileName = ui::field(editor, "FileNameText");
+                shownPath = fileName->text();
+                caret = fileName->cursorPosition();
             });
 
         QCOMPARE(shownPath, mp3Path);

@@ -56,8 +56,9 @@ class TestTagLoadUpdate : public QObject {
         for (int opening = 0; opening < 2; ++opening) {
             QStringList items;
             const EditorRun run = open(QStringLiteral("a.mp3"), [&](frmTagInput& editor) {
-                for (int i = 0; i < editor.cbGenre->count(); ++i)
-                    items.append(editor.cbGenre->itemText(i));
+                const QComboBox* genres = ui::comboBox(editor, "cbGenre");
+                for (int i = 0; i < genres->count(); ++i)
+                    items.append(genres->itemText(i));
             });
             QVERIFY(run.opened);
             QCOMPARE(items.size(), 256);
@@ -102,15 +103,15 @@ class TestTagLoadUpdate : public QObject {
         makeFile(QStringLiteral("a.mp3"));
 
         open(QStringLiteral("a.mp3"), [&](frmTagInput& editor) {
-            QCOMPARE(editor.txtTrack->text(), QStringLiteral("Title with blanks   "));
-            QCOMPARE(editor.txtArtist->text(), QStringLiteral("アーティスト"));
-            QCOMPARE(editor.txtAlbum->text(), QStringLiteral("An album name that is longer t"));
-            QCOMPARE(editor.txtYYYYMM->text(), QStringLiteral("2003"));
-            QCOMPARE(editor.txtComment->text(), QStringLiteral("c"));
-            QCOMPARE(editor.cbGenre->currentIndex(), selectedGenre);
-            QCOMPARE(editor.chkSelVer[0]->isChecked(), version == 0);
-            QCOMPARE(editor.chkSelVer[1]->isChecked(), version == 1);
-            QCOMPARE(editor.txtTrackNo->text(), trackText);
+            QCOMPARE(ui::field(editor, "txtTrack")->text(), QStringLiteral("Title with blanks   "));
+            QCOMPARE(ui::field(editor, "txtArtist")->text(), QStringLiteral("アーティスト"));
+            QCOMPARE(ui::field(editor, "txtAlbum")->text(), QStringLiteral("An album name that is longer t"));
+            QCOMPARE(ui::field(editor, "txtYYYYMM")->text(), QStringLiteral("2003"));
+            QCOMPARE(ui::field(editor, "txtComment")->text(), QStringLiteral("c"));
+            QCOMPARE(ui::comboBox(editor, "cbGenre")->currentIndex(), selectedGenre);
+            QCOMPARE(ui::option(editor, "chkSelVer", 0)->isChecked(), version == 0);
+            QCOMPARE(ui::option(editor, "chkSelVer", 1)->isChecked(), version == 1);
+            QCOMPARE(ui::field(editor, "txtTrackNo")->text(), trackText);
         });
     }
 
@@ -123,13 +124,14 @@ class TestTagLoadUpdate : public QObject {
         makeFile(QStringLiteral("a.mp3"));
 
         const EditorRun run = open(QStringLiteral("a.mp3"), [&](frmTagInput& editor) {
-            QCOMPARE(editor.txtTrack->text(), QString());
-            QCOMPARE(editor.cbGenre->currentIndex(), -1);
-            QCOMPARE(editor.cbGenre->count(), 256);
-            QVERIFY(!editor.chkSelVer[0]->isChecked() && !editor.chkSelVer[1]->isChecked());
-            QCOMPARE(editor.txtTrackNo->text(), QString());
+            QCOMPARE(ui::field(editor, "txtTrack")->text(), QString());
+            QCOMPARE(ui::comboBox(editor, "cbGenre")->currentIndex(), -1);
+            QCOMPARE(ui::comboBox(editor, "cbGenre")->count(), 256);
+            QVERIFY(!ui::option(editor, "chkSelVer", 0)->isChecked() &&
+                    !ui::option(editor, "chkSelVer", 1)->isChecked());
+            QCOMPARE(ui::field(editor, "txtTrackNo")->text(), QString());
             // Untouched, "更新" writes no genre and no track number.
-            editor.cmdReg->click();
+            ui::click(editor, "cmdReg");
         });
         QVERIFY(run.closed);
         QCOMPARE(FakeDecoder::written.size(), 1);
@@ -160,9 +162,9 @@ class TestTagLoadUpdate : public QObject {
         const QString path = makeFile(QStringLiteral("a.mp3"));
         const EditorRun run = open(QStringLiteral("a.mp3"), [&](frmTagInput& editor) {
             if (version >= 0)
-                editor.chkSelVer[version]->setChecked(true);
-            editor.txtTrackNo->setText(text);
-            QTest::keyClick(editor.txtArtist, Qt::Key_Return); // Enter presses "更新"
+                ui::option(editor, "chkSelVer", version)->click();
+            ui::field(editor, "txtTrackNo")->setText(text);
+            QTest::keyClick(ui::field(editor, "txtArtist"), Qt::Key_Return); // Enter presses "更新"
         });
         QVERIFY(run.closed);
         QCOMPARE(run.result, int(QDialog::Accepted));
@@ -191,15 +193,15 @@ class TestTagLoadUpdate : public QObject {
         FakeDecoder::tagFound = false;
         makeFile(QStringLiteral("a.mp3"));
         open(QStringLiteral("a.mp3"), [&](frmTagInput& editor) {
-            QTest::keyClicks(editor.txtYYYYMM, QStringLiteral("200312"));
-            editor.txtTrack->setText(QStringLiteral("曲名 ﾀｲﾄﾙ"));
-            editor.txtArtist->setText(QStringLiteral("Artist "));
-            editor.txtAlbum->setText(QStringLiteral("Album"));
-            editor.txtComment->setText(QString());
-            editor.cbGenre->setCurrentIndex(genreIndex);
+            QTest::keyClicks(ui::field(editor, "txtYYYYMM"), QStringLiteral("200312"));
+            ui::field(editor, "txtTrack")->setText(QStringLiteral("曲名 ﾀｲﾄﾙ"));
+            ui::field(editor, "txtArtist")->setText(QStringLiteral("Artist "));
+            ui::field(editor, "txtAlbum")->setText(QStringLiteral("Album"));
+            ui::field(editor, "txtComment")->setText(QString());
+            ui::comboBox(editor, "cbGenre")->setCurrentIndex(genreIndex);
             if (!typedGenre.isEmpty())
-                editor.cbGenre->setEditText(typedGenre);
-            editor.cmdReg->click();
+                ui::comboBox(editor, "cbGenre")->setEditText(typedGenre);
+            ui::click(editor, "cmdReg");
         });
         QCOMPARE(FakeDecoder::written.size(), 1);
         const VBMP3_TAG_INFO& record = FakeDecoder::written[0].record;
@@ -245,9 +247,9 @@ class TestTagLoadUpdate : public QObject {
                 QVERIFY(QFile::remove(sub.filePath(name)));
             if (situation == QLatin1String("folder gone"))
                 QVERIFY(QDir(sub.path()).removeRecursively());
-            editor.cmdReg->click();
+            ui::click(editor, "cmdReg");
             stillOpen = !editor.result() && FakeDecoder::written.isEmpty();
-            editor.cmdCancel->click();
+            ui::click(editor, "cmdCancel");
         });
         QVERIFY(stillOpen);
         QVERIFY(run.closed);
@@ -268,9 +270,9 @@ class TestTagLoadUpdate : public QObject {
         ui::list(form, "DFileList")->addItem(QStringLiteral("a.mp3"));
         QString kept;
         const EditorRun run = openFromList(form, ui::list(form, "DFileList"), 0, [&](frmTagInput& editor) {
-            editor.txtArtist->setText(QStringLiteral("新しい名前"));
-            editor.cmdReg->click();
-            kept = editor.isVisible() ? editor.txtArtist->text() : QString();
+            ui::field(editor, "txtArtist")->setText(QStringLiteral("新しい名前"));
+            ui::click(editor, "cmdReg");
+            kept = editor.isVisible() ? ui::field(editor, "txtArtist")->text() : QString();
         });
         QCOMPARE(kept, QStringLiteral("新しい名前"));
         QVERIFY(!run.closed);
@@ -297,9 +299,9 @@ class TestTagLoadUpdate : public QObject {
         const EditorRun run = open(
             QStringLiteral("a.mp3"),
             [&](frmTagInput& editor) {
-                editor.cmdReg->click();
+                ui::click(editor, "cmdReg");
                 openAfterFailure = !editor.result();
-                editor.cmdCancel->click();
+                ui::click(editor, "cmdCancel");
             },
             &dialogs);
         QCOMPARE(run.opened, withGenres);

@@ -27,28 +27,28 @@ struct Tag {
 };
 
 void fill(frmTagInput& editor, const Tag& tag) {
-    editor.txtTrack->setText(tag.title);
-    editor.txtArtist->setText(tag.artist);
-    editor.txtAlbum->setText(tag.album);
-    editor.txtYYYYMM->setText(tag.year);
-    editor.txtComment->setText(tag.comment);
-    editor.cbGenre->setCurrentIndex(tag.genre);
+    ui::field(editor, "txtTrack")->setText(tag.title);
+    ui::field(editor, "txtArtist")->setText(tag.artist);
+    ui::field(editor, "txtAlbum")->setText(tag.album);
+    ui::field(editor, "txtYYYYMM")->setText(tag.year);
+    ui::field(editor, "txtComment")->setText(tag.comment);
+    ui::comboBox(editor, "cbGenre")->setCurrentIndex(tag.genre);
     if (tag.version >= 0)
-        editor.chkSelVer[tag.version]->setChecked(true);
-    editor.txtTrackNo->setText(tag.track);
+        ui::option(editor, "chkSelVer", tag.version)->click();
+    ui::field(editor, "txtTrackNo")->setText(tag.track);
 }
 
 Tag shown(frmTagInput& editor) {
-    Tag tag{editor.txtTrack->text(),
-            editor.txtArtist->text(),
-            editor.txtAlbum->text(),
-            editor.txtYYYYMM->text(),
-            editor.txtComment->text(),
-            editor.cbGenre->currentIndex(),
-            editor.chkSelVer[0]->isChecked()   ? 0
-            : editor.chkSelVer[1]->isChecked() ? 1
-                                               : -1,
-            editor.txtTrackNo->text()};
+    Tag tag{ui::field(editor, "txtTrack")->text(),
+            ui::field(editor, "txtArtist")->text(),
+            ui::field(editor, "txtAlbum")->text(),
+            ui::field(editor, "txtYYYYMM")->text(),
+            ui::field(editor, "txtComment")->text(),
+            ui::comboBox(editor, "cbGenre")->currentIndex(),
+            ui::option(editor, "chkSelVer", 0)->isChecked()   ? 0
+            : ui::option(editor, "chkSelVer", 1)->isChecked() ? 1
+                                                              : -1,
+            ui::field(editor, "txtTrackNo")->text()};
     return tag;
 }
 
@@ -141,8 +141,8 @@ class TestTagRoundTrip : public QObject {
         QString genreItem;
         const EditorRun written = open(name, true, [&](frmTagInput& editor) {
             fill(editor, typed);
-            genreItem = editor.cbGenre->currentText();
-            editor.cmdReg->click();
+            genreItem = ui::comboBox(editor, "cbGenre")->currentText();
+            ui::click(editor, "cmdReg");
         });
         QVERIFY(written.opened);
         QVERIFY(written.closed);
@@ -195,13 +195,14 @@ class TestTagRoundTrip : public QObject {
         const QString path = makeMp3(QStringLiteral("ro.mp3"));
         QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner));
         const EditorRun run = open(QStringLiteral("ro.mp3"), false, [](frmTagInput& editor) {
-            editor.txtTrack->setText(QStringLiteral("書き込めた"));
-            editor.cmdReg->click();
+            ui::field(editor, "txtTrack")->setText(QStringLiteral("書き込めた"));
+            ui::click(editor, "cmdReg");
         });
         QVERIFY(run.closed);
         QVERIFY(QFile::permissions(path) & QFileDevice::WriteOwner);
         QString title;
-        open(QStringLiteral("ro.mp3"), true, [&](frmTagInput& editor) { title = editor.txtTrack->text(); });
+        open(QStringLiteral("ro.mp3"), true,
+             [&](frmTagInput& editor) { title = ui::field(editor, "txtTrack")->text(); });
         QCOMPARE(title, QStringLiteral("書き込めた"));
     }
 
@@ -221,10 +222,10 @@ class TestTagRoundTrip : public QObject {
         ui::list(form, "SFileList")->addItem(QStringLiteral("unsafe.mp3"));
         QString titleAfter;
         const EditorRun run = openFromList(form, ui::list(form, "SFileList"), 0, [&](frmTagInput& editor) {
-            editor.txtTrack->setText(QStringLiteral("新しい題"));
-            editor.cmdReg->click();
-            titleAfter = editor.txtTrack->text();
-            editor.cmdCancel->click();
+            ui::field(editor, "txtTrack")->setText(QStringLiteral("新しい題"));
+            ui::click(editor, "cmdReg");
+            titleAfter = ui::field(editor, "txtTrack")->text();
+            ui::click(editor, "cmdCancel");
         });
         QCOMPARE(run.result, int(QDialog::Rejected)); // closed by "閉じる", not by the refused "更新"
         QCOMPARE(titleAfter, QStringLiteral("新しい題"));
@@ -239,15 +240,15 @@ class TestTagRoundTrip : public QObject {
     void typedGenreNameIsWritten() {
         const QString path = makeMp3(QStringLiteral("genre.mp3"));
         QVERIFY(open(QStringLiteral("genre.mp3"), true, [](frmTagInput& editor) {
-                    editor.txtTrack->setText(QStringLiteral("Song"));
-                    editor.cbGenre->setEditText(QStringLiteral("jazz"));
-                    editor.cmdReg->click();
+                    ui::field(editor, "txtTrack")->setText(QStringLiteral("Song"));
+                    ui::comboBox(editor, "cbGenre")->setEditText(QStringLiteral("jazz"));
+                    ui::click(editor, "cmdReg");
                 }).closed);
         int genre = -1;
         open(QStringLiteral("genre.mp3"), true, [&](frmTagInput& editor) {
-            genre = editor.cbGenre->currentIndex();
-            editor.cbGenre->setEditText(QString());
-            editor.cmdReg->click();
+            genre = ui::comboBox(editor, "cbGenre")->currentIndex();
+            ui::comboBox(editor, "cbGenre")->setEditText(QString());
+            ui::click(editor, "cmdReg");
         });
         QCOMPARE(genre, 8);
         QCOMPARE(quint8(fixtures::readFile(path).back()), quint8(255));
