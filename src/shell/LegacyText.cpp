@@ -89,14 +89,6 @@ bool isValidUtf8(const QByteArray& bytes) {
     return true;
 }
 
-QString decodeLegacyText(const QByteArray& bytes) {
-    if (isValidUtf8(bytes))
-        return QString::fromUtf8(bytes);
-    if (std::optional<QString> text = decodeCp932(bytes))
-        return *text;
-    return QString::fromLatin1(bytes);
-}
-
 QString decodeCp932Text(const QByteArray& bytes) {
     if (std::optional<QString> text = decodeCp932(bytes))
         return *text;

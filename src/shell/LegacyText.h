@@ -14,10 +14,6 @@
 // True when the bytes form well-formed UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF).
 bool isValidUtf8(const QByteArray& bytes);
 
-// UTF-8 when the bytes are valid UTF-8, otherwise CP932 when they are valid CP932, otherwise Latin-1
-// (which accepts any byte), so that no input is ever refused.
-QString decodeLegacyText(const QByteArray& bytes);
-
 // CP932 when the bytes are valid CP932, otherwise Latin-1: for text known to come from a CP932 writer.
 QString decodeCp932Text(const QByteArray& bytes);
 

@@ -193,9 +193,14 @@ class TestSettings : public QObject {
     }
 
     void legacyText() {
-        QCOMPARE(decodeLegacyText(QStringLiteral("日本語ﾃｽﾄ").toUtf8()), QStringLiteral("日本語ﾃｽﾄ"));
-        QCOMPARE(decodeLegacyText("\x95\x5C\x83\x5C"), QStringLiteral("表ソ"));
-        QCOMPARE(decodeLegacyText("\xC0\xAF"), QStringLiteral("ﾀｯ")); // an overlong "/" is no UTF-8
+        // A file is UTF-8 only when all of it is; anything else is read as CP932.
+        auto readBack = [](const QByteArray& value) {
+            return ProfileFile::fromBytes("[Setting]\nK=" + value + '\n')
+                .read(QStringLiteral("Setting"), QStringLiteral("K"), QString());
+        };
+        QCOMPARE(readBack(QStringLiteral("日本語ﾃｽﾄ").toUtf8()), QStringLiteral("日本語ﾃｽﾄ"));
+        QCOMPARE(readBack("\x95\x5C\x83\x5C"), QStringLiteral("表ソ"));
+        QCOMPARE(readBack("\xC0\xAF"), QStringLiteral("ﾀｯ")); // an overlong "/" is no UTF-8
         QCOMPARE(cp932ByteCount(QStringLiteral("C:\\a.mp3")), 8);
         QCOMPARE(cp932ByteCount(QStringLiteral("ﾊﾞｲﾄ")), 4);
         QCOMPARE(cp932ByteCount(QStringLiteral("表é😀")), 6); // a surrogate pair is one character

@@ -23,7 +23,8 @@ const QString Section = QStringLiteral("Setting");
 // A value that a write must give back exactly: no line break, no NUL, no surrounding blanks, not empty,
 // within the limit. Taken from the input's last bytes so the fuzzer steers it too.
 QString valueFrom(const QByteArray& bytes) {
-    QString value = decodeLegacyText(bytes.right(48));
+    const QByteArray tail = bytes.right(48);
+    QString value = isValidUtf8(tail) ? QString::fromUtf8(tail) : decodeCp932Text(tail);
     value.remove(QChar(0));
     value.replace(QLatin1Char('\r'), QLatin1Char('_'));
     value.replace(QLatin1Char('\n'), QLatin1Char('_'));
