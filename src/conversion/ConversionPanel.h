@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/DestinationListing.h"
+#include "core/EncodingChoices.h"
 #include "ui/Panel.h"
 
 #include <QObject>
@@ -67,8 +68,8 @@ class ConversionPanel : public QObject {
     const core::ConversionQueue& m_queue;
     QLineEdit* SelectFolderText;
     QPushButton* SelctFolder;
-    std::array<QRadioButton*, 14> Bits;
-    std::array<QRadioButton*, 3> Stereo;
+    std::array<QRadioButton*, core::BitRates.size()> Bits;
+    std::array<QRadioButton*, core::ChannelModeCount> Stereo;
     QLabel* TempFree;
     QPlainTextEdit* Msg;
     QLineEdit* Prog;

@@ -21,7 +21,6 @@ class SourcePanel : public QObject {
     explicit SourcePanel(const PanelContext& context);
 
     core::ConversionQueue& queue() { return m_queue; }
-    const core::ConversionQueue& queue() const { return m_queue; }
 
     QString folder() const;
     // Shows the folder and lists its MP3 files.

@@ -103,10 +103,6 @@ void MainForm::RefreshSourceList(const QString& folder) {
     m_source->RefreshSourceList(folder);
 }
 
-void MainForm::QueueDroppedPaths(const QStringList& paths) {
-    m_source->QueueDroppedPaths(paths);
-}
-
 void MainForm::setWorkers(int jobs, const QString& program) {
     m_conversion->setWorkers(jobs, program);
 }

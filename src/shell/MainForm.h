@@ -37,7 +37,6 @@ class MainForm : public QWidget, public BusyState {
     core::ConversionQueue& queue();
 
     const ProgramInfo& program() const { return m_program; }
-    Dialogs& dialogs() const { return m_dialogs; }
 
     // --- Busy state ---
     void EnableControls(bool enabled) override;
@@ -65,9 +64,6 @@ class MainForm : public QWidget, public BusyState {
     void GetDiskFree();
     // Points the source list at a folder and re-reads it.
     void RefreshSourceList(const QString& folder);
-    // Files and folders dropped onto the source list or the queue: each MP3 file, and the MP3 files of
-    // each folder in name order, join the queue once.
-    void QueueDroppedPaths(const QStringList& paths);
 
     // Files a run converts at once (settings key Jobs): 1 converts in this process; more run each file in
     // a worker process of `program` (by default the command line program beside this one), when it is

@@ -3,6 +3,7 @@
 
 #include "conversion/ConversionPanel.h"
 #include "core/ConversionRun.h"
+#include "core/EncodingChoices.h"
 #include "core/TerminationSignals.h"
 #include "fileops/PlaylistPanel.h"
 #include "lists/DestinationPanel.h"
@@ -73,8 +74,9 @@ bool MainForm::Form_Load() {
 
     // The file is read once; each setting is then looked up in memory.
     const ProfileFile settings = ProfileFile::load(m_program.settingsFilePath());
-    m_conversion->setBitRateIndex(readIndex(settings, QStringLiteral("Bits"), 8, 14));
-    m_conversion->setChannelModeIndex(readIndex(settings, QStringLiteral("Stereo"), 1, 3));
+    m_conversion->setBitRateIndex(readIndex(settings, QStringLiteral("Bits"), 8, int(core::BitRates.size())));
+    m_conversion->setChannelModeIndex(
+        readIndex(settings, QStringLiteral("Stereo"), 1, core::ChannelModeCount));
 
     m_source->setFolder(readFolder(settings, QStringLiteral("InPath"), m_program.defaultSourceFolder()));
     m_conversion->setWorkFolder(
