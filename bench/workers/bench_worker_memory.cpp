@@ -1,11 +1,11 @@
 // The memory of a run's parent over many files converted by worker processes, as mp3recast-cli runs them
-// (the worker pool's waitFor and place, file after file): its resident memory after 100 files and after
-// all of them. Goal: flat, whatever the number of files.
+// (one conversion run with workers, file after file): its resident memory after 100 files and after all
+// of them. Goal: flat, whatever the number of files.
 //
 // Usage: bench_worker_memory [files, default 3000] [workers, default 2]
 // Each file is the same short tone (0.2 s), so the run measures the pool, not the encoder.
 
-#include "core/WorkerPool.h"
+#include "core/ConversionRun.h"
 #include "mp3_fixtures.h"
 
 #include <QCoreApplication>
@@ -61,18 +61,24 @@ int main(int argc, char* argv[]) {
     QElapsedTimer clock;
     clock.start();
     {
-        core::WorkerPool pool(QStringLiteral(MP3RECAST_CLI), work, workers, jobs);
-        core::ConversionSink sink;
-        for (int i = 0; i < files; ++i) {
-            core::Outcome outcome = pool.waitFor(i, sink);
-            if (outcome.converted())
-                outcome = pool.place(i);
-            if (!outcome.converted())
-                ++failed;
-            QFile::remove(jobs[i].destination); // only the parent's memory is measured, not the disk
-            if (i + 1 == 100)
-                after100 = residentMegabytes();
+        core::RunSettings settings;
+        settings.workers = workers;
+        settings.workerProgram = QStringLiteral(MP3RECAST_CLI);
+        settings.workFolder = work;
+        core::ConversionRun run(jobs, settings);
+        if (!run.usesWorkers()) {
+            std::fprintf(stderr, "the worker program %s cannot be started\n", MP3RECAST_CLI);
+            return 1;
         }
+        QObject::connect(
+            &run, &core::ConversionRun::fileFinished, [&](int index, const core::Outcome& outcome) {
+                if (!outcome.converted())
+                    ++failed;
+                QFile::remove(jobs[index].destination); // only the parent's memory is measured, not the disk
+                if (index + 1 == 100)
+                    after100 = residentMegabytes();
+            });
+        run.run();
         atEnd = residentMegabytes();
     }
     std::printf("%d files, %d workers, %.1f s, %d failed\n", files, workers, clock.elapsed() / 1000.0,
