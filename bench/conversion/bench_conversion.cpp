@@ -10,6 +10,7 @@
 // Goals: a ratio of at most 1.10 against the direct calls; peak memory under 80 MB for a 60-minute file,
 // not growing with the file's length.
 
+#include "ProcessMemory.h"
 #include "ScriptedDialogs.h"
 #include "WindowDriver.h"
 #include "core/ConversionQueue.h"
@@ -31,18 +32,6 @@
 #include <sys/resource.h>
 
 namespace {
-
-// Peak resident memory of this process so far, in MB.
-double peakMegabytes() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return -1;
-}
 
 // The largest peak resident memory of any finished child process (the workers), in MB. The kernel counts
 // in it the window's pages a worker holds between fork and exec, so it never reads below the window's own
@@ -98,10 +87,10 @@ int longFile(int minutes) {
     const QString source = root.filePath(QStringLiteral("long.mp3"));
     if (!writeLongMp3(source, minutes * 60))
         return 1;
-    const double before = peakMegabytes();
+    const double before = bench::peakMegabytes();
     const double seconds = convertThroughWindow({source}, root.path());
     std::printf("%d-minute file: %.1f s (%.1fx real time), peak memory %.1f MB (%.1f MB before the run)\n",
-                minutes, seconds, minutes * 60 / seconds, peakMegabytes(), before);
+                minutes, seconds, minutes * 60 / seconds, bench::peakMegabytes(), before);
     return 0;
 }
 
@@ -117,14 +106,14 @@ int main(int argc, char* argv[]) {
         QTemporaryDir root;
         const double seconds =
             convertThroughWindow(sources, root.path(), std::atoi(argv[2]), QString::fromLocal8Bit(argv[3]));
-        std::printf("%.3f %.1f %.1f\n", seconds, peakMegabytes(), childPeakMegabytes());
+        std::printf("%.3f %.1f %.1f\n", seconds, bench::peakMegabytes(), childPeakMegabytes());
         return 0;
     }
     if (argc >= 4 && std::strcmp(argv[1], "--direct") == 0) {
         QTemporaryDir root;
         const double seconds =
             convertDirect(QCoreApplication::arguments().mid(3), root.path(), QString::fromLocal8Bit(argv[2]));
-        std::printf("%.3f %.1f\n", seconds, peakMegabytes());
+        std::printf("%.3f %.1f\n", seconds, bench::peakMegabytes());
         return 0;
     }
 

@@ -5,6 +5,7 @@
 // Usage: bench_worker_memory [files, default 3000] [workers, default 2]
 // Each file is the same short tone (0.2 s), so the run measures the pool, not the encoder.
 
+#include "ProcessMemory.h"
 #include "core/ConversionRun.h"
 #include "mp3_fixtures.h"
 
@@ -14,22 +15,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstdio>
-
-namespace {
-
-// Resident memory of this process now, in MB.
-double residentMegabytes() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return -1;
-}
-
-} // namespace
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
@@ -54,7 +39,7 @@ int main(int argc, char* argv[]) {
         jobs << job;
     }
 
-    const double atStart = residentMegabytes();
+    const double atStart = bench::residentMegabytes();
     double after100 = 0;
     double atEnd = 0;
     int failed = 0;
@@ -76,10 +61,10 @@ int main(int argc, char* argv[]) {
                     ++failed;
                 QFile::remove(jobs[index].destination); // only the parent's memory is measured, not the disk
                 if (index + 1 == 100)
-                    after100 = residentMegabytes();
+                    after100 = bench::residentMegabytes();
             });
         run.run();
-        atEnd = residentMegabytes();
+        atEnd = bench::residentMegabytes();
     }
     std::printf("%d files, %d workers, %.1f s, %d failed\n", files, workers, clock.elapsed() / 1000.0,
                 failed);

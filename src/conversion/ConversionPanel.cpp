@@ -147,7 +147,6 @@ void ConversionPanel::ConvertStart_Click() {
     // A click while a run lets window events run is a request to stop it. Disabling the button keeps a
     // second click from arriving; the running file sees the request and cleans up.
     if (ConvertStart->text() == StopCaption) {
-        m_context.busy.EnableControls(false);
         stop();
         return;
     }
@@ -185,8 +184,18 @@ void ConversionPanel::ConvertStart_Click() {
 
     core::ConversionRun run(jobs, settings);
     m_run = &run;
-    // Whatever way the run ends (a failure inside it too), no click may reach it afterwards.
-    const auto forgetRun = qScopeGuard([this] { m_run = nullptr; });
+    // Whatever way the run ends (a failure inside it too), no click may reach it afterwards and the
+    // panel returns to its idle look: a button left reading "中止" would stop nothing ever again.
+    const auto endRun = qScopeGuard([this] {
+        m_run = nullptr;
+        m_context.window.setWindowTitle(m_context.program.mainCaption());
+        ConvertStart->setText(StartCaption);
+        ConvertStart->setToolTip(StartCaption);
+        Msg->clear();
+        NowCount->clear();
+        Prog->clear();
+        m_context.busy.EnableControls(true);
+    });
     showProgressOf(run, jobs.size());
     connect(&run, &core::ConversionRun::fileFinished, this,
             [this, &run](int index, const core::Outcome& outcome) {
@@ -200,13 +209,6 @@ void ConversionPanel::ConvertStart_Click() {
 
     if (!run.stopRequested())
         emit queueConverted();
-    m_context.window.setWindowTitle(m_context.program.mainCaption());
-    ConvertStart->setText(StartCaption);
-    ConvertStart->setToolTip(StartCaption);
-    Msg->clear();
-    NowCount->clear();
-    Prog->clear();
-    m_context.busy.EnableControls(true);
 }
 
 void ConversionPanel::showProgressOf(core::ConversionRun& run, qsizetype count) {

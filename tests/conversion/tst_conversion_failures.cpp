@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QtTest>
 #include <cstring>
+#include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -293,6 +295,29 @@ class TestConversionFailures : public QObject {
         QCOMPARE(setup.queue(), queued);
         QVERIFY(ui::button(*setup.form, "ProgExit")->isEnabled());
         QCOMPARE(ui::button(*setup.form, "ConvertStart")->text(), QStringLiteral("変換開始"));
+    }
+
+    // A failure that escapes the run (here: the outcome's message box) leaves the panel ready for the
+    // next run, not a "中止" button that stops nothing.
+    void failureInsideTheRunEndsIt() {
+        codecs::DecoderFunctions decoder = realDecoder;
+        decoder.init = initFails;
+        codecs::installDecoderFunctions(decoder);
+        ConversionSetup setup;
+        setup.addSource(QStringLiteral("a.mp3"), sample);
+        bool thrown = false;
+        setup.dialogs.onShow = [&thrown](const ScriptedDialogs::Shown&) {
+            if (!std::exchange(thrown, true))
+                throw std::runtime_error("表示できません");
+        };
+        ui::click(*setup.form, "ConvertStart");
+        QCOMPARE(setup.dialogs.messageTexts().last(), QStringLiteral("表示できません"));
+        QPushButton* start = ui::button(*setup.form, "ConvertStart");
+        QCOMPARE(start->text(), QStringLiteral("変換開始"));
+        QVERIFY(start->isEnabled());
+        QCOMPARE(setup.form->windowTitle(), setup.form->program().mainCaption());
+        QVERIFY(ui::field(*setup.form, "NowCount")->text().isEmpty());
+        QVERIFY(setup.workFiles().isEmpty());
     }
 
     // A failed copy names the file and the cause; a write-protected file of the same name stays.
