@@ -10,6 +10,7 @@
 #include "core/SyncRecord.h"
 #include "core/TextConstants.h"
 #include "gogo.h"
+#include "vbmp3.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -17,7 +18,9 @@
 #include <QFileInfo>
 #include <cmath>
 #include <exception>
+#include <fcntl.h>
 #include <stdexcept>
+#include <sys/stat.h>
 
 namespace core {
 namespace {
@@ -138,10 +141,13 @@ Outcome placeWorkFile(const QString& mp3WorkPath, const QString& wavWorkPath, co
 }
 
 void copyModificationTime(const QString& from, const QString& to) {
-    const QDateTime time = QFileInfo(from).lastModified();
-    QFile file(to);
-    if (time.isValid() && file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
-        file.setFileTime(time, QFileDevice::FileModificationTime);
+    // Set by name on the closed file: a FUSE FAT driver stamps a file again when it is closed, so a time
+    // set through an open descriptor would be lost.
+    struct stat st {};
+    if (::stat(QFile::encodeName(from).constData(), &st) != 0)
+        return;
+    const struct timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
+    ::utimensat(AT_FDCWD, QFile::encodeName(to).constData(), times, 0);
 }
 
 Outcome Converter::copySource() {
@@ -168,6 +174,27 @@ Outcome Converter::copySource() {
     else
         outcome.notes = m_notes;
     return outcome;
+}
+
+Outcome Converter::tagWriteFailed(int error) const {
+    Outcome outcome = failed(Failure::TagFault, QStringLiteral("タグを書き込めませんでした。"));
+    if (error == VBMP3_TAG_DISK_FULL || error == VBMP3_TAG_NOT_WRITABLE)
+        outcome.cause = writeFailureCause(m_job.workFolder);
+    return outcome;
+}
+
+bool hasDamagedId3v2(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray header = file.read(10);
+    if (header.size() < 10 || !header.startsWith("ID3"))
+        return false;
+    const auto byte = [&header](int i) { return static_cast<unsigned char>(header.at(i)); };
+    if (byte(3) < 2 || byte(3) > 4 || byte(4) == 0xFF || ((byte(6) | byte(7) | byte(8) | byte(9)) & 0x80))
+        return true;
+    const qint64 size = 10 + ((qint64(byte(6)) << 21) | (byte(7) << 14) | (byte(8) << 7) | byte(9));
+    return size > file.size();
 }
 
 Outcome Converter::stampRecord() {
@@ -294,10 +321,19 @@ Outcome Converter::encode() {
 Outcome Converter::tag() {
     if (m_hasTag) {
         codecs::Decoder decoder;
-        decoder.setTagInfo(m_mp3, m_tag);
+        // An output placed without its tag would be reported done with its names lost.
+        if (!decoder.setTagInfo(m_mp3, m_tag))
+            return tagWriteFailed(decoder.lastTagError());
         // The record holds only what fits an ID3v1 tag; the source's own ID3v2 tag carries the rest
-        // (pictures, lyrics, long texts), so it replaces the one just written.
-        decoder.copyId3v2Tag(m_job.source, m_mp3);
+        // (pictures, lyrics, long texts), so it replaces the one just written. A damaged one cannot be
+        // copied: the output keeps the fields the record saved, and the owner is told.
+        if (hasDamagedId3v2(m_job.source))
+            m_notes << QStringLiteral("the source's ID3v2 tag is damaged; only its title, artist, album, "
+                                      "year, comment, track and genre were kept");
+        else if (!decoder.copyId3v2Tag(m_job.source, m_mp3))
+            return tagWriteFailed(decoder.lastTagError());
+    } else if (hasDamagedId3v2(m_job.source)) {
+        m_notes << QStringLiteral("the source's ID3v2 tag is damaged and was dropped");
     }
     if (m_job.reworksTag()) {
         const Outcome reworked = reworkTag();

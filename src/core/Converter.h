@@ -51,6 +51,7 @@ class Converter {
     Outcome reworkTag();
     Outcome copySource();
     Outcome stampRecord();
+    Outcome tagWriteFailed(int error) const;
     void showPercent(int percent);
     void removeWorkFiles();
 
@@ -72,6 +73,10 @@ class Converter {
 // file's modification time.
 Outcome placeWorkFile(const QString& mp3WorkPath, const QString& wavWorkPath, const QString& destination,
                       const QString& dateFrom = {});
+
+// True when the file starts with an ID3v2 header that cannot be right: an unknown version, sizes that are
+// not sync-safe, or a tag reaching past the end of the file.
+bool hasDamagedId3v2(const QString& path);
 
 // Gives `to` the modification time of `from` (best effort).
 void copyModificationTime(const QString& from, const QString& to);

@@ -1,13 +1,12 @@
 #include "core/FileHelpers.h"
 
+#include "core/AtomicFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
-
-constexpr qint64 CopyChunk = 1 << 20;
 
 bool isPathSeparator(QChar c) {
 #ifdef Q_OS_WIN
@@ -23,37 +22,13 @@ void makePlainWritable(const QString& path) {
 }
 
 // The copy itself: streamed into a temporary file that replaces the destination only once it holds every
-// byte of the source.
+// byte of the source, and is on disk.
 bool copyThroughTemporary(const QString& source, const QString& destination) {
-    QFile input(source);
-    if (!input.open(QIODevice::ReadOnly))
-        return false;
     const QFileInfo target(destination);
     // Replacing a write-protected file would defeat its protection.
     if (target.exists() && (!target.isFile() || !(target.permissions() & QFileDevice::WriteOwner)))
         return false;
-
-    QSaveFile output(destination);
-    if (!output.open(QIODevice::WriteOnly))
-        return false;
-    // Keep the source's permissions, as a file copy does.
-    output.setPermissions(input.permissions());
-
-    QByteArray buffer;
-    for (;;) {
-        buffer = input.read(CopyChunk);
-        if (buffer.isEmpty())
-            break;
-        if (output.write(buffer) != buffer.size()) {
-            output.cancelWriting();
-            return false;
-        }
-    }
-    if (input.error() != QFileDevice::NoError || !input.atEnd() || output.size() != input.size()) {
-        output.cancelWriting();
-        return false;
-    }
-    return output.commit();
+    return core::copyFileAtomically(source, destination).ok;
 }
 
 } // namespace

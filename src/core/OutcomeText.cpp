@@ -63,7 +63,8 @@ OutcomeMessage outcomeMessage(const Outcome& outcome, const QString& source) {
         message.text = QStringLiteral("変換処理でエラーが発生しました。(MP3Temp.tmp)") + CR + outcome.reason;
         break;
     case Failure::TagFault:
-        message.text = QStringLiteral("IDタグ書き込みでエラーが発生しました。") + CR + outcome.reason;
+        message.text = withLine(
+            QStringLiteral("IDタグ書き込みでエラーが発生しました。") + CR + outcome.reason, outcome.cause);
         break;
     case Failure::CopyFailed:
         message.text = withLine(withLine(DestinationFailedText, outcome.reason), outcome.cause);

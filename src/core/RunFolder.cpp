@@ -61,6 +61,12 @@ RunFolder::RunFolder(const QString& base) {
             m_lock = std::move(lock);
             return;
         }
+        // Without a lock file in it, the lock could not be written at all (a full volume): every other
+        // name would fail the same way. The empty folder goes with this attempt.
+        if (!QFileInfo::exists(QDir(path).filePath(LockName))) {
+            QDir().rmdir(path);
+            return;
+        }
     }
 }
 

@@ -1,11 +1,11 @@
 #include "fileops/PlaylistFile.h"
 
+#include "core/AtomicFile.h"
 #include "core/TextConstants.h"
 #include "ui/PathHelpers.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 
@@ -66,15 +66,8 @@ QString WritePlayListFile(const QString& folderText, const QString& name, const 
             return QStringLiteral("ﾌｧｲﾙが読み取り専用です。");
     }
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return QStringLiteral("ﾌｧｲﾙを作成できません。(%1)").arg(file.errorString());
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return cannotWrite(reason);
-    }
-    if (!file.commit())
-        return cannotWrite(file.errorString());
+    const core::WriteResult written = core::writeFileAtomically(path, bytes);
+    if (!written.ok)
+        return cannotWrite(written.cause());
     return {};
 }

@@ -96,5 +96,11 @@ QString decodeCp932Text(const QByteArray& bytes) {
 }
 
 std::optional<QByteArray> encodeCp932(const QString& text) {
-    return convert(text.toUtf8(), "UTF-8", "CP932");
+    // Several characters share one CP932 code with another (〜 U+301C and ～ U+FF5E are both 81 60):
+    // written so, they would come back as the other one, a folder that does not exist. Text whose bytes
+    // do not read back as itself counts as text CP932 cannot hold.
+    std::optional<QByteArray> bytes = convert(text.toUtf8(), "UTF-8", "CP932");
+    if (bytes && decodeCp932(*bytes) != text)
+        return std::nullopt;
+    return bytes;
 }

@@ -1,12 +1,13 @@
 #include "shell/Settings.h"
+#include "core/AtomicFile.h"
 #include "core/TextConstants.h"
 
 #include "shell/LegacyText.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringDecoder>
+#include <cerrno>
 
 namespace {
 
@@ -257,20 +258,14 @@ bool ProfileFile::save(const QString& path, QString* why) const {
     // A read-only settings file stays as it is, as the profile functions leave it.
     if (info.exists() && !info.isWritable())
         return fail(QStringLiteral("設定ファイルが書き込み禁止になっています。"));
-    QSaveFile output(path);
-    if (!output.open(QIODevice::WriteOnly)) {
-        if (!folder.isDir())
-            return fail(QStringLiteral("設定ファイルのフォルダが見つかりません。"));
-        if (!folder.isWritable())
-            return fail(QStringLiteral("設定ファイルのフォルダに書き込む権限がありません。"));
-        return fail(output.errorString());
-    }
-    const QByteArray bytes = toBytes();
-    if (output.write(bytes) != bytes.size() || !output.commit()) {
-        output.cancelWriting();
-        return fail(core::DiskSpaceHint);
-    }
-    return true;
+    const core::WriteResult written = core::writeFileAtomically(path, toBytes());
+    if (written.ok)
+        return true;
+    if (!folder.isDir())
+        return fail(QStringLiteral("設定ファイルのフォルダが見つかりません。"));
+    if (written.error == EACCES || written.error == EPERM)
+        return fail(QStringLiteral("設定ファイルのフォルダに書き込む権限がありません。"));
+    return fail(written.cause());
 }
 
 QString cutToCp932Bytes(const QString& value, int maxBytes) {

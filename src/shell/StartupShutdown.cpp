@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QPushButton>
 #include <QSessionManager>
@@ -34,10 +35,12 @@ int readIndex(const ProfileFile& settings, const QString& key, int defaultValue,
     return ok && value >= 0 && value < count ? value : defaultValue;
 }
 
-// A folder setting, or the folder's default when the stored one is gone or hidden.
+// A folder setting, or the folder's default when the stored one is gone or hidden, or names a file
+// (TempPath=/etc/passwd): a folder field must never hold what no folder chooser could have chosen.
 QString readFolder(const ProfileFile& settings, const QString& key, const QString& defaultFolder) {
     const QString folder = settings.read(SettingSection, key, defaultFolder);
-    return FolderExists(folder) ? folder : defaultFolder;
+    return FolderExists(folder) && QFileInfo(QDir::fromNativeSeparators(folder)).isDir() ? folder
+                                                                                         : defaultFolder;
 }
 
 // A message for the terminal, when the program ends where no one reads a message box.

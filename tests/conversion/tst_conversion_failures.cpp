@@ -41,9 +41,10 @@ int16_t openWithZeroLength(const char* name, VBMP3_INPUT_INFO* info) {
     return result;
 }
 // The encoded work file vanishes before the copy, as on a failing disk.
-int16_t tagThenLoseTheFile(const char* name, const VBMP3_TAG_INFO* tag, int32_t a, int32_t b) {
-    const int16_t result = realDecoder.setTagInfoEX(name, tag, a, b);
-    QFile::remove(QString::fromUtf8(name));
+// The tag goes in, then the work file vanishes before it is copied out.
+int16_t tagThenLoseTheFile(const char* from, const char* to) {
+    const int16_t result = realDecoder.copyTagV2(from, to);
+    QFile::remove(QString::fromUtf8(to));
     return result;
 }
 
@@ -170,7 +171,7 @@ class TestConversionFailures : public QObject {
             "tag writer missing", [](Fakes& f) { f.decoder.setTagInfoEX = nullptr; },
             QStringLiteral("IDタグ書き込みでエラーが発生しました。\r*"), critical, true);
         row(
-            "copy to the destination fails", [](Fakes& f) { f.decoder.setTagInfoEX = tagThenLoseTheFile; },
+            "copy to the destination fails", [](Fakes& f) { f.decoder.copyTagV2 = tagThenLoseTheFile; },
             QStringLiteral("変換ファイルの作成に失敗しました。\r*"), critical, true, true);
     }
 
@@ -269,7 +270,7 @@ class TestConversionFailures : public QObject {
         setup.dialogs.shown.clear();
         setup.dialogs.confirmAnswers = {true};
         Fakes fakes{realDecoder, realEncoder};
-        fakes.decoder.setTagInfoEX = tagThenLoseTheFile;
+        fakes.decoder.copyTagV2 = tagThenLoseTheFile;
         codecs::installDecoderFunctions(fakes.decoder);
         ui::click(*setup.form, "ConvertStart");
         QCOMPARE(setup.dialogs.shown.size(), 2);

@@ -1,0 +1,37 @@
+// Writing a whole file so that its name always gives the old contents or the new, never a part: the new
+// bytes go into a hidden temporary file beside the target, every write, the flush to disk and the close
+// are checked, and only a complete file is renamed over the target; the folder is then flushed too, so
+// that the rename itself survives a power loss or a stick pulled right after it.
+//
+// The temporary file is named ".NAME.mp3recast-PID-XXXXXX". A writer killed before its rename leaves it
+// behind; removeStaleTemporaries() takes away those whose process is gone, never those of a living one.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace core {
+
+struct WriteResult {
+    bool ok = false;
+    int error = 0; // errno of the step that failed, 0 when it was no system error
+    // One line for the user naming the cause, empty on success.
+    QString cause() const;
+};
+
+// Replaces (or creates) `path` with `bytes`. On failure the target is exactly as it was and no temporary
+// file is left. The new file keeps the old one's permission bits (a new one gets 0644 less the umask).
+[[nodiscard]] WriteResult writeFileAtomically(const QString& path, const QByteArray& bytes);
+
+// Copies `source` into `destination` the same way, streaming; the copy takes the source's permission
+// bits. False (and the destination untouched) on any failure, a short read of the source included.
+[[nodiscard]] WriteResult copyFileAtomically(const QString& source, const QString& destination);
+
+// Flushes a folder's entries (a rename or a new link inside it) to disk; true when it worked or the file
+// system cannot do it.
+bool syncFolder(const QString& folder);
+
+// Removes the temporary files in `folder` that writers which no longer run left behind; returns how many.
+int removeStaleTemporaries(const QString& folder);
+
+} // namespace core
