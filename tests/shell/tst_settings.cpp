@@ -192,6 +192,24 @@ class TestSettings : public QObject {
                  QStringLiteral("è.M3U"));
     }
 
+    // Characters that CP932 writes with the code of another (〜 as 81 60, which reads back as ～): a file
+    // of a Windows writer that is to hold one turns UTF-8, so that every value reads back as written.
+    void cp932LookAlikesGoOutAsUtf8() {
+        const QString lookAlikes = QStringLiteral("〜−‖¢£¬—");
+        for (const QChar c : lookAlikes) {
+            const QString folder = QStringLiteral("/ベスト") + c + QStringLiteral("2020");
+            ProfileFile file = ProfileFile::fromBytes("[Setting]\r\nOutPath=/\x89\xB9\x8A\x79\r\n");
+            file.write(Setting, QStringLiteral("InPath"), folder);
+            const ProfileFile again = ProfileFile::fromBytes(file.toBytes());
+            QCOMPARE(again.read(Setting, QStringLiteral("InPath"), QString()), folder);
+            QCOMPARE(again.read(Setting, QStringLiteral("OutPath"), QString()), QStringLiteral("/音楽"));
+            QVERIFY(isValidUtf8(file.toBytes()));
+            QVERIFY(!encodeCp932(folder));
+        }
+        // Their CP932 twins stay CP932.
+        QCOMPARE(*encodeCp932(QStringLiteral("～")), QByteArray("\x81\x60"));
+    }
+
     void legacyText() {
         // A file is UTF-8 only when all of it is; anything else is read as CP932.
         auto readBack = [](const QByteArray& value) {

@@ -179,7 +179,7 @@ class TestStartup : public QObject {
         QDir().mkpath(root + QStringLiteral("/.hidden"));
         writeFile(music + QStringLiteral("/song.mp3"), "x");
         writeFile(program.info.settingsFilePath(),
-                  QStringLiteral("; mine\n[Setting]\nInPath=%1/deleted\nTempPath=%1/.hidden\nOutPath=%2\n"
+                  QStringLiteral("; mine\n[Setting]\nInPath=%1/.hidden\nTempPath=%2/song.mp3\nOutPath=%2\n"
                                  "PlayList=  名前.m3u  \nExtra=kept\n")
                       .arg(root, music)
                       .toUtf8());
