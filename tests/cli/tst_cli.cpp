@@ -134,6 +134,39 @@ class TestCli : public QObject {
     }
 
     // A destination folder that cannot be made ends the run before any file is converted: one line, exit 1.
+    // A damaged ID3v2 tag (a version no one wrote, sizes that are not sync-safe, a size past the end of the
+    // file) cannot go into the output: the file is converted with what its ID3v1 tag holds, and the run
+    // says what it dropped.
+    void damagedTagsAreNamed() {
+        fixtures::ToneSpec spec;
+        spec.seconds = 1.0;
+        const QByteArray audio = fixtures::makeMp3(spec).bytes;
+        fixtures::Id3v1Fields v1;
+        v1.title = "Still here";
+        const QString in = root.filePath(QStringLiteral("damaged"));
+        QDir().mkpath(in);
+        const QList<QPair<QString, QByteArray>> headers = {
+            {QStringLiteral("v5.mp3"), QByteArray("ID3\x05\x00\x00\x00\x00\x00\x10", 10)},
+            {QStringLiteral("vFF.mp3"), QByteArray("ID3\xFF\x00\x00\x00\x00\x00\x10", 10)},
+            {QStringLiteral("unsafe.mp3"), QByteArray("ID3\x03\x00\x00\x00\x00\x80\x10", 10)},
+            {QStringLiteral("past-end.mp3"), QByteArray("ID3\x03\x00\x00\x7F\x7F\x7F\x7F", 10)},
+        };
+        for (const auto& [name, header] : headers)
+            fixtures::writeFile(in + QLatin1Char('/') + name,
+                                header + QByteArray(16, '\0') + audio + fixtures::id3v1(v1));
+        const QString out = root.filePath(QStringLiteral("damaged-out"));
+        const Result result =
+            runCli({QStringLiteral("-j"), QStringLiteral("1"), QStringLiteral("-o"), out, in});
+        QCOMPARE(result.exitCode, 0);
+        for (const auto& [name, header] : headers) {
+            QVERIFY2(result.err.contains(in + QLatin1Char('/') + name +
+                                         QStringLiteral(": note: the source's ID3v2 tag is damaged")),
+                     qPrintable(result.err));
+            const QByteArray output = fixtures::readFile(out + QLatin1Char('/') + name);
+            QVERIFY(output.contains("Still here"));
+        }
+    }
+
     void destinationFoldersCheckedBeforeAnyWork() {
         const QString blocker = root.filePath(QStringLiteral("blocker"));
         fixtures::writeFile(blocker, "a file, not a folder");
