@@ -3,9 +3,24 @@
 #include "core/Converter.h"
 #include "core/WorkerPool.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFileInfo>
+#include <QThread>
+#include <csignal>
 
 namespace core {
+namespace {
+
+// How long a run waits for its own share of a signal that ended a worker.
+constexpr int SignalGraceMs = 2000;
+
+// The signals that end a whole process group from outside: Ctrl-C, a closed terminal, a logout.
+bool endedFromOutside(int signal) {
+    return signal == SIGINT || signal == SIGTERM || signal == SIGHUP;
+}
+
+} // namespace
 
 int defaultWorkerCount() {
     return WorkerPool::defaultWorkers();
@@ -51,7 +66,20 @@ Outcome ConversionRun::convert(int index) {
     Sink sink(*this, index);
     if (!m_pool)
         return Converter(m_jobs[index], sink).run();
-    const Outcome outcome = m_pool->waitFor(index, sink);
+    Outcome outcome = m_pool->waitFor(index, sink);
+    // A signal to the whole process group (Ctrl-C, a closed terminal, a logout) ends the workers too, now
+    // and then before this process has seen its own: a worker lost so while the run stops is no failure.
+    if (outcome.failure == Failure::WorkerLost && endedFromOutside(outcome.code)) {
+        QDeadlineTimer grace(SignalGraceMs);
+        while (!stopRequested() && !grace.hasExpired()) {
+            QCoreApplication::processEvents();
+            QThread::msleep(5);
+        }
+    }
+    if (outcome.failure == Failure::WorkerLost && stopRequested()) {
+        outcome = Outcome();
+        outcome.failure = Failure::Cancelled;
+    }
     if (!outcome.converted())
         return outcome;
     // The worker's notes on a converted file hold after the placing too.

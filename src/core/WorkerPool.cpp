@@ -127,9 +127,12 @@ void WorkerPool::workerEnded(int index, int exitCode, QProcess::ExitStatus statu
         finish(index, lost(slot.lostReason));
     else if (slot.answered && status == QProcess::NormalExit && exitCode == 0)
         finish(index, slot.outcome);
-    else if (status == QProcess::CrashExit)
-        finish(index, lost(QStringLiteral("変換プロセスが異常終了しました。")));
-    else
+    else if (status == QProcess::CrashExit) {
+        // For a worker that died of a signal, Qt gives the signal's number as its exit code.
+        Outcome outcome = lost(QStringLiteral("変換プロセスが異常終了しました。"));
+        outcome.code = exitCode;
+        finish(index, outcome);
+    } else
         finish(index, lost(QStringLiteral("変換プロセスが終了コード %1 で終了しました。").arg(exitCode)));
 }
 

@@ -133,6 +133,28 @@ class TestCliEndings : public QObject {
             QTRY_VERIFY_WITH_TIMEOUT(hasEnded(worker), 10000);
     }
 
+    // Ctrl-C reaches the whole process group, and a worker may die of it before the run has seen its own:
+    // here the worker gets it first, on purpose. The run ends as interrupted, with no file failed.
+    void groupSignalFailsNoFile() {
+        std::unique_ptr<QProcess> run;
+        startHungRun(run);
+        // The worker's death is seen (it is reaped) before the run's own signal comes.
+        QVERIFY(run->processId() > 0);
+        const QList<qint64> workers = childrenOf(run->processId());
+        QVERIFY(!workers.isEmpty() && workers.first() > 0);
+        for (const qint64 worker : workers)
+            ::kill(pid_t(worker), SIGINT);
+        QTRY_VERIFY_WITH_TIMEOUT(!childrenOf(run->processId()).contains(workers.first()), 10000);
+        // Unreaped, the run's id stays its own until this thread next handles events.
+        QVERIFY2(run->processId() > 0, "the run ended on its worker's death alone, as failed");
+        ::kill(pid_t(run->processId()), SIGINT);
+        QVERIFY(run->waitForFinished(30000));
+        QCOMPARE(run->exitCode(), 130);
+        const QString err = QString::fromUtf8(run->readAllStandardError());
+        QVERIFY2(!err.contains(QStringLiteral("変換プロセス")), qPrintable(err));
+        QVERIFY(err.contains(QStringLiteral("interrupted")));
+    }
+
     // Inside one process: a folder it holds is alive to its own reclaim too; one without a lock (an older
     // version's) is not.
     void reclaimInsideOneProcess() {
