@@ -346,7 +346,18 @@ bool Replacement::commit() {
         return copyInPlace(fd.get());
     }
     committed_ = ::rename(path_.c_str(), target_.c_str()) == 0;
-    return committed_ || fail();
+    if (!committed_) {
+        return fail();
+    }
+    // The rename lives in the folder's entries: flushed too, a power loss right after the write keeps the
+    // new file under its name.
+    const std::size_t slash = target_.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string(".") : target_.substr(0, slash + 1);
+    const Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() >= 0) {
+        ::fsync(dir.get());
+    }
+    return true;
 }
 
 bool Replacement::copyInPlace(int from) {
