@@ -5,6 +5,7 @@
 #include "cli/TerminalProgress.h"
 #include "codecs/decoder.h"
 #include "core/AlbumLoudness.h"
+#include "core/AtomicFile.h"
 #include "core/ConversionRun.h"
 #include "core/Converter.h"
 #include "core/DestinationCheck.h"
@@ -186,6 +187,8 @@ int runBatch(const Options& options) {
             bar.line(QStringLiteral("%1: cannot use the destination folder: %2").arg(folder, problem));
             return 1;
         }
+        // What writers killed before their rename left there goes now.
+        core::removeStaleTemporaries(folder);
     }
 
     // A run folder of its own inside the work folder, locked while the run lives, so that several runs may

@@ -3,6 +3,7 @@
 
 #include "conversion/ConversionPanel.h"
 
+#include "core/AtomicFile.h"
 #include "core/ConversionQueue.h"
 #include "core/ConversionRun.h"
 #include "core/DestinationCheck.h"
@@ -150,8 +151,10 @@ void ConversionPanel::ConvertStart_Click() {
         stop();
         return;
     }
-    // Work folders that killed runs left behind go now; those of runs still alive stay.
+    // Work folders that killed runs left behind go now, and so do the temporary files of outputs whose
+    // writer was killed before its rename; those of runs still alive stay.
     core::RunFolder::reclaim(SelectFolderText->text());
+    core::removeStaleTemporaries(m_destinationFolder);
     const QStringList sources = m_queue.paths();
     if (!destinationAgreed(m_context, m_destinationFolder, sources)) {
         m_context.busy.EnableControls(true);

@@ -2,6 +2,7 @@
 // to the end: the single-instance check, the caption, the settings, the first listings.
 
 #include "conversion/ConversionPanel.h"
+#include "core/AtomicFile.h"
 #include "core/ConversionRun.h"
 #include "core/EncodingChoices.h"
 #include "core/TerminationSignals.h"
@@ -75,6 +76,8 @@ bool MainForm::Form_Load() {
 
     setWindowTitle(m_program.mainCaption());
 
+    // A settings file whose writer was killed before its rename left a temporary copy beside it.
+    core::removeStaleTemporaries(QFileInfo(m_program.settingsFilePath()).path());
     // The file is read once; each setting is then looked up in memory.
     const ProfileFile settings = ProfileFile::load(m_program.settingsFilePath());
     m_conversion->setBitRateIndex(readIndex(settings, QStringLiteral("Bits"), 8, int(core::BitRates.size())));

@@ -167,6 +167,28 @@ class TestCli : public QObject {
         }
     }
 
+    // An output whose writer was killed before its rename left a hidden temporary copy: the next run into
+    // that folder removes it; one of a writer still alive (this test) stays.
+    void leftoversOfKilledWritersGo() {
+        const QString out = root.filePath(QStringLiteral("leftovers"));
+        QDir().mkpath(out);
+        QProcess gone;
+        gone.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+        QVERIFY(gone.waitForStarted());
+        const qint64 pid = gone.processId();
+        gone.kill();
+        QVERIFY(gone.waitForFinished());
+        const QString dead = out + QStringLiteral("/.a.mp3.mp3recast-%1-Qw3rTy").arg(pid);
+        const QString living =
+            out + QStringLiteral("/.a.mp3.mp3recast-%1-AsDfGh").arg(QCoreApplication::applicationPid());
+        fixtures::writeFile(dead, "half an output");
+        fixtures::writeFile(living, "being written");
+        QCOMPARE(runCli({QStringLiteral("-o"), out, source + QStringLiteral("/a.mp3")}).exitCode, 0);
+        QVERIFY(!QFile::exists(dead));
+        QVERIFY(QFile::exists(living));
+        QVERIFY(QFile::exists(out + QStringLiteral("/a.mp3")));
+    }
+
     void destinationFoldersCheckedBeforeAnyWork() {
         const QString blocker = root.filePath(QStringLiteral("blocker"));
         fixtures::writeFile(blocker, "a file, not a folder");
