@@ -69,6 +69,11 @@ BatchPlan planBatch(const Options& options) {
                 const QDir target(relative.isEmpty() ? destination.path() : destination.filePath(relative));
                 for (const QString& name : core::sortedByName(core::mp3FileNames(folder)))
                     add(QDir(folder).filePath(name), target.filePath(name));
+                const int unreadable = core::undecodableMp3Names(folder);
+                if (unreadable > 0) {
+                    plan.passedOverNotes << core::undecodableNamesNote(folder, unreadable);
+                    plan.passedOver += unreadable;
+                }
             }
         } else if (info.isFile()) {
             add(input, destination.filePath(info.fileName()));

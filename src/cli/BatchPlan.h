@@ -15,6 +15,8 @@ struct Options;
 struct BatchPlan {
     QList<core::ConversionJob> jobs; // in the order given; work folders left empty
     QStringList notes;               // skipped inputs, one line each
+    int passedOver = 0;              // MP3 files whose names are not valid UTF-8 ...
+    QStringList passedOverNotes;     // ... and a line for each folder holding some
     QStringList errors;              // inputs that do not exist, one line each
     QSet<QString> targets;           // absolute paths of every output the inputs map to, skipped or not
     QStringList inPlace; // inputs whose destination is the input itself, refused without --in-place

@@ -143,10 +143,10 @@ int runBatch(const Options& options) {
     TerminalProgress bar(int(plan.jobs.size()));
     for (const QString& error : plan.errors)
         bar.line(error);
-    for (const QString& note : plan.notes)
+    for (const QString& note : plan.notes + plan.passedOverNotes)
         bar.line(note);
     summary.failed = int(plan.errors.size());
-    summary.skipped = int(plan.notes.size());
+    summary.skipped = int(plan.notes.size()) + plan.passedOver;
     if (!plan.inPlace.isEmpty()) {
         bar.line(
             QStringLiteral("%1: the folder of %2%3: converting would replace the original files with their "

@@ -2,8 +2,10 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <dirent.h>
 
 namespace core {
 
@@ -19,6 +21,31 @@ QStringList mp3FileNames(const QString& folder) {
         names.append(it.fileName());
     }
     return names;
+}
+
+int undecodableMp3Names(const QString& folder) {
+    DIR* dir = ::opendir(QFile::encodeName(QDir::fromNativeSeparators(folder)).constData());
+    if (dir == nullptr)
+        return 0;
+    int count = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name.startsWith('.') || name.size() < 4 || name.right(4).toLower() != ".mp3")
+            continue;
+        if (QString::fromUtf8(name).toUtf8() != name)
+            ++count;
+    }
+    ::closedir(dir);
+    return count;
+}
+
+QString undecodableNamesNote(const QString& folder, int count) {
+    if (count == 0)
+        return {};
+    return QStringLiteral("%1: %2 MP3 file(s) passed over: their names are not valid UTF-8 (rename them, for "
+                          "example with: convmv -f cp932 -t utf8 --notest *.mp3)")
+        .arg(folder)
+        .arg(count);
 }
 
 bool isListedMp3(const QString& folder, const QString& name) {

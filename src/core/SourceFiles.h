@@ -10,6 +10,14 @@ namespace core {
 // in the order the file system gives them. A folder that is missing or unreadable gives no names.
 QStringList mp3FileNames(const QString& folder);
 
+// How many MP3 files of the folder (names ending in ".mp3", hidden ones left out) have names that are not
+// valid UTF-8, such as CP932 names from an old Windows archive: no list can show them, and a path formed
+// from their decoded names would not reach them.
+int undecodableMp3Names(const QString& folder);
+
+// The line that tells the user about them; empty for none.
+QString undecodableNamesNote(const QString& folder, int count);
+
 // True when mp3FileNames(folder) would list `name`.
 bool isListedMp3(const QString& folder, const QString& name);
 

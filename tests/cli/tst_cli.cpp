@@ -11,6 +11,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <fcntl.h>
+#include <unistd.h>
 
 using Result = CliResult;
 
@@ -187,6 +189,27 @@ class TestCli : public QObject {
         QVERIFY(!QFile::exists(dead));
         QVERIFY(QFile::exists(living));
         QVERIFY(QFile::exists(out + QStringLiteral("/a.mp3")));
+    }
+
+    // A name from an old Windows archive (CP932 bytes, no UTF-8) reaches no list and no job: the run says
+    // how many were passed over and how to rename them, and counts them as skipped.
+    void namesThatAreNotUtf8AreCounted() {
+        const QString in = root.filePath(QStringLiteral("cp932"));
+        QDir().mkpath(in);
+        QVERIFY(QFile::copy(source + QStringLiteral("/a.mp3"), in + QStringLiteral("/a.mp3")));
+        const QByteArray raw = QFile::encodeName(in) + "/\x83\x65\x83\x58\x83\x67.mp3"; // テスト
+        const int fd = ::open(raw.constData(), O_CREAT | O_WRONLY, 0644);
+        QVERIFY(fd >= 0);
+        ::close(fd);
+        const QString out = root.filePath(QStringLiteral("cp932-out"));
+        const Result result = runCli({QStringLiteral("-o"), out, in});
+        ::unlink(raw.constData()); // Qt's clean-up could not name it
+        QCOMPARE(result.exitCode, 0);
+        QVERIFY2(result.err.contains(in + QStringLiteral(": 1 MP3 file(s) passed over")),
+                 qPrintable(result.err));
+        QVERIFY(result.err.contains(QStringLiteral("convmv")));
+        QVERIFY2(result.out.startsWith(QStringLiteral("converted 1, copied 0, skipped 1, failed 0")),
+                 qPrintable(result.out));
     }
 
     void destinationFoldersCheckedBeforeAnyWork() {
