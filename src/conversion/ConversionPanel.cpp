@@ -167,12 +167,16 @@ void ConversionPanel::ConvertStart_Click() {
     const int bits = checkedIndex(Bits);
     const int bitRate = bits >= 0 ? core::BitRates[bits] : 0;
     const int channelMode = qMax(0, checkedIndex(Stereo));
+    // Files converted in this process work in a locked folder of this run too: a window killed during the
+    // run leaves its work files there, and the next run (of the window or the command line) removes them.
+    // A work folder that cannot take one is used as it is, and the conversion names what is wrong with it.
+    const core::RunFolder runFolder(SelectFolderText->text());
     QList<core::ConversionJob> jobs;
     for (const QString& source : sources) {
         core::ConversionJob job;
         job.source = source;
         job.destination = AddPathSep(m_destinationFolder) + ExtractFileName(job.source);
-        job.workFolder = SelectFolderText->text();
+        job.workFolder = runFolder.isValid() ? runFolder.path() : SelectFolderText->text();
         job.bitRate = bitRate;
         job.channelMode = channelMode;
         jobs << job;

@@ -195,6 +195,29 @@ class TestConversionRun : public QObject {
         verifyIdle(*setup.form);
     }
 
+    // A file converted in the window's own process works inside a locked folder of the run, so that a
+    // window killed during the run leaves its work files where the next run finds and removes them.
+    void workFilesLieInALockedRunFolder() {
+        ConversionSetup setup;
+        setup.addSource(QStringLiteral("a.mp3"), threeSources()[0].bytes);
+        QStringList seen;
+        QObject::connect(ui::field(*setup.form, "Prog"), &QLineEdit::textChanged, [&](const QString& text) {
+            if (text != QStringLiteral("60%") || !seen.isEmpty())
+                return;
+            seen = setup.workFiles();
+            const QStringList folders =
+                QDir(setup.workFolder).entryList({QStringLiteral("MP3Recast.*")}, QDir::Dirs);
+            if (folders.size() == 1)
+                seen += QDir(setup.workFolder + QLatin1Char('/') + folders[0]).entryList(QDir::Files);
+        });
+        ui::click(*setup.form, "ConvertStart");
+        seen.sort();
+        QCOMPARE(seen, (QStringList{QStringLiteral("MP3Temp.tmp"), QStringLiteral("Temp.tmp"),
+                                    QStringLiteral("run.lock")}));
+        QVERIFY(QDir(setup.workFolder).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+        QCOMPARE(setup.destinationFiles(), QStringList{QStringLiteral("a.mp3")});
+    }
+
     void showsTheSongWhileConverting() {
         ConversionSetup setup;
         setup.addSource(QStringLiteral("01 春の海.mp3"), threeSources()[0].bytes);
