@@ -28,6 +28,9 @@ namespace {
 
 volatile std::sig_atomic_t interrupted = 0;
 
+// The coarsest modification times a destination keeps (FAT's).
+constexpr qint64 FatTimeResolutionMs = 2000;
+
 extern "C" void onInterrupt(int) {
     interrupted = 1;
 }
@@ -83,8 +86,12 @@ QList<core::ConversionJob> decideJobs(const BatchPlan& plan, const Options& opti
         switch (decision.action) {
         case core::SyncAction::UpToDate:
             ++summary.skipped;
+            // FAT keeps times to 2 s: an output there never shows its source's exact time, and setting it
+            // again would touch every up-to-date output of every run. Only a time further off is set.
             if (options.keepDates && !options.dryRun &&
-                QFileInfo(job.destination).lastModified() != QFileInfo(job.source).lastModified())
+                qAbs(
+                    QFileInfo(job.destination).lastModified().msecsTo(QFileInfo(job.source).lastModified())) >
+                    FatTimeResolutionMs)
                 core::copyModificationTime(job.source, job.destination);
             break;
         case core::SyncAction::Foreign:
