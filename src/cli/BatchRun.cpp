@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 #include <csignal>
 #include <cstdio>
@@ -181,22 +182,29 @@ int runBatch(const Options& options) {
     if (jobs.isEmpty())
         return finish();
 
-    // Every destination folder is made before the first file is converted: one that cannot be made
-    // would otherwise fail every file after its conversion.
-    QSet<QString> folders;
-    for (const core::ConversionJob& job : jobs) {
+    // Every destination folder is made before the first file is converted: one that cannot be made would
+    // otherwise fail every file after its conversion. Such a folder fails its own files only; the rest of
+    // the library is converted.
+    QHash<QString, QString> folderProblems;
+    QList<core::ConversionJob> placeable;
+    for (const core::ConversionJob& job : std::as_const(jobs)) {
         const QString folder = QFileInfo(job.destination).absolutePath();
-        if (folders.contains(folder))
-            continue;
-        folders.insert(folder);
-        const QString problem = core::makeDestinationFolder(folder);
-        if (!problem.isEmpty()) {
-            bar.line(QStringLiteral("%1: cannot use the destination folder: %2").arg(folder, problem));
-            return 1;
+        if (!folderProblems.contains(folder)) {
+            const QString problem = core::makeDestinationFolder(folder);
+            folderProblems.insert(folder, problem);
+            if (!problem.isEmpty())
+                bar.line(QStringLiteral("%1: cannot use the destination folder: %2").arg(folder, problem));
+            else
+                core::removeStaleTemporaries(folder); // what writers killed before their rename left
         }
-        // What writers killed before their rename left there goes now.
-        core::removeStaleTemporaries(folder);
+        if (folderProblems.value(folder).isEmpty())
+            placeable << job;
+        else
+            ++summary.failed;
     }
+    jobs = placeable;
+    if (jobs.isEmpty())
+        return finish();
 
     // A run folder of its own inside the work folder, locked while the run lives, so that several runs may
     // share one (GNU parallel) and a killed run's leftovers go with the next run.

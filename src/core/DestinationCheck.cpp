@@ -27,6 +27,20 @@ QString deepestExisting(const QString& path) {
 
 } // namespace
 
+bool hasNameFatRefuses(const QString& name) {
+    for (const QChar c : name) {
+        if (c.unicode() < 0x20 || QStringLiteral(":?\"*<>|\\").contains(c))
+            return true;
+    }
+    return name.endsWith(QLatin1Char('.')) || name.endsWith(QLatin1Char(' '));
+}
+
+QString fatNameCause() {
+    return QStringLiteral(
+        "変換先のファイルシステム（FAT・exFAT など）では名前に使えない文字（: ? \" * < > | \\ "
+        "など）が含まれているか、名前が点か空白で終わっています。");
+}
+
 QString destinationProblem(const QString& folder) {
     const QFileInfo info(folder);
     if (!info.exists())
@@ -51,7 +65,10 @@ QString makeDestinationFolder(const QString& folder) {
     const QString level = deepestExisting(folder);
     const QFileInfo info(level);
     QString why;
-    if (!info.isDir())
+    const QString missing = QDir(level).relativeFilePath(folder);
+    if (info.isDir() && hasNameFatRefuses(missing.section(QLatin1Char('/'), 0, 0)))
+        why = fatNameCause();
+    else if (!info.isDir())
         why = QStringLiteral("%1 はフォルダではありません。").arg(native(level));
     else if (QStorageInfo(level).isReadOnly())
         why = QStringLiteral("%1 は読み取り専用のボリュームにあります。").arg(native(level));
@@ -62,6 +79,9 @@ QString makeDestinationFolder(const QString& folder) {
 
 QString copyFailureCause(const QString& destination) {
     const QFileInfo target(destination);
+    // Checked only once the copy failed: elsewhere such names are fine.
+    if (!target.exists() && hasNameFatRefuses(target.fileName()))
+        return fatNameCause();
     if (target.isDir())
         return QStringLiteral("変換先に同じ名前のフォルダがあります。");
     if (target.exists() && !(target.permissions() & QFileDevice::WriteOwner))
