@@ -20,7 +20,7 @@ struct WriteResult {
 };
 
 // Replaces (or creates) `path` with `bytes`. On failure the target is exactly as it was and no temporary
-// file is left. The new file keeps the old one's permission bits (a new one gets 0644 less the umask).
+// file is left. The new file keeps the old one's permission bits (a new one gets 0666 less the umask).
 [[nodiscard]] WriteResult writeFileAtomically(const QString& path, const QByteArray& bytes);
 
 // Copies `source` into `destination` the same way, streaming; the copy takes the source's permission

@@ -25,6 +25,12 @@ QString deepestExisting(const QString& path) {
     return level;
 }
 
+QString fatNameCause() {
+    return QStringLiteral(
+        "変換先のファイルシステム（FAT・exFAT など）では名前に使えない文字（: ? \" * < > | \\ "
+        "など）が含まれているか、名前が点か空白で終わっています。");
+}
+
 } // namespace
 
 bool hasNameFatRefuses(const QString& name) {
@@ -33,12 +39,6 @@ bool hasNameFatRefuses(const QString& name) {
             return true;
     }
     return name.endsWith(QLatin1Char('.')) || name.endsWith(QLatin1Char(' '));
-}
-
-QString fatNameCause() {
-    return QStringLiteral(
-        "変換先のファイルシステム（FAT・exFAT など）では名前に使えない文字（: ? \" * < > | \\ "
-        "など）が含まれているか、名前が点か空白で終わっています。");
 }
 
 QString destinationProblem(const QString& folder) {

@@ -174,12 +174,8 @@ class TestCli : public QObject {
     void leftoversOfKilledWritersGo() {
         const QString out = root.filePath(QStringLiteral("leftovers"));
         QDir().mkpath(out);
-        QProcess gone;
-        gone.start(QStringLiteral("sleep"), {QStringLiteral("60")});
-        QVERIFY(gone.waitForStarted());
-        const qint64 pid = gone.processId();
-        gone.kill();
-        QVERIFY(gone.waitForFinished());
+        const qint64 pid = fixtures::endedProcessId();
+        QVERIFY(pid > 0);
         const QString dead = out + QStringLiteral("/.a.mp3.mp3recast-%1-Qw3rTy").arg(pid);
         const QString living =
             out + QStringLiteral("/.a.mp3.mp3recast-%1-AsDfGh").arg(QCoreApplication::applicationPid());

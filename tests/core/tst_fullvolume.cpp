@@ -7,26 +7,15 @@
 #include "core/RunFolder.h"
 #include "core/TextConstants.h"
 #include "fileops/PlaylistFile.h"
+#include "mp3_fixtures.h"
 #include "shell/Settings.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
 
 // The entries of the folder besides the filler, hidden ones included.
 QStringList leftovers(const QString& folder, const QStringList& expected) {
@@ -56,10 +45,10 @@ class TestFullVolume : public QObject {
         REQUIRE_FULL_VOLUME();
         const QString ini = m_volume->filePath(QStringLiteral("MP3Recast.INI"));
         const QByteArray oldSettings = "; kept by hand\r\n[Setting]\r\nBits=3\r\n[Other]\r\nx=1\r\n";
-        writeAll(ini, oldSettings);
+        QVERIFY(fixtures::writeFile(ini, oldSettings));
         const QString list = m_volume->filePath(QStringLiteral("MP3LIST.M3U"));
         const QByteArray oldList = "a.mp3\r\nb.mp3\r\n\r\n";
-        writeAll(list, oldList);
+        QVERIFY(fixtures::writeFile(list, oldList));
         m_volume->fill();
 
         ProfileFile settings = ProfileFile::load(ini);
@@ -68,12 +57,12 @@ class TestFullVolume : public QObject {
         QString why;
         QVERIFY(!settings.save(ini, &why));
         QCOMPARE(why, core::DiskSpaceHint);
-        QCOMPARE(readAll(ini), oldSettings);
+        QCOMPARE(fixtures::readFile(ini), oldSettings);
 
         const QString failure = WritePlayListFile(m_volume->path(), QStringLiteral("MP3LIST.M3U"),
                                                   PlayListFileBytes(QString(8192, QLatin1Char('y'))));
         QVERIFY(failure.contains(core::DiskSpaceHint));
-        QCOMPARE(readAll(list), oldList);
+        QCOMPARE(fixtures::readFile(list), oldList);
         // A new playlist that cannot be written is no empty file either.
         QVERIFY(
             !WritePlayListFile(m_volume->path(), QStringLiteral("NEW.M3U"), QByteArray(8192, 'z')).isEmpty());
@@ -88,14 +77,14 @@ class TestFullVolume : public QObject {
         REQUIRE_FULL_VOLUME();
         QTemporaryDir work;
         const QString finished = work.filePath(QStringLiteral("MP3Temp.tmp"));
-        writeAll(finished, QByteArray(64 * 1024, 'n'));
+        QVERIFY(fixtures::writeFile(finished, QByteArray(64 * 1024, 'n')));
         const QString output = m_volume->filePath(QStringLiteral("song.mp3"));
         const QByteArray old(16 * 1024, 'o');
-        writeAll(output, old);
+        QVERIFY(fixtures::writeFile(output, old));
         m_volume->fill();
 
         QVERIFY(!CopyFileChecked(finished, output, false));
-        QCOMPARE(readAll(output), old);
+        QCOMPARE(fixtures::readFile(output), old);
         QVERIFY(!CopyFileChecked(finished, m_volume->filePath(QStringLiteral("new.mp3")), false));
         QVERIFY(!QFile::exists(m_volume->filePath(QStringLiteral("new.mp3"))));
         const core::WriteResult written = core::copyFileAtomically(finished, output);
@@ -118,18 +107,14 @@ class TestFullVolume : public QObject {
     // The temporary file of a writer that was killed goes; one of a living writer stays.
     void staleTemporariesOfDeadWritersGo() {
         QTemporaryDir dir;
-        QProcess dead;
-        dead.start(QStringLiteral("sleep"), {QStringLiteral("60")});
-        QVERIFY(dead.waitForStarted());
-        const qint64 deadPid = dead.processId();
-        dead.kill();
-        QVERIFY(dead.waitForFinished());
+        const qint64 deadPid = fixtures::endedProcessId();
+        QVERIFY(deadPid > 0);
         const QString deadName = QStringLiteral(".song.mp3.mp3recast-%1-AbCdEf").arg(deadPid);
         const QString livingName =
             QStringLiteral(".song.mp3.mp3recast-%1-GhIjKl").arg(QCoreApplication::applicationPid());
         const QString unrelated = QStringLiteral(".song.mp3.mine");
         for (const QString& name : {deadName, livingName, unrelated})
-            writeAll(dir.filePath(name), "x");
+            QVERIFY(fixtures::writeFile(dir.filePath(name), "x"));
         QCOMPARE(core::removeStaleTemporaries(dir.path()), 1);
         QVERIFY(!QFile::exists(dir.filePath(deadName)));
         QVERIFY(QFile::exists(dir.filePath(livingName)));

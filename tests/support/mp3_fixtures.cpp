@@ -1,5 +1,6 @@
 #include "mp3_fixtures.h"
 
+#include <QProcess>
 #include <QStringEncoder>
 #include <cmath>
 #include <cstdarg>
@@ -207,6 +208,17 @@ QByteArray toCp932(const QString& text) {
     }
     out.truncate(out.size() - static_cast<qsizetype>(outLeft));
     return out;
+}
+
+qint64 endedProcessId() {
+    QProcess process;
+    process.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+    if (!process.waitForStarted())
+        return -1;
+    const qint64 pid = process.processId();
+    process.kill();
+    process.waitForFinished();
+    return pid;
 }
 
 } // namespace fixtures

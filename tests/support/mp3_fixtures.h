@@ -114,4 +114,7 @@ std::optional<WavHeader> readWavHeader(const QByteArray& wav);
 bool writeFile(const QString& path, const QByteArray& bytes);
 QByteArray readFile(const QString& path);
 
+// The id of a process that has just ended (started and killed here): a writer that no longer runs.
+qint64 endedProcessId();
+
 } // namespace fixtures
