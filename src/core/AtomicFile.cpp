@@ -39,13 +39,19 @@ bool writeAll(int fd, const char* data, qint64 length) {
     return true;
 }
 
+// FAT and exFAT keep no modes: their drivers refuse a mode change on a file the process owns, or have no
+// such call at all.
+bool keepsNoModes(int error) {
+    return error == ENOSYS || error == EPERM || error == ENOTSUP || error == EOPNOTSUPP;
+}
+
 // The temporary file beside the target, open for writing; the descriptor, or -1 with errno set.
 int createTemporary(const QString& target, mode_t mode, QByteArray& temporary) {
     const QFileInfo info(target);
     temporary = encoded(info.path() + QLatin1Char('/') + QLatin1Char('.') + info.fileName() + Marker +
                         QString::number(QCoreApplication::applicationPid()) + QStringLiteral("-XXXXXX"));
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd >= 0 && ::fchmod(fd, mode) != 0) {
+    if (fd >= 0 && ::fchmod(fd, mode) != 0 && !keepsNoModes(errno)) {
         const int error = errno;
         ::close(fd);
         ::unlink(temporary.constData());
