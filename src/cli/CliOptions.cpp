@@ -14,6 +14,7 @@ const char* const Usage =
     "Usage: mp3recast-cli [-b KBPS | --vbr Q] [-m mono|stereo|joint] [-j N] [-w WORKDIR] [-r] [--overwrite]\n"
     "                     [--update] [--prune] [-n] [--no-upscale] [--keep-dates] [--in-place]\n"
     "                     [--id3v23] [--cover-max PX] [--normalize[=track|album] [--target LUFS]]\n"
+    "                     [--fat-names]\n"
     "                     -o DESTDIR FILE|FOLDER...\n"
     "\n"
     "Re-encodes MP3 files at the chosen bit rate and channel mode, keeping each file's name and tags,\n"
@@ -48,6 +49,11 @@ const char* const Usage =
     "                   form dropped with a note)\n"
     "  --cover-max PX   re-encode embedded pictures larger than PX x PX, or not baseline JPEG, as baseline\n"
     "                   JPEG of at most PX x PX (16 to 4096)\n"
+    "  --fat-names      name outputs and folders as FAT32 and exFAT sticks take them: : ? \" * < > | \\\n"
+    "                   become the full-width forms, control characters _, trailing dots and spaces\n"
+    "                   go (\"AC:DC\" is written \"AC\xef\xbc\x9a"
+    "DC\"); --update and --prune know such an output as\n"
+    "                   its source's own. Without it a name the stick refuses fails that file alone\n"
     "  --normalize[=track|album]\n"
     "                   scale each file (track, the default) or each source folder as a whole (album) to\n"
     "                   the target loudness (EBU R128), the true peak kept at or below -1 dBTP; the gain is\n"
@@ -104,14 +110,15 @@ Command parseCommandLine(const QStringList& arguments) {
     const QCommandLineOption coverMax(QStringLiteral("cover-max"), QString(), QStringLiteral("PX"));
     const QCommandLineOption normalize(QStringLiteral("normalize"), QString(), QStringLiteral("MODE"));
     const QCommandLineOption target(QStringLiteral("target"), QString(), QStringLiteral("LUFS"));
+    const QCommandLineOption fatNames(QStringLiteral("fat-names"));
     parser.addOptions({bitRate, mode,  jobs,   work,      recursive, overwrite, inPlace, output,
                        update,  prune, dryRun, noUpscale, keepDates, help,      version, worker,
-                       silence, vbr,   id3v23, coverMax,  normalize, target});
+                       silence, vbr,   id3v23, coverMax,  normalize, target,    fatNames});
 
     if (!parser.parse(withNormalizeValue(arguments)))
         return UsageError{parser.errorText()};
     if (parser.isSet(help))
-        return ShowText{QString::fromLatin1(Usage)};
+        return ShowText{QString::fromUtf8(Usage)};
     if (parser.isSet(version))
         return ShowText{QStringLiteral("mp3recast-cli %1.%2.%3\n")
                             .arg(MP3RECAST_VERSION_MAJOR)
@@ -186,6 +193,7 @@ Command parseCommandLine(const QStringList& arguments) {
     options.dryRun = parser.isSet(dryRun);
     options.noUpscale = parser.isSet(noUpscale);
     options.keepDates = parser.isSet(keepDates);
+    options.fatNames = parser.isSet(fatNames);
     options.destination = parser.value(output);
     options.inputs = parser.positionalArguments();
     if (options.destination.isEmpty())

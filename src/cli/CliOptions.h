@@ -22,6 +22,7 @@ struct Options {
     bool dryRun = false;    // print what would be done, change nothing
     bool noUpscale = false; // copy sources at or below the target
     bool keepDates = false; // outputs get their sources' modification times
+    bool fatNames = false;  // names FAT and exFAT refuse are written in full-width forms
     QString destination;
     QStringList inputs;
     int silenceLimitMs = 120000; // a worker silent this long counts as hung

@@ -8,6 +8,7 @@
 #include "core/ConversionRun.h"
 #include "core/DestinationCheck.h"
 #include "core/EncodingChoices.h"
+#include "core/FatNames.h"
 #include "core/FileHelpers.h"
 #include "core/OutcomeText.h"
 #include "core/RunFolder.h"
@@ -175,7 +176,8 @@ void ConversionPanel::ConvertStart_Click() {
     for (const QString& source : sources) {
         core::ConversionJob job;
         job.source = source;
-        job.destination = AddPathSep(m_destinationFolder) + ExtractFileName(job.source);
+        const QString name = ExtractFileName(job.source);
+        job.destination = AddPathSep(m_destinationFolder) + (m_fatNames ? core::fatSafeName(name) : name);
         job.workFolder = runFolder.isValid() ? runFolder.path() : SelectFolderText->text();
         job.bitRate = bitRate;
         job.channelMode = channelMode;

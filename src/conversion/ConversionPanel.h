@@ -42,6 +42,9 @@ class ConversionPanel : public QObject {
     void setWorkerCount(int jobs) { m_jobs = jobs; }
     int workers() const { return m_jobs; }
 
+    // Whether outputs are named as FAT32 and exFAT sticks take them (：？＂＊＜＞｜＼ for : ? " * < > | \,
+    // without a trailing dot or space); off, each output has its source's name.
+    void setFatNames(bool on) { m_fatNames = on; }
     // Where the run puts the converted files.
     void setDestinationFolder(const QString& folder) { m_destinationFolder = folder; }
     // Asks the run under way, if any, to stop after cleaning up its current file.
@@ -78,6 +81,7 @@ class ConversionPanel : public QObject {
 
     QString m_destinationFolder;
     int m_jobs = 1;
+    bool m_fatNames = false;
     QString m_workerProgram;
     // The conversion run under way, which a click on "中止" stops.
     core::ConversionRun* m_run = nullptr;

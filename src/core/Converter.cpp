@@ -142,11 +142,12 @@ Outcome placeWorkFile(const QString& mp3WorkPath, const QString& wavWorkPath, co
 
 void copyModificationTime(const QString& from, const QString& to) {
     // Set by name on the closed file: a FUSE FAT driver stamps a file again when it is closed, so a time
-    // set through an open descriptor would be lost.
+    // set through an open descriptor would be lost. Both times are given (the access time as cp -p
+    // keeps it): the FAT32 and exFAT FUSE drivers ignore a change of the modification time alone.
     struct stat st {};
     if (::stat(QFile::encodeName(from).constData(), &st) != 0)
         return;
-    const struct timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
     ::utimensat(AT_FDCWD, QFile::encodeName(to).constData(), times, 0);
 }
 

@@ -1,4 +1,5 @@
 #include "core/DestinationCheck.h"
+#include "core/FatNames.h"
 #include "core/TextConstants.h"
 
 #include <QDir>
@@ -32,14 +33,6 @@ QString fatNameCause() {
 }
 
 } // namespace
-
-bool hasNameFatRefuses(const QString& name) {
-    for (const QChar c : name) {
-        if (c.unicode() < 0x20 || QStringLiteral(":?\"*<>|\\").contains(c))
-            return true;
-    }
-    return name.endsWith(QLatin1Char('.')) || name.endsWith(QLatin1Char(' '));
-}
 
 QString destinationProblem(const QString& folder) {
     const QFileInfo info(folder);

@@ -12,10 +12,6 @@ QString destinationProblem(const QString& folder);
 // Makes `folder` with every missing level; empty when it then exists and can take files, else the cause.
 QString makeDestinationFolder(const QString& folder);
 
-// True when FAT and exFAT refuse the name: a character of : ? " * < > | \ or a control character, or a
-// trailing dot or space (which the vfat driver drops).
-bool hasNameFatRefuses(const QString& name);
-
 // Why copying a finished file to `destination` failed: the folder, a protected file of the same name,
 // or (when nothing else explains it) the free space.
 QString copyFailureCause(const QString& destination);

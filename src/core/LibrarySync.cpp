@@ -2,6 +2,7 @@
 
 #include "core/CodecSessions.h"
 #include "core/Converter.h"
+#include "core/FatNames.h"
 #include "core/FileHelpers.h"
 #include "core/SourceFiles.h"
 #include "core/SyncRecord.h"
@@ -103,14 +104,23 @@ PruneResult pruneOutputs(const QString& destination, bool recursive, const QSet<
     QStringList folders{QString()};
     if (recursive)
         folders += subFolders(destination);
+    // On a stick that folds letter case, an output made as "song.mp3" is the file "Song.mp3" names.
+    const bool foldsCase = foldsLetterCase(destination);
+    QSet<QString> folded;
+    if (foldsCase) {
+        for (const QString& path : keep)
+            folded.insert(path.toCaseFolded());
+    }
+    const auto kept = [&](const QString& path) {
+        return foldsCase ? folded.contains(path.toCaseFolded()) : keep.contains(path);
+    };
     QSet<QString> touched; // folders (relative) that lost a file
     for (const QString& relative : folders) {
         const QDir folder(relative.isEmpty() ? root.path() : root.filePath(relative));
         for (const QString& name : sortedByName(mp3FileNames(folder.path()))) {
             const QString path = folder.filePath(name);
             const QFileInfo info(path);
-            if (info.isSymLink() || keep.contains(QDir::cleanPath(info.absoluteFilePath())) ||
-                !readSyncRecord(path))
+            if (info.isSymLink() || kept(QDir::cleanPath(info.absoluteFilePath())) || !readSyncRecord(path))
                 continue;
             if (!dryRun && !DeleteFileForced(path)) {
                 result.failed << path;

@@ -102,6 +102,10 @@ bool MainForm::Form_Load() {
     const int jobs = settings.read(SettingSection, QStringLiteral("Jobs"), QString()).toInt();
     m_conversion->setWorkerCount(jobs >= 1 && jobs <= MaxJobs ? jobs : core::defaultWorkerCount());
     m_jobsAtLoad = m_conversion->workers();
+    // Set by hand for a stick: names FAT32 and exFAT refuse get their full-width forms.
+    m_conversion->setFatNames(
+        settings.read(QStringLiteral("Options"), QStringLiteral("FatNames"), QStringLiteral("0")).trimmed() ==
+        QLatin1String("1"));
 
     GetDiskFree();
     EnableControls(true);

@@ -331,6 +331,25 @@ class TestConversionRun : public QObject {
                  QStringList{QStringLiteral("same.mp3")});
     }
 
+    // [Options] FatNames=1, for a stick: names FAT32 and exFAT refuse get their full-width forms, and
+    // names they take stay as they are.
+    void fatNamesFromTheSettingsFile() {
+        ConversionSetup setup;
+        fixtures::writeFile(
+            setup.program.info.settingsFilePath(),
+            QStringLiteral("[Setting]\nInPath=%1\nTempPath=%2\nOutPath=%3\n[Options]\nFatNames=1\n")
+                .arg(setup.sourceFolder, setup.workFolder, setup.destinationFolder)
+                .toUtf8());
+        QVERIFY(setup.form->Form_Load());
+        setup.addSource(QStringLiteral("AC:DC?.mp3"), tone(2, 0.5, 128).bytes);
+        setup.addSource(QStringLiteral("b.mp3"), tone(2, 0.5, 128).bytes);
+        ui::click(*setup.form, "ConvertStart");
+        QVERIFY2(setup.dialogs.shown.isEmpty(),
+                 qPrintable(setup.dialogs.messageTexts().join(QLatin1Char('|'))));
+        QCOMPARE(setup.destinationFiles(),
+                 (QStringList{QStringLiteral("AC：DC？.mp3"), QStringLiteral("b.mp3")}));
+    }
+
     void emptyQueueFinishesAtOnce() {
         ConversionSetup setup;
         ui::click(*setup.form, "ConvertStart");
