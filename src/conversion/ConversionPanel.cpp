@@ -6,6 +6,7 @@
 #include "core/AtomicFile.h"
 #include "core/ConversionQueue.h"
 #include "core/ConversionRun.h"
+#include "core/Converter.h"
 #include "core/DestinationCheck.h"
 #include "core/EncodingChoices.h"
 #include "core/FatNames.h"
@@ -193,9 +194,11 @@ void ConversionPanel::ConvertStart_Click() {
 
     core::ConversionRun run(jobs, settings);
     m_run = &run;
+    // What a converted file lost on the way (a damaged ID3v2 tag), shown once the run has ended.
+    QStringList notes;
     // Whatever way the run ends (a failure inside it too), no click may reach it afterwards and the
     // panel returns to its idle look: a button left reading "中止" would stop nothing ever again.
-    const auto endRun = qScopeGuard([this] {
+    const auto endRun = qScopeGuard([this, &notes] {
         m_run = nullptr;
         m_context.window.setWindowTitle(m_context.program.mainCaption());
         ConvertStart->setText(StartCaption);
@@ -203,12 +206,19 @@ void ConversionPanel::ConvertStart_Click() {
         Msg->clear();
         NowCount->clear();
         Prog->clear();
+        if (!notes.isEmpty())
+            Msg->setPlainText(notes.join(core::CRLF));
         m_context.busy.EnableControls(true);
     });
     showProgressOf(run, jobs.size());
     connect(&run, &core::ConversionRun::fileFinished, this,
-            [this, &run](int index, const core::Outcome& outcome) {
-                showOutcome(m_context, outcome, run.jobs()[index].source);
+            [this, &run, &notes](int index, const core::Outcome& outcome) {
+                const QString& source = run.jobs()[index].source;
+                showOutcome(m_context, outcome, source);
+                if (outcome.converted() && core::hasDamagedId3v2(source))
+                    notes << QStringLiteral(
+                                 "注意：%1 は ID3v2 タグが壊れているため、ID3v2 タグを引き継げませんでした。")
+                                 .arg(ExtractFileName(source));
                 // A failed copy stops the run after this file.
                 if (outcome.failure == core::Failure::CopyFailed)
                     run.cancel();

@@ -3,6 +3,7 @@
 
 #include "lists/SourcePanel.h"
 
+#include "core/SourceFiles.h"
 #include "ui/FormLayout.h"
 #include "ui/ListTexts.h"
 #include "ui/PathHelpers.h"
@@ -59,6 +60,13 @@ void SourcePanel::setFolder(const QString& folder) {
 void SourcePanel::RefreshSourceList(const QString& folder) {
     SFileList->clear();
     SFileList->addItems(sortedByName(mp3FileNames(folder)));
+    // Names that are not UTF-8 (CP932 names from an old Windows archive) cannot be listed; the count line
+    // says how many were left out, and its tool tip how to get them listed.
+    const int unlisted = core::undecodableMp3Names(folder);
+    if (unlisted != m_unlistedNames) {
+        m_unlistedNames = unlisted;
+        showQueueTotals();
+    }
 }
 
 void SourcePanel::SelctFolder_Click() {
@@ -109,7 +117,17 @@ void SourcePanel::AllRemove_Click() {
 }
 
 void SourcePanel::showQueueTotals() {
-    SelectFileSize->setText(queueTotalsText(m_queue.count(), m_queue.bytes()));
+    QString text = queueTotalsText(m_queue.count(), m_queue.bytes());
+    QString tip;
+    if (m_unlistedNames > 0) {
+        text += QStringLiteral("　（名前を読めない MP3 %1 個は一覧外）").arg(m_unlistedNames);
+        tip = QStringLiteral(
+                  "変換元フォルダに、名前が UTF-8 でないため一覧に出せない MP3 ファイルが %1 個あります。"
+                  "名前を変えると一覧に出ます（例：convmv -f cp932 -t utf8 --notest *.mp3）。")
+                  .arg(m_unlistedNames);
+    }
+    SelectFileSize->setText(text);
+    SelectFileSize->setToolTip(tip);
 }
 
 void SourcePanel::applyQueueExtent() {

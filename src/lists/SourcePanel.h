@@ -64,4 +64,5 @@ class SourcePanel : public QObject {
 
     core::ConversionQueue m_queue;
     bool m_queueExtentGuarded = false;
+    int m_unlistedNames = 0; // MP3 files of the source folder whose names are not valid UTF-8
 };

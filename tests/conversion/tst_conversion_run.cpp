@@ -350,6 +350,23 @@ class TestConversionRun : public QObject {
                  (QStringList{QStringLiteral("AC：DC？.mp3"), QStringLiteral("b.mp3")}));
     }
 
+    // A source whose ID3v2 tag is damaged converts without it; once the run has ended, the message area
+    // names that file (and no other).
+    void damagedTagsAreNamedAfterTheRun() {
+        ConversionSetup setup;
+        const QByteArray audio = tone(2, 0.5, 128).bytes;
+        setup.addSource(QStringLiteral("damaged.mp3"),
+                        QByteArray("ID3\x05\x00\x00\x00\x00\x00\x10", 10) + QByteArray(16, '\0') + audio);
+        setup.addSource(QStringLiteral("sound.mp3"), audio);
+        ui::click(*setup.form, "ConvertStart");
+        QCOMPARE(setup.destinationFiles(),
+                 (QStringList{QStringLiteral("damaged.mp3"), QStringLiteral("sound.mp3")}));
+        const QString shown = ui::textBox(*setup.form, "Msg")->toPlainText();
+        QCOMPARE(shown,
+                 QStringLiteral(
+                     "注意：damaged.mp3 は ID3v2 タグが壊れているため、ID3v2 タグを引き継げませんでした。"));
+    }
+
     void emptyQueueFinishesAtOnce() {
         ConversionSetup setup;
         ui::click(*setup.form, "ConvertStart");

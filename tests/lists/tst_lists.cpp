@@ -19,7 +19,9 @@
 #include <QStorageInfo>
 #include <QThread>
 #include <QtTest>
+#include <fcntl.h>
 #include <filesystem>
+#include <unistd.h>
 
 namespace {
 
@@ -210,6 +212,38 @@ class TestLists : public QObject {
         QCOMPARE(ui::list(form, "SelectList")->count(), 0);
         QCOMPARE(form.queue().bytes(), 0);
         QCOMPARE(ui::label(form, "SelectFileSize")->text(), QStringLiteral("0個   変換前容量:0ﾊﾞｲﾄ"));
+    }
+
+    // MP3 files whose names are not UTF-8 (CP932 bytes from an old Windows archive) cannot be listed: the
+    // count line says how many were left out and its tool tip how to rename them; a folder without such
+    // names leaves the line as it always reads.
+    void unlistableNamesAreCounted() {
+        QTemporaryDir archive;
+        makeFile(archive.filePath(QStringLiteral("b.mp3")), 10);
+        for (const QByteArray& name :
+             {QByteArray("\x83\x65\x83\x58\x83\x67.mp3"), QByteArray("\x89\xB9.MP3")}) {
+            const int fd = ::open((QFile::encodeName(archive.path()) + '/' + name).constData(),
+                                  O_CREAT | O_WRONLY, 0644);
+            QVERIFY(fd >= 0);
+            ::close(fd);
+        }
+        QTemporaryDir plain;
+        makeFile(plain.filePath(QStringLiteral("c.mp3")), 10);
+
+        MainForm form(program.info, dialogs);
+        ui::field(form, "SelectFolderText", 0)->setText(archive.path());
+        form.RefreshSourceList(archive.path());
+        QCOMPARE(texts(ui::list(form, "SFileList")), QStringList{QStringLiteral("b.mp3")});
+        QCOMPARE(ui::label(form, "SelectFileSize")->text(),
+                 QStringLiteral("0個   変換前容量:0ﾊﾞｲﾄ　（名前を読めない MP3 2 個は一覧外）"));
+        QVERIFY(ui::label(form, "SelectFileSize")->toolTip().contains(QStringLiteral("convmv")));
+        ui::button(form, "AllSelect")->click();
+        QCOMPARE(ui::label(form, "SelectFileSize")->text(),
+                 QStringLiteral("1個   変換前容量:10ﾊﾞｲﾄ　（名前を読めない MP3 2 個は一覧外）"));
+
+        form.RefreshSourceList(plain.path());
+        QCOMPARE(ui::label(form, "SelectFileSize")->text(), QStringLiteral("1個   変換前容量:10ﾊﾞｲﾄ"));
+        QVERIFY(ui::label(form, "SelectFileSize")->toolTip().isEmpty());
     }
 
     // Files and folders dropped from a file manager onto either list join the queue: a folder's MP3
