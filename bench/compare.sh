@@ -1,5 +1,5 @@
 #!/bin/bash
-# One comparison of the ways to re-encode the same MP3 files at 128 kbit/s joint stereo (LAME quality 3):
+# One comparison of the ways to re-encode the same MP3 files at 128 kbit/s joint stereo (LAME quality 4, as the program encodes CBR):
 # mp3recast-cli at -j 1 and at its default -j (one worker per core), the window's run (settings key
 # Jobs at its default), direct libmpg123 + LAME calls one file after another, and ffmpeg one file after
 # another. Methods alternate within each round, so none gains from a warmer cache; medians are reported.
@@ -63,7 +63,7 @@ run() {
 }
 ffmpeg_each() {
     for f in "$@"; do
-        ffmpeg -loglevel error -y -i "$f" -map 0 -c:v copy -c:a libmp3lame -b:a 128k -compression_level 3 \
+        ffmpeg -loglevel error -y -i "$f" -map 0 -c:v copy -c:a libmp3lame -b:a 128k -compression_level 4 \
             -joint_stereo 1 -ar 44100 -id3v2_version 3 "$root/out/$(basename "$f")"
     done
 }

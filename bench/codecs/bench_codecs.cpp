@@ -144,6 +144,7 @@ bool encodeDirectly(const QString& wav, const QString& mp3) {
     lame_set_in_samplerate(lame, header->sampleRate);
     lame_set_out_samplerate(lame, 44100);
     lame_set_brate(lame, 128);
+    lame_set_quality(lame, 4); // as the program encodes CBR
     lame_set_mode(lame, JOINT_STEREO);
     lame_set_bWriteVbrTag(lame, 1);
     lame_init_params(lame);

@@ -74,6 +74,7 @@ bool encode(const QString& wav, const QString& mp3, long rate, int channels, int
     lame_set_out_samplerate(lame, 44100);
     lame_set_mode(lame, JOINT_STEREO);
     lame_set_brate(lame, bitRate);
+    lame_set_quality(lame, 4); // as the program encodes CBR
     lame_set_bWriteVbrTag(lame, 1);
     bool ok = lame_init_params(lame) >= 0 && std::fseek(in, 44, SEEK_SET) == 0;
     std::vector<short> pcm(1152 * 2 * 4);

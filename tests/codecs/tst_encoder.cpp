@@ -7,7 +7,27 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-constexpr int kSmallestRateWithInfoTag = 64;
+namespace {
+
+// The Xing/Info quality field of the first frame (LAME fills it with 100 - 10 x VBR quality - algorithmic
+// quality), found through the flags, with or without a seek table; -1 without the tag.
+int xingQuality(const QByteArray& mp3, qsizetype frameLength) {
+    const QByteArray first = mp3.left(frameLength);
+    qsizetype at = first.indexOf("Info");
+    if (at < 0)
+        at = first.indexOf("Xing");
+    if (at < 0 || at + 8 > first.size())
+        return -1;
+    const auto word = [&](qsizetype offset) {
+        return quint32(quint8(first[offset])) << 24 | quint32(quint8(first[offset + 1])) << 16 |
+               quint32(quint8(first[offset + 2])) << 8 | quint32(quint8(first[offset + 3]));
+    };
+    const quint32 flags = word(at + 4);
+    qsizetype field = at + 8 + ((flags & 1) ? 4 : 0) + ((flags & 2) ? 4 : 0) + ((flags & 4) ? 100 : 0);
+    return (flags & 8) && field + 4 <= first.size() ? int(word(field)) : -1;
+}
+
+} // namespace
 
 class TestEncoder : public QObject {
     Q_OBJECT
@@ -54,10 +74,17 @@ class TestEncoder : public QObject {
                              qPrintable(label));
                     QVERIFY2(frame.bitRate == bitRate && frame.mode == headerModeOf[mode], qPrintable(label));
                 }
-                // The first frame carries the Info tag (CBR's name for the Xing/LAME tag) wherever it fits:
-                // LAME leaves it out of the tiny frames of the lowest rates.
-                if (bitRate >= kSmallestRateWithInfoTag) {
-                    QVERIFY2(mp3.mid(0, frames->front().length).contains("Info"), qPrintable(label));
+                // The first frame carries the Info tag (CBR's name for the Xing/LAME tag) at every rate, the
+                // lowest included, and says the stream was encoded at LAME's quality 4, not 3.
+                QVERIFY2(mp3.mid(0, frames->front().length).contains("Info"), qPrintable(label));
+                QCOMPARE(xingQuality(mp3, frames->front().length), 56);
+                // With the encoder delay and padding it carries, other decoders give back exactly the
+                // source's samples, also where LAME's own tag does not fit a frame.
+                if (bitRate <= 64 || bitRate == 320) {
+                    for (const QString& decoder : {QStringLiteral("mpg123"), QStringLiteral("ffmpeg")}) {
+                        QCOMPARE(codecruns::externalSamples(decoder, path("out.mp3"), mode == 0 ? 1 : 2),
+                                 qint64(22050));
+                    }
                 }
             }
         }
@@ -168,6 +195,8 @@ class TestEncoder : public QObject {
         const auto frames = fixtures::scanFrames(mp3);
         QVERIFY(frames.has_value() && frames->size() > 10);
         QVERIFY(mp3.mid(0, frames->front().length).contains("Xing"));
+        // VBR keeps LAME 3.100's own choice for -V 2 (its quality 0): 100 - 10 x 2 - 0.
+        QCOMPARE(xingQuality(mp3, frames->front().length), 80);
         QCOMPARE(encodeWith(10, 0, 128), ME_BAD_VBR);
         QCOMPARE(encodeWith(-2, 0, 128), ME_BAD_VBR);
         QCOMPARE(encodeWith(-1, 6001, 128), ME_BAD_VBR);

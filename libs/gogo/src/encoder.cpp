@@ -1,5 +1,6 @@
 // One encoding at a time, driven frame by frame by the caller, over LAME.
 #include "gogo.h"
+#include "info_frame.h"
 #include "wav_reader.h"
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <lame/lame.h>
 #include <memory>
 #include <string>
@@ -17,6 +19,7 @@ namespace {
 
 constexpr int kVersion = 100;
 constexpr std::int64_t kSamplesPerFrame = 1152; // MPEG-1 Layer III
+constexpr int kConstantRateQuality = 4;
 
 bool validBitRate(int kbps) {
     static const int rates[] = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
@@ -97,6 +100,18 @@ class Encoding {
         if (!setUpLame()) {
             close();
             return ME_ENCODER_SETUP;
+        }
+        audioBytes_ = 0;
+        musicCrc_ = 0;
+        infoFrameBytes_ = 0;
+        if (ownInfoFrame_) {
+            // Room for the Info frame, filled in once the stream is complete.
+            infoFrameBytes_ = frameLength(settings_.bitRate, settings_.outRate);
+            const std::vector<unsigned char> room(infoFrameBytes_, 0);
+            if (std::fwrite(room.data(), 1, room.size(), out_) != room.size()) {
+                close();
+                return ME_WRITE_ERROR;
+            }
         }
         consumed_ = 0;
         calls_ = 0;
@@ -204,18 +219,27 @@ class Encoding {
         // source down for mono output.
         lameChannels_ = settings_.mode == 0 ? wav_.channels() : 2;
         const MPEG_mode modes[] = {MONO, STEREO, JOINT_STEREO};
+        // Where LAME's Info frame does not fit a frame of the rate, this library writes a smaller one.
+        ownInfoFrame_ = settings_.vbrQuality < 0 &&
+                        lameTagDoesNotFit(settings_.bitRate, settings_.outRate, settings_.mode == 0);
         return lame_set_num_channels(lame_, lameChannels_) == 0 &&
                lame_set_in_samplerate(lame_, wav_.rate()) == 0 &&
                lame_set_out_samplerate(lame_, settings_.outRate) == 0 &&
                lame_set_num_samples(lame_, static_cast<unsigned long>(wav_.samples())) == 0 && setRate() &&
-               lame_set_mode(lame_, modes[settings_.mode]) == 0 && lame_set_bWriteVbrTag(lame_, 1) == 0 &&
-               setGain() && lame_init_params(lame_) == 0;
+               lame_set_mode(lame_, modes[settings_.mode]) == 0 &&
+               lame_set_bWriteVbrTag(lame_, ownInfoFrame_ ? 0 : 1) == 0 && setGain() &&
+               lame_init_params(lame_) == 0;
     }
 
     // Constant bit rate unless a VBR quality was set; LAME's -V is its default VBR mode at that quality.
+    // Constant bit rates are encoded at LAME's algorithmic quality 4, not its default 3: in LAME 3.100
+    // the noise shaping of qualities 0 to 3 starves bands in CBR and ABR, heard as warbling cymbals in
+    // stereo (a known LAME fault; later LAME packages clamp CBR to 4 themselves). VBR keeps LAME's own
+    // default.
     bool setRate() {
         if (settings_.vbrQuality < 0) {
-            return lame_set_VBR(lame_, vbr_off) == 0 && lame_set_brate(lame_, settings_.bitRate) == 0;
+            return lame_set_VBR(lame_, vbr_off) == 0 && lame_set_brate(lame_, settings_.bitRate) == 0 &&
+                   lame_set_quality(lame_, kConstantRateQuality) == 0;
         }
         return lame_set_VBR(lame_, vbr_default) == 0 && lame_set_VBR_q(lame_, settings_.vbrQuality) == 0;
     }
@@ -252,7 +276,40 @@ class Encoding {
             return ME_ENCODE_ERROR;
         }
         const auto length = static_cast<std::size_t>(bytes);
+        if (ownInfoFrame_) {
+            // The Info frame copies the first audio frame's header and carries a checksum of the audio.
+            for (std::size_t i = 0; i < length && audioBytes_ + i < sizeof firstHeader_; ++i) {
+                firstHeader_[audioBytes_ + i] = mp3_[i];
+            }
+            musicCrc_ = crc16(musicCrc_, mp3_.data(), length);
+        }
+        audioBytes_ += length;
         return std::fwrite(mp3_.data(), 1, length, out_) == length ? 0 : ME_WRITE_ERROR;
+    }
+
+    // Fills the room left at the start with the Info frame: the frame count, and the encoder delay and
+    // padding that let decoders trim the stream to the source's exact length.
+    int32_t writeOwnInfoFrame() {
+        if (audioBytes_ < sizeof firstHeader_) {
+            return ME_ENCODE_ERROR;
+        }
+        InfoFrameFields fields;
+        std::memcpy(fields.firstHeader, firstHeader_, sizeof firstHeader_);
+        fields.kbps = settings_.bitRate;
+        fields.frames = static_cast<std::uint32_t>(lame_get_frameNum(lame_));
+        fields.streamBytes = static_cast<std::uint32_t>(infoFrameBytes_ + audioBytes_);
+        fields.quality = static_cast<std::uint32_t>(
+            std::clamp(100 - 10 * lame_get_VBR_q(lame_) - lame_get_quality(lame_), 0, 100));
+        fields.encoder = std::string("LAME") + get_lame_short_version();
+        fields.lowpassHz = lame_get_lowpassfreq(lame_);
+        fields.encoderDelay = lame_get_encoder_delay(lame_);
+        fields.encoderPadding = lame_get_encoder_padding(lame_);
+        fields.musicCrc = musicCrc_;
+        const std::vector<unsigned char> frame = buildInfoFrame(fields);
+        return frame.size() == infoFrameBytes_ && std::fseek(out_, 0, SEEK_SET) == 0 &&
+                       std::fwrite(frame.data(), 1, frame.size(), out_) == frame.size()
+                   ? 0
+                   : ME_WRITE_ERROR;
     }
 
     // Flushes LAME, fills the Info tag into the placeholder frame LAME put at the start, and closes the
@@ -260,7 +317,9 @@ class Encoding {
     int32_t finish() {
         mp3_.resize(std::max<std::size_t>(mp3_.size(), 7200));
         int32_t rc = write(lame_encode_flush(lame_, mp3_.data(), static_cast<int>(mp3_.size())));
-        if (rc == 0) {
+        if (rc == 0 && ownInfoFrame_) {
+            rc = writeOwnInfoFrame();
+        } else if (rc == 0) {
             const std::size_t tagBytes = lame_get_lametag_frame(lame_, mp3_.data(), mp3_.size());
             if (tagBytes > mp3_.size() ||
                 (tagBytes > 0 && (std::fseek(out_, 0, SEEK_SET) != 0 ||
@@ -292,6 +351,11 @@ class Encoding {
     std::FILE* out_ = nullptr;
     lame_t lame_ = nullptr;
     int lameChannels_ = 2;
+    bool ownInfoFrame_ = false;
+    std::size_t infoFrameBytes_ = 0;
+    std::uint64_t audioBytes_ = 0;
+    unsigned char firstHeader_[4] = {};
+    std::uint16_t musicCrc_ = 0;
     std::int64_t consumed_ = 0;
     std::int64_t calls_ = 0;
     std::int64_t frameCount_ = 0;
