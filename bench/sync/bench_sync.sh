@@ -4,7 +4,7 @@
 # `mp3recast-cli -r --update` over the whole library is set against converting those 100 files alone
 # (same -j, into a folder of their own): with the same command (--update, so their outputs carry the
 # record too), and plain. The runs alternate within each round; medians are reported, and the time of an
-# --update run with nothing to do.
+# --update run with nothing to do, with and without --checksum.
 #
 # Usage: bash bench/sync/bench_sync.sh [BIN_DIR, default build/bench/bin] [ROUNDS, default 3] [FILES, default 10000]
 set -euo pipefail
@@ -77,7 +77,7 @@ seconds() { # COMMAND...: wall-clock seconds
 
 median() { printf '%s\n' "$@" | sort -g | awk '{a[NR]=$1} END {print a[int((NR + 1) / 2)]}'; }
 
-update=() alone=() plain=() idle=()
+update=() alone=() plain=() idle=() checksum=()
 for ((round = 1; round <= rounds; round++)); do
     retag "$round"
     update+=("$(seconds "$cli" -r --update -o "$root/out" "$root/lib")")
@@ -85,17 +85,20 @@ for ((round = 1; round <= rounds; round++)); do
     alone+=("$(seconds "$cli" --update -o "$root/alone" "${targets[@]}")")
     plain+=("$(seconds "$cli" -o "$root/plain" "${targets[@]}")")
     idle+=("$(seconds "$cli" -r --update -o "$root/out" "$root/lib")")
+    checksum+=("$(seconds "$cli" -r --update --checksum -o "$root/out" "$root/lib")")
     echo "round $round: --update ${update[-1]} s, the $changed alone ${alone[-1]} s (plain ${plain[-1]} s)," \
-        "nothing to do ${idle[-1]} s" >&2
+        "nothing to do ${idle[-1]} s, with --checksum ${checksum[-1]} s" >&2
 done
 u=$(median "${update[@]}")
 a=$(median "${alone[@]}")
 p=$(median "${plain[@]}")
 i=$(median "${idle[@]}")
+c=$(median "${checksum[@]}")
 echo "medians of $rounds rounds, $files files, $changed changed, -j $(nproc):"
 echo "  --update over the library: $u s"
 echo "  converting the $changed alone, same command: $a s"
 echo "  converting the $changed alone, plain (no record): $p s"
 echo "  --update with nothing to do: $i s"
+echo "  --update --checksum with nothing to do: $c s"
 echo "  ratio --update / alone: $(echo "scale=3; $u / $a" | bc) (target <= 1.2)"
 echo "  ratio --update / plain: $(echo "scale=3; $u / $p" | bc)"

@@ -69,6 +69,7 @@ struct AudioClock {
 core::SyncOptions syncOptions(const Options& options) {
     core::SyncOptions sync;
     sync.update = options.update;
+    sync.checksum = options.checksum;
     sync.noUpscale = options.noUpscale;
     sync.keepDates = options.keepDates;
     sync.overwrite = options.overwrite;

@@ -12,7 +12,8 @@ namespace {
 
 const char* const Usage =
     "Usage: mp3recast-cli [-b KBPS | --vbr Q] [-m mono|stereo|joint] [-j N] [-w WORKDIR] [-r] [--overwrite]\n"
-    "                     [--update] [--prune] [-n] [--no-upscale] [--keep-dates] [--in-place]\n"
+    "                     [--update [--checksum]] [--prune] [-n] [--no-upscale] [--keep-dates]\n"
+    "                     [--in-place]\n"
     "                     [--id3v23] [--cover-max PX] [--normalize[=track|album] [--target LUFS]]\n"
     "                     [--fat-names]\n"
     "                     -o DESTDIR FILE|FOLDER...\n"
@@ -28,7 +29,11 @@ const char* const Usage =
     "  -r               also the MP3 files of sub-folders, each under the same relative folder in DESTDIR\n"
     "  --overwrite      replace existing files in DESTDIR (by default they are skipped with a note)\n"
     "  --update         convert only sources whose output is missing or out of date (made from other\n"
-    "                   content or with other settings); outputs record what they were made from\n"
+    "                   content or with other settings); outputs record what they were made from.\n"
+    "                   A source of another size has changed; one of the same size and time has not;\n"
+    "                   one whose time changed is compared by the hash of its whole content\n"
+    "  --checksum       with --update: compare every source's whole content with its output's record,\n"
+    "                   whatever its size and time (sees an edit that kept both; reads every source)\n"
     "  --prune          after the run, delete outputs in DESTDIR (with -r, its sub-folders) whose source\n"
     "                   is no longer among the inputs; only files this program made, and the folders\n"
     "                   this leaves empty\n"
@@ -111,9 +116,10 @@ Command parseCommandLine(const QStringList& arguments) {
     const QCommandLineOption normalize(QStringLiteral("normalize"), QString(), QStringLiteral("MODE"));
     const QCommandLineOption target(QStringLiteral("target"), QString(), QStringLiteral("LUFS"));
     const QCommandLineOption fatNames(QStringLiteral("fat-names"));
-    parser.addOptions({bitRate, mode,  jobs,   work,      recursive, overwrite, inPlace, output,
-                       update,  prune, dryRun, noUpscale, keepDates, help,      version, worker,
-                       silence, vbr,   id3v23, coverMax,  normalize, target,    fatNames});
+    const QCommandLineOption checksum(QStringLiteral("checksum"));
+    parser.addOptions({bitRate, mode,  jobs,   work,      recursive, overwrite, inPlace,  output,
+                       update,  prune, dryRun, noUpscale, keepDates, help,      version,  worker,
+                       silence, vbr,   id3v23, coverMax,  normalize, target,    fatNames, checksum});
 
     if (!parser.parse(withNormalizeValue(arguments)))
         return UsageError{parser.errorText()};
@@ -194,6 +200,9 @@ Command parseCommandLine(const QStringList& arguments) {
     options.noUpscale = parser.isSet(noUpscale);
     options.keepDates = parser.isSet(keepDates);
     options.fatNames = parser.isSet(fatNames);
+    options.checksum = parser.isSet(checksum);
+    if (options.checksum && !options.update)
+        return UsageError{QStringLiteral("--checksum goes with --update")};
     options.destination = parser.value(output);
     options.inputs = parser.positionalArguments();
     if (options.destination.isEmpty())

@@ -18,6 +18,7 @@ struct Options {
     bool overwrite = false;
     bool inPlace = false;   // a destination that is an input's own folder replaces the originals
     bool update = false;    // only outputs that are missing or out of date
+    bool checksum = false;  // with update: every source's content compared, whatever its size and time
     bool prune = false;     // delete outputs whose sources are gone
     bool dryRun = false;    // print what would be done, change nothing
     bool noUpscale = false; // copy sources at or below the target

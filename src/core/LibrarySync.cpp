@@ -17,14 +17,19 @@ namespace {
 
 constexpr int ReencodedRate = 44100; // the encoder always writes this rate
 
-// Same content as when the record was made: the same size, and the same modification time or (a file
-// touched without being changed) the same hash.
-bool sourceUnchanged(const SyncRecord& record, const QString& source) {
+// Same content as when the record was made. Another size is a change. The same size and time is no
+// change (the quick check, as rsync's), unless `checksum` asks for the content whatever the size and time.
+// A source whose time changed is compared by the hash of its whole content, so that a touched file is
+// left alone and an edit anywhere in it is seen; a record of an earlier version, without that hash, is
+// compared by the hash of the parts it has (tag, first and last 64 KB).
+bool sourceUnchanged(const SyncRecord& record, const QString& source, bool checksum) {
     const QFileInfo info(source);
     if (!info.isFile() || info.size() != record.sourceSize)
         return false;
-    if (info.lastModified().toMSecsSinceEpoch() == record.sourceModifiedMs)
+    if (!checksum && info.lastModified().toMSecsSinceEpoch() == record.sourceModifiedMs)
         return true;
+    if (!record.sourceSum.isEmpty())
+        return wholeContentHash(source) == record.sourceSum;
     return contentHash(source) == record.sourceHash;
 }
 
@@ -59,7 +64,8 @@ SyncDecision decideJob(ConversionJob& job, const SyncOptions& options) {
             decision.reason = QStringLiteral("settings changed");
         // A file converted where it lay is its own source: its record tells the file it replaced, and
         // converting it again would only lose quality once more. (Asked last: it resolves every link.)
-        else if (sourceUnchanged(*record, job.source) || sameFile(job.source, job.destination))
+        else if (sourceUnchanged(*record, job.source, options.checksum) ||
+                 sameFile(job.source, job.destination))
             return {SyncAction::UpToDate, QStringLiteral("up to date")};
         else
             decision.reason = QStringLiteral("source changed");

@@ -1,8 +1,9 @@
 // Keeping a converted copy of a library in step with it: which sources need converting again (an output
 // missing, made from other content or with other settings), which are better copied than re-encoded
 // (already at or below the target), and which outputs have lost their source. Only the record an output
-// carries (core/SyncRecord.h), the source's status and two hashed ranges of it are read to decide: no
-// decoding. The caller runs the jobs; nothing here converts.
+// carries (core/SyncRecord.h), the source's status and, for a source whose time changed (or with
+// `checksum`, every source), a hash of its content are read to decide: no decoding. The caller runs the jobs;
+// nothing here converts.
 #pragma once
 
 #include "core/ConversionJob.h"
@@ -15,6 +16,7 @@ namespace core {
 
 struct SyncOptions {
     bool update = false;      // convert only outputs that are missing or out of date
+    bool checksum = false;    // with update: compare every source's content, whatever its size and time
     bool noUpscale = false;   // copy a source that re-encoding would not make smaller or better
     bool keepDates = false;   // outputs get their sources' modification times
     bool overwrite = false;   // outputs without the record may be replaced

@@ -39,10 +39,10 @@ bool hashRange(QFile& file, qint64 begin, qint64 end, QCryptographicHash& hash) 
 } // namespace
 
 QString SyncRecord::text() const {
-    return QStringLiteral("1 size=%1 mtime=%2 hash=%3 copied=%4 settings=%5")
+    return QStringLiteral("1 size=%1 mtime=%2 hash=%3%4 copied=%5 settings=%6")
         .arg(sourceSize)
         .arg(sourceModifiedMs)
-        .arg(sourceHash)
+        .arg(sourceHash, sourceSum.isEmpty() ? QString() : QStringLiteral(" sum=") + sourceSum)
         .arg(copied ? 1 : 0)
         .arg(settings);
 }
@@ -62,6 +62,8 @@ std::optional<SyncRecord> SyncRecord::parse(const QString& text) {
             record.sourceModifiedMs = value.toLongLong(&timeOk);
         else if (field.startsWith(QLatin1String("hash=")))
             hashOk = !(record.sourceHash = value).isEmpty();
+        else if (field.startsWith(QLatin1String("sum=")))
+            record.sourceSum = value;
         else if (field.startsWith(QLatin1String("copied=")))
             record.copied = value.toInt(&copiedOk) == 1;
     }
@@ -107,15 +109,26 @@ QString contentHash(const QString& path) {
     return QString::fromLatin1(hash.result().toHex());
 }
 
+QString wholeContentHash(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    if (!hash.addData(&file) || file.error() != QFileDevice::NoError)
+        return {};
+    return QString::fromLatin1(hash.result().toHex());
+}
+
 std::optional<SyncRecord> recordOfSource(const QString& source, const QString& settings, bool copied) {
     const QFileInfo info(source);
     SyncRecord record;
     record.sourceSize = info.size();
     record.sourceModifiedMs = info.lastModified().toMSecsSinceEpoch();
     record.sourceHash = contentHash(source);
+    record.sourceSum = wholeContentHash(source);
     record.settings = settings;
     record.copied = copied;
-    if (!info.isFile() || record.sourceHash.isEmpty())
+    if (!info.isFile() || record.sourceHash.isEmpty() || record.sourceSum.isEmpty())
         return std::nullopt;
     return record;
 }

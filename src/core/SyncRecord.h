@@ -14,10 +14,12 @@ struct SyncRecord {
     qint64 sourceSize = -1;
     qint64 sourceModifiedMs = 0; // milliseconds since the epoch
     QString sourceHash;          // contentHash() of the source, hex
+    QString sourceSum;           // wholeContentHash() of the source, hex; empty in older records
     QString settings;            // outputSettings() of the run that made the output
     bool copied = false;         // the source's own bytes (a source not worth re-encoding)
 
-    // One line: "1 size=… mtime=… hash=… copied=0|1 settings=…" (the settings last: they hold blanks).
+    // One line: "1 size=… mtime=… hash=… sum=… copied=0|1 settings=…" (the settings last: they hold
+    // blanks). Records of earlier versions have no sum, and earlier versions pass over it.
     QString text() const;
     static std::optional<SyncRecord> parse(const QString& text);
     bool operator==(const SyncRecord&) const = default;
@@ -33,6 +35,9 @@ QString outputSettings(const ConversionJob& job);
 // A hash of what a change to the file would touch: its ID3v2 tag, the first and last 64 KB of the audio
 // and the tags after it. Empty when the file cannot be read.
 QString contentHash(const QString& path);
+
+// A hash of every byte of the file (tags and audio); empty when the file cannot be read.
+QString wholeContentHash(const QString& path);
 
 // The record of `source` as it is now, for an output made with `settings`; nullopt when it cannot be read.
 std::optional<SyncRecord> recordOfSource(const QString& source, const QString& settings, bool copied);

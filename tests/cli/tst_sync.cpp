@@ -147,6 +147,48 @@ class TestSync : public QObject {
                  96);
     }
 
+    // Edits that keep the size: one in the middle of the audio with a new time is seen by the hash of the
+    // whole content; a tag edit that also keeps the time passes the quick check, and --checksum sees it.
+    void editsOfTheSameSize() {
+        const QString lib = path(QStringLiteral("same-size")), out = path(QStringLiteral("same-size-out"));
+        fixtures::ToneSpec spec;
+        spec.seconds = 30.0; // about 480 KB
+        const QByteArray audio = fixtures::makeMp3(spec).bytes;
+        spec.frequency = 880.0;
+        const QByteArray otherAudio = fixtures::makeMp3(spec).bytes;
+        const QString source = lib + QStringLiteral("/a.mp3");
+        QVERIFY(put(source, titled(QStringLiteral("A"), audio)));
+        QCOMPARE(summaryOf(sync(out, lib)),
+                 QStringLiteral("converted 1, copied 0, skipped 0, failed 0, pruned 0"));
+        const QByteArray first = fixtures::readFile(out + QStringLiteral("/a.mp3"));
+
+        QByteArray edited = fixtures::readFile(source);
+        QVERIFY(edited.size() > 280'000 && otherAudio.size() > 280'000);
+        edited.replace(200'000, 80'000, otherAudio.mid(200'000, 80'000));
+        QVERIFY(put(source, edited));
+        shiftTime(source, 60);
+        CliResult run = sync(out, lib);
+        QCOMPARE(summaryOf(run), QStringLiteral("converted 1, copied 0, skipped 0, failed 0, pruned 0"));
+        const QByteArray second = fixtures::readFile(out + QStringLiteral("/a.mp3"));
+        QVERIFY(second != first);
+
+        const QDateTime time = QFileInfo(source).lastModified();
+        edited.replace(edited.indexOf("A"), 1, "Z"); // the title, in place
+        QVERIFY(put(source, edited));
+        {
+            QFile file(source);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(time, QFileDevice::FileModificationTime));
+        }
+        run = sync(out, lib);
+        QCOMPARE(summaryOf(run), QStringLiteral("converted 0, copied 0, skipped 1, failed 0, pruned 0"));
+        run = sync(out, lib, {QStringLiteral("--checksum")});
+        QCOMPARE(summaryOf(run), QStringLiteral("converted 1, copied 0, skipped 0, failed 0, pruned 0"));
+        QCOMPARE(tagOf(out + QStringLiteral("/a.mp3")).title, QStringLiteral("Z"));
+        run = sync(out, lib, {QStringLiteral("--checksum")});
+        QCOMPARE(summaryOf(run), QStringLiteral("converted 0, copied 0, skipped 1, failed 0, pruned 0"));
+    }
+
     // --prune deletes the program's outputs of vanished sources and the folders they leave empty; a file
     // without the record, a link and anything outside the destination stay. --dry-run only tells.
     void pruneAndDryRun() {

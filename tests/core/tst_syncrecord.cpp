@@ -18,6 +18,13 @@ class TestSyncRecord : public QObject {
         record.settings = QStringLiteral("b=128 m=joint no-upscale");
         record.copied = true;
         QCOMPARE(core::SyncRecord::parse(record.text()), record);
+        // Records of earlier versions have no sum, and they read and write as they were.
+        const QString older = record.text();
+        QVERIFY(!older.contains(QStringLiteral("sum=")));
+        record.sourceSum = QStringLiteral("89ef");
+        QCOMPARE(core::SyncRecord::parse(record.text()), record);
+        QVERIFY(record.text().startsWith(older.section(QStringLiteral(" copied="), 0, 0) +
+                                         QStringLiteral(" sum=89ef ")));
         for (const char* text :
              {"", "1 size=1 mtime=2 hash=ab copied=0", "2 size=1 mtime=2 hash=ab copied=0 settings=x",
               "1 size=x mtime=2 hash=ab copied=0 settings=x", "1 size=1 hash=ab copied=0 settings=x",
