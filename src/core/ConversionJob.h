@@ -27,6 +27,9 @@ struct ConversionJob {
     // NaN in track mode, where the file's own are measured while it converts.
     double albumLoudness = NAN;
     double albumPeak = NAN;
+    // Album: what the encoding takes from the folder's loudness (LU, negative; core/EncodingLoss.h),
+    // made up for by the one gain of the folder.
+    double albumLoss = 0.0;
 
     // Whether anything of the output's tag is to change beyond copying the source's.
     bool reworksTag() const { return id3v23 || coverMax > 0 || normalize != Normalize::Off; }

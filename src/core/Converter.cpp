@@ -4,6 +4,7 @@
 #include "core/CodecSessions.h"
 #include "core/CoverFit.h"
 #include "core/DestinationCheck.h"
+#include "core/EncodingLoss.h"
 #include "core/FileHelpers.h"
 #include "core/Loudness.h"
 #include "core/Progress.h"
@@ -269,13 +270,16 @@ Outcome Converter::decode() {
 
 // The gain of an evened-out file: the folder's, measured before the run, or the file's own from the WAV
 // work file just decoded.
+// What the encoding itself takes away at low bit rates (the top of the spectrum) is made up for, measured
+// on excerpts of this file (of the folder's files, for an album); the true-peak limit stays the source's.
 void Converter::measureLoudness() {
     if (m_job.normalize == Normalize::Album) {
         m_loudness = m_job.albumLoudness;
-        m_gain = normalizingGain(m_job.albumLoudness, m_job.albumPeak, m_job.targetLufs);
+        m_gain = normalizingGain(m_job.albumLoudness + m_job.albumLoss, m_job.albumPeak, m_job.targetLufs);
         return;
     }
-    const std::optional<TrackGain> track = trackGain(m_wav, m_job.targetLufs, m_follower.get());
+    const std::optional<TrackGain> track =
+        trackGain(m_wav, m_job.targetLufs, m_follower.get(), lossOfEncoding());
     m_follower.reset();
     if (!track)
         throw std::runtime_error("the decoded audio could not be read to measure its loudness");
@@ -283,6 +287,10 @@ void Converter::measureLoudness() {
     m_gain = track->gain;
     if (!std::isfinite(m_loudness))
         m_notes << QStringLiteral("silent: loudness not measurable, no gain applied");
+}
+
+double Converter::lossOfEncoding() {
+    return encodingLoss(m_wav, m_job, m_job.workFolder).value_or(0.0);
 }
 
 Outcome Converter::encode() {

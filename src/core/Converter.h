@@ -48,6 +48,7 @@ class Converter {
     Outcome encode();
     Outcome tag();
     void measureLoudness();
+    double lossOfEncoding();
     Outcome reworkTag();
     Outcome copySource();
     Outcome stampRecord();

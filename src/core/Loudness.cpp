@@ -7,17 +7,10 @@
 #include <vector>
 
 namespace core {
-namespace {
 
 constexpr qint64 FramesPerRead = 1 << 15;
 
-struct WavFormat {
-    int channels = 0;
-    int rate = 0;
-};
-
-// Walks the RIFF chunks up to "data", leaving the file there; only 16-bit PCM is taken. The data chunk's
-// size is not used: a file still being written holds a provisional one.
+// Only 16-bit PCM is taken.
 bool readWavHeader(QFile& file, WavFormat& format) {
     const QByteArray riff = file.read(12);
     if (riff.size() != 12 || !riff.startsWith("RIFF") || riff.mid(8, 4) != "WAVE")
@@ -39,8 +32,6 @@ bool readWavHeader(QFile& file, WavFormat& format) {
         }
     }
 }
-
-} // namespace
 
 LoudnessMeter::LoudnessMeter(bool truePeak) : m_truePeak(truePeak) {}
 
@@ -87,6 +78,7 @@ bool LoudnessMeter::follow(const QString& path, bool complete) {
         }
         if (ebur128_add_frames_short(m_state, m_samples.data(), size_t(want)) != EBUR128_SUCCESS)
             return fail();
+        m_frames += want;
         left -= want;
     }
     if (complete)
@@ -105,6 +97,10 @@ double LoudnessMeter::integrated() const {
     if (!m_state || ebur128_loudness_global(m_state, &loudness) != EBUR128_SUCCESS)
         return -HUGE_VAL;
     return loudness;
+}
+
+double LoudnessMeter::durationSeconds() const {
+    return m_state ? double(m_frames) / m_state->samplerate : 0.0;
 }
 
 double LoudnessMeter::peak() const {
@@ -143,20 +139,22 @@ double normalizingGain(double loudness, double truePeak, double target) {
     return std::clamp(gain, -60.0, 60.0);
 }
 
-std::optional<TrackGain> trackGain(const QString& wavPath, double target, LoudnessMeter* followed) {
+std::optional<TrackGain> trackGain(const QString& wavPath, double target, LoudnessMeter* followed,
+                                   double encodingLoss) {
     LoudnessMeter own(false);
     LoudnessMeter& meter = followed ? *followed : own;
     if (!meter.measureWav(wavPath))
         return std::nullopt;
     TrackGain result;
     result.loudness = meter.integrated();
-    result.gain = normalizingGain(result.loudness, meter.peak() + TruePeakOvershoot, target);
-    if (result.gain < normalizingGain(result.loudness, -HUGE_VAL, target)) {
+    const double afterEncoding = result.loudness + encodingLoss;
+    result.gain = normalizingGain(afterEncoding, meter.peak() + TruePeakOvershoot, target);
+    if (result.gain < normalizingGain(afterEncoding, -HUGE_VAL, target)) {
         // The sample peak leaves too little room: the true peak decides.
         LoudnessMeter exact(true);
         if (!exact.measureWav(wavPath))
             return std::nullopt;
-        result.gain = normalizingGain(result.loudness, exact.peak(), target);
+        result.gain = normalizingGain(afterEncoding, exact.peak(), target);
     }
     return result;
 }

@@ -22,6 +22,15 @@ constexpr double EncodingHeadroom = 0.5;
 // get the costly true-peak measurement (four times oversampled): those turned up, rarely those turned down.
 constexpr double TruePeakOvershoot = 3.0;
 
+struct WavFormat {
+    int channels = 0;
+    int rate = 0;
+};
+
+// Walks the RIFF chunks of a 16-bit PCM WAV file up to "data", leaving the file there. The data chunk's
+// size is not used: a file still being written holds a provisional one.
+bool readWavHeader(QFile& file, WavFormat& format);
+
 class LoudnessMeter {
   public:
     // `truePeak`: the true peak is measured (four times oversampled); else only the far cheaper sample peak.
@@ -39,6 +48,8 @@ class LoudnessMeter {
     bool follow(const QString& path, bool complete = false);
     // Integrated loudness in LUFS; -infinity for silence or audio too short to measure.
     double integrated() const;
+    // The length of the audio measured so far.
+    double durationSeconds() const;
     // Highest peak of all channels in dB (true peak in dBTP when measured so); -infinity for silence.
     double peak() const;
     // The integrated loudness of several files taken as one (an album), gating over all of them.
@@ -52,6 +63,7 @@ class LoudnessMeter {
     QFile m_file;
     qint64 m_frameBytes = 0;
     std::vector<qint16> m_samples;
+    qint64 m_frames = 0;
     bool m_failed = false;
 };
 
@@ -66,8 +78,10 @@ struct TrackGain {
 
 // The gain of one decoded file (a WAV work file) for normalizing it to `target`; the true peak is measured
 // only where the sample peak leaves too little room. nullopt when the file cannot be read.
-// `followed`: a meter that has followed the decoding so far (it is completed here).
-std::optional<TrackGain> trackGain(const QString& wavPath, double target, LoudnessMeter* followed = nullptr);
+// `followed`: a meter that has followed the decoding so far (it is completed here). `encodingLoss`: what
+// the encoding will take away (LU, negative), made up for by the gain as far as the true peak allows.
+std::optional<TrackGain> trackGain(const QString& wavPath, double target, LoudnessMeter* followed = nullptr,
+                                   double encodingLoss = 0.0);
 
 // The text of the TXXX frame that records the gain an output got (see the README).
 QString gainRecord(double gain, bool album, double loudness, double target);

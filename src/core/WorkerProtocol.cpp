@@ -36,6 +36,8 @@ QByteArray jobLine(const ConversionJob& job) {
             object.insert(QStringLiteral("albumLoudness"), job.albumLoudness);
         if (std::isfinite(job.albumPeak))
             object.insert(QStringLiteral("albumPeak"), job.albumPeak);
+        if (job.albumLoss != 0.0 && std::isfinite(job.albumLoss))
+            object.insert(QStringLiteral("albumLoss"), job.albumLoss);
     }
     object.insert(QStringLiteral("syncRecord"), job.syncRecord);
     object.insert(QStringLiteral("copySource"), job.copySource);
@@ -61,6 +63,7 @@ std::optional<ConversionJob> parseJobLine(const QByteArray& line) {
     // An album whose loudness could not be measured (silence) has none: the gain is then 0.
     job.albumLoudness = object.value(QStringLiteral("albumLoudness")).toDouble(-HUGE_VAL);
     job.albumPeak = object.value(QStringLiteral("albumPeak")).toDouble(-HUGE_VAL);
+    job.albumLoss = object.value(QStringLiteral("albumLoss")).toDouble(0.0);
     job.syncRecord = object.value(QStringLiteral("syncRecord")).toString();
     job.copySource = object.value(QStringLiteral("copySource")).toBool();
     if (job.source.isEmpty() || job.workFolder.isEmpty() || !isBitRate(job.bitRate) || job.channelMode < 0 ||

@@ -5,7 +5,7 @@
 //   parent -> worker:  {"source": …, "workFolder": …, "bitRate": 128, "channelMode": 1, "syncRecord": …,
 //                       "copySource": false}, plus the command line's player options when set:
 //                      "vbrQuality", "id3v23", "coverMax", "normalize" (1 track, 2 album), "targetLufs",
-//                      "albumLoudness", "albumPeak"
+//                      "albumLoudness", "albumPeak", "albumLoss"
 //   worker -> parent:  started
 //                      decoding "<song text>"
 //                      progress <percent>
