@@ -2,6 +2,7 @@
 // existing files, the same bytes whatever the number of workers and the same as the window's converter,
 // and a worker that crashes.
 
+#include "FullVolume.h"
 #include "cli_run.h"
 #include "core/Converter.h"
 #include "mp3_fixtures.h"
@@ -23,6 +24,39 @@ class TestCli : public QObject {
     QString source;
 
   private slots:
+    // A work folder with room for the two work files but not for the tag with its cover: the tag write
+    // fails, the file is given up with the tag phase's message and the cause, nothing is placed, and the
+    // run goes on with the next file.
+    void tagThatCannotBeWrittenPlacesNothing() {
+        FullVolume work(2048);
+        if (!work.isMounted())
+            QSKIP("cannot mount a small tmpfs here (mounting needs CAP_SYS_ADMIN)");
+        fixtures::ToneSpec spec;
+        spec.seconds = 10.0; // a WAV work file of 1.76 MB
+        const QByteArray audio = fixtures::makeMp3(spec).bytes;
+        const QByteArray tag = fixtures::id3v2Tag(
+            3, {fixtures::id3v2Frame(3, "TIT2",
+                                     fixtures::textPayload(fixtures::Encoding::Latin1, QStringLiteral("T"))),
+                fixtures::id3v2Frame(
+                    3, "APIC", fixtures::picturePayload("image/jpeg", fixtures::randomBytes(300'000, 5)))});
+        const QString in = root.filePath(QStringLiteral("tagroom"));
+        QVERIFY(QDir().mkpath(in));
+        QVERIFY(fixtures::writeFile(in + QStringLiteral("/a covered.mp3"), tag + audio));
+        spec.seconds = 1.0;
+        QVERIFY(fixtures::writeFile(in + QStringLiteral("/b plain.mp3"), fixtures::makeMp3(spec).bytes));
+        const QString out = root.filePath(QStringLiteral("tagroom-out"));
+        const Result result = runCli({QStringLiteral("-j"), QStringLiteral("1"), QStringLiteral("-w"),
+                                      work.path(), QStringLiteral("-o"), out, in});
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY2(
+            result.err.contains(QStringLiteral("a covered.mp3: IDタグ書き込みでエラーが発生しました。")) &&
+                result.err.contains(QStringLiteral("ディスクの空き容量")),
+            qPrintable(result.err));
+        QCOMPARE(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("b plain.mp3")});
+        QCOMPARE(QDir(work.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList());
+    }
+
     void initTestCase() {
         // 元/a.mp3, 元/b 壊れ.mp3 (no audio), 元/c.MP3, 元/sub/d.mp3, 元/.hidden.mp3, 元/notes.txt
         source = root.filePath(QStringLiteral("元"));
