@@ -174,6 +174,14 @@ int runBatch(const Options& options) {
         return summary.failed > 0 ? 1 : 0;
     };
 
+    // Tag rewrites of the sources that a killed writer left half done are finished before any is read.
+    if (!options.dryRun) {
+        QSet<QString> sourceFolders{QDir::tempPath()};
+        for (const core::ConversionJob& job : plan.jobs)
+            sourceFolders.insert(QFileInfo(job.source).absolutePath());
+        for (const QString& folder : std::as_const(sourceFolders))
+            core::finishInterruptedWrites(folder);
+    }
     QList<core::ConversionJob> jobs = decideJobs(plan, options, bar, summary);
     if (options.dryRun) {
         for (const core::ConversionJob& job : jobs)
@@ -196,7 +204,7 @@ int runBatch(const Options& options) {
             if (!problem.isEmpty())
                 bar.line(QStringLiteral("%1: cannot use the destination folder: %2").arg(folder, problem));
             else
-                core::removeStaleTemporaries(folder); // what writers killed before their rename left
+                core::finishInterruptedWrites(folder); // what writers killed before their rename left
         }
         if (folderProblems.value(folder).isEmpty())
             placeable << job;

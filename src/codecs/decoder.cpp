@@ -158,4 +158,9 @@ std::optional<StreamEstimate> Decoder::estimateFileInfo(const QString& path) {
     return StreamEstimate{info.bitRate, info.samplingRate, info.channels, info.durationMs};
 }
 
+int Decoder::completeRewrites(const QString& folder) {
+    const auto function = decoderFunctions().completeRewrites;
+    return function == nullptr ? -1 : function(fileName(folder).constData());
+}
+
 } // namespace codecs

@@ -84,6 +84,11 @@ class Decoder {
     // vbmp3_estimateFileInfo: the stream's facts from its first frames (duration estimated); nullopt when
     // no MPEG audio was found.
     std::optional<StreamEstimate> estimateFileInfo(const QString& path);
+    // vbmp3_completeRewrites: finishes the in-place tag rewrites that killed writers left half done and
+    // whose journals lie in `folder` (a file's folder, or the temporary folder), and removes the hidden
+    // copies of writers no longer running. The number of files finished or removed; -1 when the folder
+    // cannot be read, or when the table lacks the operation (a test's fake).
+    int completeRewrites(const QString& folder);
 };
 
 } // namespace codecs

@@ -53,6 +53,7 @@ const DecoderFunctions kRealDecoder{
     .getUserText = &call<D, "vbmp3_getUserText", int16_t, const char*, const char*, char*, int32_t>,
     .setUserText = &call<D, "vbmp3_setUserText", int16_t, const char*, const char*, const char*>,
     .estimateFileInfo = &call<D, "vbmp3_estimateFileInfo", int16_t, const char*, VBMP3_MPEG_INFO*>,
+    .completeRewrites = &call<D, "vbmp3_completeRewrites", int32_t, const char*>,
 };
 
 const EncoderFunctions kRealEncoder{

@@ -26,6 +26,7 @@ struct DecoderFunctions {
     decltype(&vbmp3_getUserText) getUserText = nullptr;
     decltype(&vbmp3_setUserText) setUserText = nullptr;
     decltype(&vbmp3_estimateFileInfo) estimateFileInfo = nullptr;
+    decltype(&vbmp3_completeRewrites) completeRewrites = nullptr;
 };
 
 struct EncoderFunctions {

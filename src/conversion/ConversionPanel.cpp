@@ -22,12 +22,14 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
+#include <QSet>
 
 namespace {
 
@@ -156,8 +158,13 @@ void ConversionPanel::ConvertStart_Click() {
     // Work folders that killed runs left behind go now, and so do the temporary files of outputs whose
     // writer was killed before its rename; those of runs still alive stay.
     core::RunFolder::reclaim(SelectFolderText->text());
-    core::removeStaleTemporaries(m_destinationFolder);
     const QStringList sources = m_queue.paths();
+    // And the tag rewrites that a killed writer left half done, in the folders this run reads and writes.
+    QSet<QString> folders{m_destinationFolder, QDir::tempPath()};
+    for (const QString& source : sources)
+        folders.insert(QFileInfo(source).absolutePath());
+    for (const QString& folder : std::as_const(folders))
+        core::finishInterruptedWrites(folder);
     if (!destinationAgreed(m_context, m_destinationFolder, sources)) {
         m_context.busy.EnableControls(true);
         return;

@@ -1,11 +1,14 @@
 #include "core/AtomicFile.h"
 
+#include "codecs/codec_error.h"
+#include "codecs/decoder.h"
 #include "core/TextConstants.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -210,6 +213,16 @@ int removeStaleTemporaries(const QString& folder) {
             ++removed;
     }
     return removed;
+}
+
+int finishInterruptedWrites(const QString& folder) {
+    int done = removeStaleTemporaries(folder);
+    try {
+        done += std::max(0, codecs::Decoder().completeRewrites(folder));
+    } catch (const codecs::CodecError&) {
+        // A tag library that cannot be used fails the run with its own message where a tag is needed.
+    }
+    return done;
 }
 
 } // namespace core

@@ -34,4 +34,10 @@ bool syncFolder(const QString& folder);
 // Removes the temporary files in `folder` that writers which no longer run left behind; returns how many.
 int removeStaleTemporaries(const QString& folder);
 
+// What writers killed in `folder` left: their temporary files go (removeStaleTemporaries), and the tag
+// library finishes the in-place tag rewrites whose journals lie there, so that every such file holds its
+// new version. Run for the folders a run or the window is about to use; returns how many files it
+// removed or finished.
+int finishInterruptedWrites(const QString& folder);
+
 } // namespace core

@@ -77,7 +77,7 @@ bool MainForm::Form_Load() {
     setWindowTitle(m_program.mainCaption());
 
     // A settings file whose writer was killed before its rename left a temporary copy beside it.
-    core::removeStaleTemporaries(QFileInfo(m_program.settingsFilePath()).path());
+    core::finishInterruptedWrites(QFileInfo(m_program.settingsFilePath()).path());
     // The file is read once; each setting is then looked up in memory.
     const ProfileFile settings = ProfileFile::load(m_program.settingsFilePath());
     m_conversion->setBitRateIndex(readIndex(settings, QStringLiteral("Bits"), 8, int(core::BitRates.size())));
@@ -89,6 +89,11 @@ bool MainForm::Form_Load() {
         readFolder(settings, QStringLiteral("TempPath"), m_program.defaultWorkFolder()));
     m_destination->setFolder(
         readFolder(settings, QStringLiteral("OutPath"), m_program.defaultDestinationFolder()));
+
+    // Tag rewrites that a killed writer left half done in the folders the window shows are finished now,
+    // before the tag editor reads any of their files.
+    for (const QString& folder : {m_source->folder(), m_destination->folder(), QDir::tempPath()})
+        core::finishInterruptedWrites(folder);
 
     m_playlist->setName(
         settings.read(SettingSection, QStringLiteral("PlayList"), QStringLiteral("MP3LIST.M3U")));

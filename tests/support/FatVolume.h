@@ -23,7 +23,8 @@ class FatVolume {
         const QString mkfs = kind == Fat32 ? QStringLiteral("mkfs.vfat") : QStringLiteral("mkfs.exfat");
         if (::geteuid() != 0) {
             m_skipReason =
-                QStringLiteral("cannot mount the %1 test image here (mounting needs CAP_SYS_ADMIN)").arg(name());
+                QStringLiteral("cannot mount the %1 test image here (mounting needs CAP_SYS_ADMIN)")
+                    .arg(name());
             return;
         }
         if (find(tool).isEmpty() || find(mkfs).isEmpty() || !QFile::exists(QStringLiteral("/dev/fuse"))) {

@@ -190,6 +190,19 @@ VBMP3_API int16_t vbmp3_setUserText(const char* fileName, const char* descriptio
    MPEG audio was found. */
 VBMP3_API int16_t vbmp3_estimateFileInfo(const char* fileName, VBMP3_MPEG_INFO* info);
 
+/* A file rewritten in place (see vbmp3_setTagInfoEX) is first given its complete new version in a hidden
+   copy, .NAME.vbmp3-PID-XXXXXX beside it or in the temporary folder ($TMPDIR, else /tmp), and a journal
+   beside that copy, flushed to disk, before its first byte is overwritten. A writer killed during the
+   rewrite leaves the journal: the next call of this library that reads or writes the file by the name it
+   was written through (or a path that resolves to it) first finishes the rewrite from the copy, so that
+   every name of the file gives the old version or the new one; a call on a file whose rewrite cannot be
+   finished fails. Other hard links of the file are put right through that name, or by this sweep:
+   vbmp3_completeRewrites finishes every rewrite whose journal lies in `folder` (the file's folder, or the
+   temporary folder for copies that lie there) and removes the hidden copies of writers no longer running;
+   work files of writers still running, and of other users, are left alone. The number of files finished
+   or removed; -1 when the folder cannot be read. */
+VBMP3_API int32_t vbmp3_completeRewrites(const char* folder);
+
 /* Writes into tag->genreName the name of genre tag->genre (0..255; empty where the list has none).
    Nonzero when the genre has a name. */
 VBMP3_API int16_t vbmp3_getGenre(VBMP3_SHORT_TAG_INFO* tag);

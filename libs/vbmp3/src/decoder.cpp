@@ -1,6 +1,7 @@
 // Decoding the current file into a WAV file on a thread of the library, over libmpg123.
 #include "file_ops.h"
 #include "mpeg_stream.h"
+#include "rewrite_journal.h"
 #include "tags.h"
 #include "text_codec.h"
 #include "vbmp3.h"
@@ -310,16 +311,21 @@ int16_t vbmp3_getFileInfo(const char* fileName, VBMP3_SHORT_TAG_INFO* tag, VBMP3
     if (fileName == nullptr) {
         return 0;
     }
+    const bool ready = vbmp3::readyToRead(fileName);
     if (tag != nullptr) {
         VBMP3_TAG_INFO full;
-        vbmp3::readTag(fileName, full);
+        if (ready) {
+            vbmp3::readTag(fileName, full);
+        } else {
+            vbmp3::clearTag(full);
+        }
         std::memcpy(tag, &full, sizeof *tag);
     }
     if (info != nullptr) {
         std::memset(info, 0, sizeof *info);
     }
     vbmp3::MpegStream stream;
-    if (!vbmp3::scanMpegStream(fileName, stream)) {
+    if (!ready || !vbmp3::scanMpegStream(fileName, stream)) {
         return 0;
     }
     if (info != nullptr) {
@@ -334,7 +340,7 @@ int16_t vbmp3_estimateFileInfo(const char* fileName, VBMP3_MPEG_INFO* info) {
     }
     std::memset(info, 0, sizeof *info);
     vbmp3::MpegStream stream;
-    if (!vbmp3::estimateMpegStream(fileName, stream)) {
+    if (!vbmp3::readyToRead(fileName) || !vbmp3::estimateMpegStream(fileName, stream)) {
         return 0;
     }
     vbmp3::fillMpegInfo(stream, *info);
@@ -342,6 +348,13 @@ int16_t vbmp3_estimateFileInfo(const char* fileName, VBMP3_MPEG_INFO* info) {
 }
 
 int16_t vbmp3_open(const char* fileName, VBMP3_INPUT_INFO* info) {
+    if (fileName != nullptr && !vbmp3::readyToRead(fileName)) {
+        vbmp3::session().close();
+        if (info != nullptr) {
+            std::memset(info, 0, sizeof *info);
+        }
+        return 0;
+    }
     return fileName != nullptr && vbmp3::session().open(fileName, info) ? 1 : 0;
 }
 

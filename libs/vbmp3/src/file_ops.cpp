@@ -1,5 +1,7 @@
 #include "file_ops.h"
 
+#include "rewrite_journal.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -12,23 +14,12 @@
 #include <vector>
 
 namespace vbmp3 {
-namespace {
 
-class Fd {
-  public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
+Fd::~Fd() {
+    if (fd_ >= 0) {
+        ::close(fd_);
     }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-  private:
-    int fd_;
-};
+}
 
 bool readAt(int fd, std::uint64_t offset, void* buffer, std::size_t length) {
     auto* out = static_cast<unsigned char*>(buffer);
@@ -62,6 +53,8 @@ bool writeAll(int fd, const void* buffer, std::size_t length) {
     }
     return true;
 }
+
+namespace {
 
 std::uint32_t littleEndian32(const unsigned char* p) {
     return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
@@ -198,15 +191,15 @@ bool zeroBytes(const std::string& path, std::uint64_t begin, std::uint64_t lengt
     return true;
 }
 
-Replacement::Replacement(const std::string& target) : target_(target) {
+Replacement::Replacement(const std::string& target) : target_(absolutePath(target)) {
     struct stat st {};
-    if (::stat(target.c_str(), &st) != 0) {
+    if (::stat(target_.c_str(), &st) != 0) {
         fail();
         return;
     }
-    const std::size_t slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+    const std::size_t slash = target_.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : target_.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? target_ : target_.substr(slash + 1);
     if (createBeside(folder, name)) {
         inPlace_ = !takeAttributes();
         return;
@@ -214,15 +207,17 @@ Replacement::Replacement(const std::string& target) : target_(target) {
     // A folder that cannot be written still lets a writable file be rewritten where it is.
     const int besideError = errno;
     if ((besideError == EACCES || besideError == EPERM || besideError == EROFS) &&
-        ::access(target.c_str(), W_OK) == 0 && createInTemporaryFolder(name)) {
+        ::access(target_.c_str(), W_OK) == 0 && createInTemporaryFolder(name)) {
         inPlace_ = true;
+        inTemporaryFolder_ = true;
         return;
     }
     error_ = besideError;
 }
 
 bool Replacement::createBeside(const std::string& folder, const std::string& name) {
-    std::string pattern = folder + "." + name + ".vbmp3-XXXXXX";
+    std::string pattern =
+        folder + "." + workFileStem(name) + ".vbmp3-" + std::to_string(::getpid()) + "-XXXXXX";
     fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd_ < 0) {
         return false;
@@ -232,13 +227,7 @@ bool Replacement::createBeside(const std::string& folder, const std::string& nam
 }
 
 bool Replacement::createInTemporaryFolder(const std::string& name) {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string folder = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
-    if (folder.back() != '/') {
-        folder += '/';
-    }
-    // Only the name's tail: the whole name may be too long once the pattern is added.
-    return createBeside(folder, name.size() > 64 ? name.substr(name.size() - 64) : name);
+    return createBeside(temporaryFolder(), name);
 }
 
 // Gives the new file the target's owner, group, mode and extended attributes; false when any of them
@@ -291,7 +280,9 @@ Replacement::~Replacement() {
     if (fd_ >= 0) {
         ::close(fd_);
     }
-    if (!path_.empty() && !committed_) {
+    // A journaled copy that did not reach the target is the only whole version: it waits for whoever
+    // touches the file next.
+    if (!path_.empty() && !committed_ && !journaled_) {
         ::unlink(path_.c_str());
     }
 }
@@ -360,32 +351,43 @@ bool Replacement::commit() {
     return true;
 }
 
+// The copy is complete and flushed. A journal naming it goes to disk before the first byte of the target
+// changes, so that a crash at any point leaves the target either untouched (no journal) or finishable from
+// the copy (journal); once the target is whole, the journal goes first, then the copy.
 bool Replacement::copyInPlace(int from) {
     struct stat st {};
+    struct stat ts {};
     const Fd to(::open(target_.c_str(), O_WRONLY | O_CLOEXEC));
-    if (::fstat(from, &st) != 0 || to.get() < 0) {
+    if (::fstat(from, &st) != 0 || to.get() < 0 || ::fstat(to.get(), &ts) != 0) {
         return fail();
     }
-    // Claim the space first, so that a full disk stops the write before it touches the file.
-    const int reserved = ::posix_fallocate(to.get(), 0, st.st_size);
-    if (reserved != 0 && reserved != EOPNOTSUPP && reserved != EINVAL) {
-        errno = reserved;
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    // Claim the space first, so that a full disk stops the write before it touches the file; the file's
+    // size stays, or a crash right after would leave it grown.
+    if (::fallocate(to.get(), FALLOC_FL_KEEP_SIZE, 0, st.st_size) != 0 && errno != EOPNOTSUPP &&
+        errno != ENOSYS && errno != EINVAL) {
         return fail();
     }
-    std::vector<unsigned char> buffer(1 << 16);
-    for (std::uint64_t at = 0; at < static_cast<std::uint64_t>(st.st_size);) {
-        const std::size_t n = static_cast<std::size_t>(
-            std::min<std::uint64_t>(buffer.size(), static_cast<std::uint64_t>(st.st_size) - at));
-        if (!readAt(from, at, buffer.data(), n) ||
-            ::pwrite(to.get(), buffer.data(), n, static_cast<off_t>(at)) != static_cast<ssize_t>(n)) {
-            return fail();
-        }
-        at += n;
-    }
-    // The copy stays until the file is complete on disk: it is the only whole version meanwhile.
-    if (::ftruncate(to.get(), st.st_size) != 0 || ::fsync(to.get()) != 0) {
+    // The copy and its journal belong to the writer (the copy took the target's owner when it could), so
+    // that a later run of the same user may finish and remove them.
+    if (st.st_uid != ::geteuid() && ::fchown(from, ::geteuid(), static_cast<gid_t>(-1)) != 0) {
         return fail();
     }
+    std::uint64_t checksum = 0;
+    if (!checksumOf(from, size, checksum)) {
+        return fail();
+    }
+    RewriteJournal journal(inTemporaryFolder_ ? journalInTemporaryFolder(target_) : journalBeside(target_));
+    const std::size_t slash = path_.rfind('/');
+    if (!journal.record(target_, static_cast<std::uint64_t>(ts.st_ino), path_.substr(slash + 1), size,
+                        checksum)) {
+        return fail();
+    }
+    journaled_ = true;
+    if (!overwriteInPlace(from, to.get(), size)) {
+        return fail(); // journal and copy stay: the next call on the file finishes the rewrite
+    }
+    journal.remove();
     ::unlink(path_.c_str());
     committed_ = true;
     return true;

@@ -6,6 +6,24 @@
 
 namespace vbmp3 {
 
+// A file descriptor closed at the end of its scope.
+class Fd {
+  public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd();
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+
+  private:
+    int fd_;
+};
+
+// All `length` bytes at `offset`; false at an error or the file's end.
+bool readAt(int fd, std::uint64_t offset, void* buffer, std::size_t length);
+// All `length` bytes at the descriptor's position.
+bool writeAll(int fd, const void* buffer, std::size_t length);
+
 // Byte layout of an MP3 file: [ID3v2 tag][audio][APE tag][ID3v1 tag], each tag optional.
 struct FileLayout {
     std::uint64_t size = 0;
@@ -40,7 +58,9 @@ bool zeroBytes(const std::string& path, std::uint64_t begin, std::uint64_t lengt
 // failure at any step leaves the target as it was. The replacement keeps the target's owner, group, mode
 // and extended attributes (ACLs included); where a new file cannot carry them (another owner) or cannot
 // be made (a folder that cannot be written), the temporary file lies in the system's temporary folder and
-// commit() rewrites the target in place.
+// commit() rewrites the target in place, under a journal (rewrite_journal.h) that lets the next library
+// call finish a rewrite a crash cut short. The temporary file's name, .NAME.vbmp3-PID-XXXXXX, carries
+// the writer's process id, so that a sweep can tell the leftovers of a killed writer.
 class Replacement {
   public:
     explicit Replacement(const std::string& target);
@@ -68,11 +88,13 @@ class Replacement {
     bool copyInPlace(int from);
     bool fail();
 
-    std::string target_;
+    std::string target_; // resolved: the journal of an in-place rewrite is found from the resolved path
     std::string path_;
     int fd_ = -1;
     int error_ = 0;
     bool inPlace_ = false;
+    bool inTemporaryFolder_ = false;
+    bool journaled_ = false; // a journal names the temporary file: it stays until the target is whole
     bool written_ = false;
     bool committed_ = false;
 };

@@ -1,4 +1,5 @@
 // The tag and genre operations of the library's C interface.
+#include "rewrite_journal.h"
 #include "tags.h"
 #include "text_codec.h"
 #include "vbmp3.h"
@@ -9,6 +10,10 @@ extern "C" {
 
 int16_t vbmp3_getFileTagInfoEX(const char* fileName, VBMP3_TAG_INFO* tag) {
     if (fileName == nullptr || tag == nullptr) {
+        return 0;
+    }
+    if (!vbmp3::readyToRead(fileName)) {
+        vbmp3::clearTag(*tag);
         return 0;
     }
     return vbmp3::readTag(fileName, *tag) ? 1 : 0;
@@ -41,7 +46,7 @@ int16_t vbmp3_getUserText(const char* fileName, const char* description, char* v
         return 0;
     }
     std::string text;
-    const bool found = vbmp3::readUserText(fileName, description, text);
+    const bool found = vbmp3::readyToRead(fileName) && vbmp3::readUserText(fileName, description, text);
     vbmp3::putField(value, static_cast<std::size_t>(size), found ? text : std::string());
     return found ? 1 : 0;
 }
@@ -51,6 +56,10 @@ int16_t vbmp3_setUserText(const char* fileName, const char* description, const c
         return 0;
     }
     return vbmp3::writeUserText(fileName, description, value == nullptr ? std::string() : value) ? 1 : 0;
+}
+
+int32_t vbmp3_completeRewrites(const char* folder) {
+    return folder == nullptr ? -1 : vbmp3::completeRewritesIn(folder);
 }
 
 int16_t vbmp3_getGenre(VBMP3_SHORT_TAG_INFO* tag) {

@@ -118,12 +118,6 @@ bool hasFrame(const Id3v2Tag& tag, const std::string& id) {
     return false;
 }
 
-void clear(VBMP3_TAG_INFO& tag) {
-    std::memset(&tag, 0, sizeof tag);
-    tag.genre = -1;
-    tag.trackNo = -1;
-}
-
 } // namespace
 
 std::string genreName(int number) {
@@ -238,8 +232,14 @@ TagValues mergedValues(const TagValues& v2, const TagValues& v1) {
     return m;
 }
 
+void clearTag(VBMP3_TAG_INFO& tag) {
+    std::memset(&tag, 0, sizeof tag);
+    tag.genre = -1;
+    tag.trackNo = -1;
+}
+
 bool readTag(const std::string& path, VBMP3_TAG_INFO& tag) {
-    clear(tag);
+    clearTag(tag);
     // A damaged ID3v2 header still lets the ID3v1 tag be read.
     FileLayout layout;
     std::string v2bytes;

@@ -3,6 +3,7 @@
 #include "file_ops.h"
 #include "id3v23.h"
 #include "mpeg_stream.h"
+#include "rewrite_journal.h"
 #include "tags.h"
 #include "vbmp3.h"
 
@@ -131,8 +132,8 @@ bool rework(const std::string& path, const VBMP3_TAG_REWORK& options, std::vecto
     FileLayout layout;
     MpegStream stream;
     std::string oldBytes;
-    if (!readLayout(path, layout) || layout.audioEnd <= layout.audioBegin || !scanMpegStream(path, stream) ||
-        !readId3v2Bytes(path, oldBytes)) {
+    if (!readyToWrite(path) || !readLayout(path, layout) || layout.audioEnd <= layout.audioBegin ||
+        !scanMpegStream(path, stream) || !readId3v2Bytes(path, oldBytes)) {
         return false;
     }
     Id3v2Tag tag = parseId3v2(oldBytes);

@@ -1,5 +1,6 @@
 #include "file_ops.h"
 #include "mpeg_stream.h"
+#include "rewrite_journal.h"
 #include "tags.h"
 #include "text_codec.h"
 
@@ -349,7 +350,7 @@ bool readUserText(const std::string& path, const std::string& description, std::
 bool writeUserText(const std::string& file, const std::string& description, const std::string& value) {
     const std::string path = resolved(file);
     std::string oldV2;
-    if (!readId3v2Bytes(path, oldV2)) {
+    if (!readyToWrite(path) || !readId3v2Bytes(path, oldV2)) {
         return false;
     }
     Id3v2Tag v2 = parseId3v2(oldV2);
@@ -399,6 +400,11 @@ bool writeTag(const std::string& file, const VBMP3_TAG_INFO& tag) {
     tagError = VBMP3_TAG_OK;
     if (::access(path.c_str(), R_OK) != 0) {
         return failWith(VBMP3_TAG_MISSING);
+    }
+    // A file whose earlier rewrite could not be finished holds parts of two versions: a tag written over
+    // it would keep them.
+    if (!readyToWrite(path)) {
+        return failWith(VBMP3_TAG_UNSAFE);
     }
     FileLayout layout;
     MpegStream stream;
@@ -459,6 +465,9 @@ bool copyId3v2(const std::string& from, const std::string& toFile) {
     MpegStream stream;
     if (::access(from.c_str(), R_OK) != 0 || ::access(to.c_str(), R_OK) != 0) {
         return failWith(VBMP3_TAG_MISSING);
+    }
+    if (!readyToRead(from) || !readyToWrite(to)) {
+        return failWith(VBMP3_TAG_UNSAFE);
     }
     if (!readLeadingId3v2(from, tag) || !writableMp3(to, layout, stream)) {
         return failWith(VBMP3_TAG_UNSAFE);

@@ -35,6 +35,9 @@ bool readLeadingId3v2(const std::string& path, std::string& bytes);
 // Why the last tag write of the calling thread failed (a VBMP3_TAG_ code).
 int lastTagError();
 
+// Empty texts, genre -1, track -1: the record of a file without tags.
+void clearTag(VBMP3_TAG_INFO& tag);
+
 // Fills the record from the file's tags; false when it has neither.
 bool readTag(const std::string& path, VBMP3_TAG_INFO& tag);
 
