@@ -222,7 +222,7 @@ void ConversionPanel::ConvertStart_Click() {
             [this, &run, &notes](int index, const core::Outcome& outcome) {
                 const QString& source = run.jobs()[index].source;
                 showOutcome(m_context, outcome, source);
-                if (outcome.converted() && core::hasDamagedId3v2(source))
+                if (outcome.converted() && core::notesDamagedId3v2(outcome))
                     notes << QStringLiteral(
                                  "注意：%1 は ID3v2 タグが壊れているため、ID3v2 タグを引き継げませんでした。")
                                  .arg(ExtractFileName(source));

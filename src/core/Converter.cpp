@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cmath>
 #include <exception>
 #include <fcntl.h>
@@ -25,6 +26,9 @@
 
 namespace core {
 namespace {
+
+// The start of the note a file gets when its source's ID3v2 tag is damaged.
+const QString DamagedId3v2Note = QStringLiteral("the source's ID3v2 tag is damaged");
 
 // A set-up check that keeps failing in the same way will not pass on the next try either.
 constexpr int MaxEncoderSetUps = 3;
@@ -185,6 +189,11 @@ Outcome Converter::tagWriteFailed(int error) const {
     return outcome;
 }
 
+bool notesDamagedId3v2(const Outcome& outcome) {
+    return std::any_of(outcome.notes.cbegin(), outcome.notes.cend(),
+                       [](const QString& note) { return note.startsWith(DamagedId3v2Note); });
+}
+
 bool hasDamagedId3v2(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -269,9 +278,9 @@ Outcome Converter::decode() {
 }
 
 // The gain of an evened-out file: the folder's, measured before the run, or the file's own from the WAV
-// work file just decoded.
-// What the encoding itself takes away at low bit rates (the top of the spectrum) is made up for, measured
-// on excerpts of this file (of the folder's files, for an album); the true-peak limit stays the source's.
+// work file just decoded. What the encoding itself takes away at low bit rates (the top of the spectrum)
+// is made up for, measured on excerpts of this file (of the folder's files, for an album); the true-peak
+// limit stays the source's.
 void Converter::measureLoudness() {
     if (m_job.normalize == Normalize::Album) {
         m_loudness = m_job.albumLoudness;
@@ -337,12 +346,12 @@ Outcome Converter::tag() {
         // (pictures, lyrics, long texts), so it replaces the one just written. A damaged one cannot be
         // copied: the output keeps the fields the record saved, and the owner is told.
         if (hasDamagedId3v2(m_job.source))
-            m_notes << QStringLiteral("the source's ID3v2 tag is damaged; only its title, artist, album, "
-                                      "year, comment, track and genre were kept");
+            m_notes << DamagedId3v2Note + QStringLiteral("; only its title, artist, album, year, comment, "
+                                                         "track and genre were kept");
         else if (!decoder.copyId3v2Tag(m_job.source, m_mp3))
             return tagWriteFailed(decoder.lastTagError());
     } else if (hasDamagedId3v2(m_job.source)) {
-        m_notes << QStringLiteral("the source's ID3v2 tag is damaged and was dropped");
+        m_notes << DamagedId3v2Note + QStringLiteral(" and was dropped");
     }
     if (m_job.reworksTag()) {
         const Outcome reworked = reworkTag();

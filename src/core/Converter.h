@@ -79,6 +79,10 @@ Outcome placeWorkFile(const QString& mp3WorkPath, const QString& wavWorkPath, co
 // not sync-safe, or a tag reaching past the end of the file.
 bool hasDamagedId3v2(const QString& path);
 
+// True when a converted file's notes say its source's ID3v2 tag was damaged and could not be copied
+// (the notes travel from the workers with the outcome, so the file is not read again).
+bool notesDamagedId3v2(const Outcome& outcome);
+
 // Gives `to` the modification time of `from` (best effort).
 void copyModificationTime(const QString& from, const QString& to);
 
