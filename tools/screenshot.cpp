@@ -3,9 +3,9 @@
 // [--keep-open]; the option leaves the window open afterwards, to look at it on a real display.
 
 #include "WindowDriver.h"
-#include "shell/MainForm.h"
 #include "ui/Dialogs.h"
 #include "ui/ProgramInfo.h"
+#include "window/MainForm.h"
 
 #include <QApplication>
 #include <QDir>

@@ -13,10 +13,10 @@
 #include "ProcessMemory.h"
 #include "ScriptedDialogs.h"
 #include "WindowDriver.h"
-#include "core/ConversionQueue.h"
+#include "core/models/ConversionQueue.h"
 #include "direct_conversion.h"
 #include "mp3_fixtures.h"
-#include "shell/MainForm.h"
+#include "window/MainForm.h"
 
 #include <QApplication>
 #include <QDir>

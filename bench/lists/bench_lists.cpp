@@ -4,10 +4,10 @@
 // The files are empty apart from a few bytes; only names, sizes and time stamps matter here.
 
 #include "WindowDriver.h"
-#include "core/DestinationListing.h"
-#include "shell/MainForm.h"
+#include "core/models/DestinationListing.h"
 #include "ui/Dialogs.h"
 #include "ui/ProgramInfo.h"
+#include "window/MainForm.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

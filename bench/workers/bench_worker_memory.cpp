@@ -6,7 +6,7 @@
 // Each file is the same short tone (0.2 s), so the run measures the pool, not the encoder.
 
 #include "ProcessMemory.h"
-#include "core/ConversionRun.h"
+#include "core/run/ConversionRun.h"
 #include "mp3_fixtures.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
-#include "shell/MainForm.h"
-#include "shell/Translations.h"
 #include "ui/Dialogs.h"
 #include "ui/ProgramInfo.h"
+#include "window/MainForm.h"
+#include "window/Translations.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

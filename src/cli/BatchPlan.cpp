@@ -1,9 +1,9 @@
 #include "cli/BatchPlan.h"
 
 #include "cli/CliOptions.h"
-#include "core/DestinationCheck.h"
-#include "core/FatNames.h"
-#include "core/SourceFiles.h"
+#include "core/files/DestinationCheck.h"
+#include "core/files/FatNames.h"
+#include "core/files/SourceFiles.h"
 
 #include <QDir>
 #include <QFileInfo>

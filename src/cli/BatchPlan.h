@@ -1,7 +1,7 @@
 // Which files a command-line run converts, and where each goes.
 #pragma once
 
-#include "core/ConversionJob.h"
+#include "core/convert/ConversionJob.h"
 
 #include <QList>
 #include <QSet>

@@ -1,6 +1,6 @@
 #include "cli/CliOptions.h"
 
-#include "core/EncodingChoices.h"
+#include "core/convert/EncodingChoices.h"
 
 #include <QCommandLineParser>
 #include <QDir>

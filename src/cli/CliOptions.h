@@ -1,7 +1,7 @@
 // The command line of mp3recast-cli, parsed.
 #pragma once
 
-#include "core/ConversionJob.h"
+#include "core/convert/ConversionJob.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,8 +1,8 @@
 #include "cli/WorkerMode.h"
 
-#include "core/Converter.h"
-#include "core/FileHelpers.h"
-#include "core/WorkerProtocol.h"
+#include "core/convert/Converter.h"
+#include "core/files/FileHelpers.h"
+#include "core/run/WorkerProtocol.h"
 
 #include <QFileInfo>
 #include <QThread>

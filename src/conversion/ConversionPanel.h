@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/DestinationListing.h"
-#include "core/EncodingChoices.h"
+#include "core/convert/EncodingChoices.h"
+#include "core/models/DestinationListing.h"
 #include "ui/Panel.h"
 
 #include <QObject>

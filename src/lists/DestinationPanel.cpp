@@ -3,8 +3,8 @@
 
 #include "lists/DestinationPanel.h"
 
-#include "core/FileHelpers.h"
-#include "fileops/cFile.h"
+#include "core/files/FileHelpers.h"
+#include "lists/cFile.h"
 #include "ui/Dialogs.h"
 #include "ui/FormLayout.h"
 #include "ui/ListTexts.h"

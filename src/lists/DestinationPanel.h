@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/DestinationListing.h"
+#include "core/models/DestinationListing.h"
 #include "ui/Panel.h"
 
 #include <QObject>

@@ -3,7 +3,7 @@
 
 #include "lists/SourcePanel.h"
 
-#include "core/SourceFiles.h"
+#include "core/files/SourceFiles.h"
 #include "ui/FormLayout.h"
 #include "ui/ListTexts.h"
 #include "ui/PathHelpers.h"

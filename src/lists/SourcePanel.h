@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/ConversionQueue.h"
+#include "core/models/ConversionQueue.h"
 #include "ui/Panel.h"
 
 #include <QObject>

@@ -1,10 +1,10 @@
 // Loading the tag editor from the file's tag, and writing the edited tag back.
 
 #include "tageditor/frmTagInput.h"
-#include "core/TagWriteText.h"
-#include "core/TextConstants.h"
+#include "core/tags/TagWriteText.h"
+#include "core/text/TextConstants.h"
 
-#include "core/TagFields.h"
+#include "core/tags/TagFields.h"
 #include "ui/Dialogs.h"
 
 #include <QComboBox>

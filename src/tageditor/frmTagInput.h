@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/TagFile.h"
+#include "core/tags/TagFile.h"
 
 #include <QDialog>
 #include <QString>

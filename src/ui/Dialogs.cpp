@@ -1,5 +1,5 @@
 #include "ui/Dialogs.h"
-#include "core/TextConstants.h"
+#include "core/text/TextConstants.h"
 
 #include <QDir>
 #include <QFileDialog>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/ConversionQueue.h"
-#include "core/DestinationListing.h"
-#include "core/SourceFiles.h"
+#include "core/files/SourceFiles.h"
+#include "core/models/ConversionQueue.h"
+#include "core/models/DestinationListing.h"
 
 #include <QDateTime>
 #include <QString>

@@ -4,7 +4,7 @@
 
 #include "FullVolume.h"
 #include "cli_run.h"
-#include "core/Converter.h"
+#include "core/convert/Converter.h"
 #include "mp3_fixtures.h"
 
 #include <QDir>

@@ -2,7 +2,7 @@
 // run reclaims while the folder of a run that is still alive stays; its workers die with it; a run ended
 // by SIGHUP (a closed terminal) leaves nothing behind.
 
-#include "core/RunFolder.h"
+#include "core/run/RunFolder.h"
 #include "mp3_fixtures.h"
 
 #include <QDir>

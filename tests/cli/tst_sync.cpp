@@ -5,7 +5,7 @@
 
 #include "cli_run.h"
 #include "codecs/decoder.h"
-#include "core/SyncRecord.h"
+#include "core/sync/SyncRecord.h"
 #include "mp3_fixtures.h"
 
 #include <QDateTime>

@@ -1,6 +1,6 @@
 #include "codec_runs.h"
 
-#include "core/CodecSessions.h"
+#include "core/convert/CodecSessions.h"
 
 #include <QProcess>
 

@@ -5,9 +5,9 @@
 #include "ScriptedDialogs.h"
 #include "TestProgram.h"
 #include "WindowDriver.h"
-#include "core/ConversionQueue.h"
+#include "core/models/ConversionQueue.h"
 #include "mp3_fixtures.h"
-#include "shell/MainForm.h"
+#include "window/MainForm.h"
 
 #include <QDir>
 #include <QLineEdit>

@@ -2,9 +2,9 @@
 // failure, that a failed write names its cause, and the worker protocol's round trip.
 
 #include "codecs/functions.h"
-#include "core/Converter.h"
-#include "core/OutcomeText.h"
-#include "core/WorkerProtocol.h"
+#include "core/convert/Converter.h"
+#include "core/convert/OutcomeText.h"
+#include "core/run/WorkerProtocol.h"
 #include "mp3_fixtures.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 // The general file helpers: NUL cut, file names out of paths, forced deletion, and the copy that never
 // destroys the file it replaces.
 
-#include "core/FileHelpers.h"
+#include "core/files/FileHelpers.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,13 +2,13 @@
 // failure is named, and nothing is left beside it. Each case runs on a real full tmpfs.
 
 #include "FullVolume.h"
-#include "core/AtomicFile.h"
-#include "core/FileHelpers.h"
-#include "core/RunFolder.h"
-#include "core/TextConstants.h"
-#include "fileops/PlaylistFile.h"
+#include "core/files/AtomicFile.h"
+#include "core/files/FileHelpers.h"
+#include "core/run/RunFolder.h"
+#include "core/text/TextConstants.h"
 #include "mp3_fixtures.h"
-#include "shell/Settings.h"
+#include "playlist/PlaylistFile.h"
+#include "window/Settings.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 // The queue and the destination listing without a window: what the queue keeps through adds and
 // removals, and that a listing told of placed files equals a fresh reading of the folder.
 
-#include "core/ConversionQueue.h"
-#include "core/DestinationListing.h"
+#include "core/models/ConversionQueue.h"
+#include "core/models/DestinationListing.h"
 
 #include <QDir>
 #include <QFile>

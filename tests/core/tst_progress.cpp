@@ -1,6 +1,6 @@
 // The percentage shown while a file converts.
 
-#include "core/Progress.h"
+#include "core/convert/Progress.h"
 
 #include <QtTest>
 

@@ -1,7 +1,7 @@
 // The conversion run without a window: its signals follow the queue, a stop asked for at any point ends
 // it without touching later files, and workers give the same bytes as converting in this process.
 
-#include "core/ConversionRun.h"
+#include "core/run/ConversionRun.h"
 #include "mp3_fixtures.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 // The record an output carries of its making, the content hash behind it, and the time left of a run.
-#include "core/RunSummary.h"
-#include "core/SyncRecord.h"
+#include "core/run/RunSummary.h"
+#include "core/sync/SyncRecord.h"
 
 #include <QFile>
 #include <QTemporaryDir>

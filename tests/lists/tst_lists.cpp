@@ -4,8 +4,8 @@
 #include "ScriptedDialogs.h"
 #include "TestProgram.h"
 #include "WindowDriver.h"
-#include "shell/MainForm.h"
 #include "ui/ListTexts.h"
+#include "window/MainForm.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,8 +2,8 @@
 #pragma once
 
 #include "WindowDriver.h"
-#include "shell/MainForm.h"
 #include "tageditor/frmTagInput.h"
+#include "window/MainForm.h"
 
 #include <QApplication>
 #include <QListWidget>

@@ -1,6 +1,6 @@
 // The value rules of the tag editor: track numbers from free text, genre items, the library's path.
 
-#include "core/TagFields.h"
+#include "core/tags/TagFields.h"
 
 #include <QFile>
 #include <QTemporaryDir>

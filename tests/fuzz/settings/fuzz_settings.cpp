@@ -3,8 +3,8 @@
 // unchanged, also after the file's bytes are parsed again; a write changes only the lines of its key
 // (and adds at most the section header and a blank line before it).
 
-#include "shell/LegacyText.h"
-#include "shell/Settings.h"
+#include "window/LegacyText.h"
+#include "window/Settings.h"
 
 #include <QByteArray>
 #include <QString>
