@@ -30,7 +30,10 @@ bool shouldNotify(qint64 elapsedMs, bool windowActive) {
 }
 
 bool notifyDesktop(const QString& title, const QString& body) {
-    const QDBusConnection bus = QDBusConnection::sessionBus();
+    return notifyDesktop(QDBusConnection::sessionBus(), title, body);
+}
+
+bool notifyDesktop(const QDBusConnection& bus, const QString& title, const QString& body) {
     if (!bus.isConnected() || !hasOwner(bus))
         return false;
     QDBusMessage notice = QDBusMessage::createMethodCall(

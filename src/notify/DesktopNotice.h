@@ -4,6 +4,8 @@
 #include <QString>
 #include <QtGlobal>
 
+class QDBusConnection;
+
 namespace notify {
 
 // A run that took longer than this is worth a notice; a shorter one the user is still waiting for.
@@ -16,5 +18,7 @@ bool shouldNotify(qint64 elapsedMs, bool windowActive);
 // False, sending nothing, when there is no session bus or nothing owns the name; each call on the bus
 // waits a fraction of a second at most, so a desktop without a notification service never holds the window.
 bool notifyDesktop(const QString& title, const QString& body);
+// The same on the given bus.
+bool notifyDesktop(const QDBusConnection& bus, const QString& title, const QString& body);
 
 } // namespace notify

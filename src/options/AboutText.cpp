@@ -57,7 +57,7 @@ QString aboutText(const ProgramInfo& info, const LibraryVersions& versions) {
         << QStringLiteral("　libebur128 %1（音量の測定）").arg(orUnknown(versions.ebur128)) << QString()
         << QStringLiteral(
                "MIT ライセンス（Expat）で配布しています。各ライブラリはそれぞれのライセンスに従います"
-               "（LGPL）。");
+               "（libmpg123・TagLib・LAME は LGPL、libebur128 は MIT）。");
     return lines.join(QLatin1Char('\n'));
 }
 

@@ -8,9 +8,11 @@
 #include "options/OptionsSummary.h"
 
 #include <QApplication>
+#include <QDBusConnection>
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -50,6 +52,22 @@ void answerNextDialog(const std::function<void(OptionsDialog&)>& edit, const cha
         ui::button(*dialog, buttonName)->click();
     });
 }
+
+// What a notification server is given, for the test to read back.
+class FakeNotifications : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+  public:
+    QStringList received; // app name, icon, summary, body of each notice
+
+  public slots:
+    uint Notify(const QString& app, uint, const QString& icon, const QString& summary, const QString& body,
+                const QStringList&, const QVariantMap&, int) {
+        received << app << icon << summary << body;
+        return 1;
+    }
+};
 
 } // namespace
 
@@ -175,6 +193,38 @@ class TestOptions : public QObject {
 
     void noticeWithoutBusSendsNothing() {
         QVERIFY(!notify::notifyDesktop(QStringLiteral("MP3Recast"), QStringLiteral("変換が終わりました。")));
+    }
+
+    // On a private bus of its own: nothing is sent while no one owns the notification service's name,
+    // and once a server does, it gets the notice.
+    void noticeReachesTheServer() {
+        QProcess daemon;
+        daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
+                                                     QStringLiteral("--print-address")});
+        if (!daemon.waitForStarted())
+            QSKIP("dbus-daemon is not installed");
+        QVERIFY(daemon.waitForReadyRead(10'000));
+        const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+        const QString name = QStringLiteral("options-test-bus");
+        {
+            QDBusConnection bus = QDBusConnection::connectToBus(address, name);
+            QVERIFY(bus.isConnected());
+            QVERIFY(!notify::notifyDesktop(bus, QStringLiteral("t"), QStringLiteral("b")));
+
+            FakeNotifications server;
+            QVERIFY(bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &server,
+                                       QDBusConnection::ExportAllSlots));
+            QVERIFY(bus.registerService(QStringLiteral("org.freedesktop.Notifications")));
+            QVERIFY(notify::notifyDesktop(bus, QStringLiteral("変換が終わりました"),
+                                          QStringLiteral("変換 3・失敗 0")));
+            QCOMPARE(server.received,
+                     (QStringList{QStringLiteral("MP3Recast"), QStringLiteral("mp3recast"),
+                                  QStringLiteral("変換が終わりました"), QStringLiteral("変換 3・失敗 0")}));
+            bus.unregisterObject(QStringLiteral("/org/freedesktop/Notifications"));
+        }
+        QDBusConnection::disconnectFromBus(name);
+        daemon.kill();
+        daemon.waitForFinished();
     }
 
     // An installed tree's own guide wins over the build tree's source copy, which is the fallback.
