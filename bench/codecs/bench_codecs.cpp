@@ -114,7 +114,8 @@ bool encodeThroughLibrary(const QString& wav, const QString& mp3) {
     int rc = encoder.setConfigure(codecs::Encoder::InputFile, 0, wav) |
              encoder.setConfigure(codecs::Encoder::OutputFile, 0, mp3) |
              encoder.setConfigure(codecs::Encoder::OutputRate, 44100) |
-             encoder.setConfigure(codecs::Encoder::Mode, 2) | encoder.setConfigure(codecs::Encoder::BitRate, 128);
+             encoder.setConfigure(codecs::Encoder::Mode, 2) |
+             encoder.setConfigure(codecs::Encoder::BitRate, 128);
     if (rc == 0)
         rc = encoder.detectConfigure();
     int frames = 0;

@@ -21,7 +21,8 @@ bool Decoder::init() {
 bool Decoder::getFileInfo(const QString& path) {
     VBMP3_SHORT_TAG_INFO tag{};
     VBMP3_MPEG_INFO info{};
-    return required(decoderFunctions().getFileInfo, Library::Decoder, "vbmp3_getFileInfo")(fileName(path).constData(), &tag, &info) != 0;
+    return required(decoderFunctions().getFileInfo, Library::Decoder,
+                    "vbmp3_getFileInfo")(fileName(path).constData(), &tag, &info) != 0;
 }
 
 bool Decoder::getFileTagInfo(const QString& path, TagRecord& record) {
@@ -35,13 +36,15 @@ bool Decoder::getFileTagInfo(const QString& path, TagRecord& record) {
 
 bool Decoder::open(const QString& path, InputInfo& info) {
     VBMP3_INPUT_INFO layout{};
-    const int16_t ok = required(decoderFunctions().open, Library::Decoder, "vbmp3_open")(fileName(path).constData(), &layout);
+    const int16_t ok = required(decoderFunctions().open, Library::Decoder,
+                                "vbmp3_open")(fileName(path).constData(), &layout);
     info = unpackInputInfo(layout);
     return ok != 0;
 }
 
 bool Decoder::decodeWave(const QString& wavPath) {
-    return required(decoderFunctions().decodeWave, Library::Decoder, "vbmp3_decodeWave")(fileName(wavPath).constData()) != 0;
+    return required(decoderFunctions().decodeWave, Library::Decoder,
+                    "vbmp3_decodeWave")(fileName(wavPath).constData()) != 0;
 }
 
 int Decoder::getState(int& position) {
@@ -62,8 +65,8 @@ void Decoder::free() {
 bool Decoder::setTagInfo(const QString& path, const TagRecord& record) {
     VBMP3_TAG_INFO layout;
     packTagRecord(record, layout);
-    return required(decoderFunctions().setTagInfoEX, Library::Decoder, "vbmp3_setTagInfoEX")(fileName(path).constData(),
-                                                                           &layout, 1, 1) != 0;
+    return required(decoderFunctions().setTagInfoEX, Library::Decoder,
+                    "vbmp3_setTagInfoEX")(fileName(path).constData(), &layout, 1, 1) != 0;
 }
 
 int Decoder::lastTagError() {
@@ -82,8 +85,8 @@ QString Decoder::genreName(int number) {
 }
 
 bool Decoder::copyId3v2Tag(const QString& from, const QString& to) {
-    return required(decoderFunctions().copyTagV2, Library::Decoder, "vbmp3_copyTagV2")(fileName(from).constData(),
-                                                                     fileName(to).constData()) != 0;
+    return required(decoderFunctions().copyTagV2, Library::Decoder,
+                    "vbmp3_copyTagV2")(fileName(from).constData(), fileName(to).constData()) != 0;
 }
 
 namespace {
@@ -146,8 +149,8 @@ bool Decoder::setUserText(const QString& path, const QString& description, const
 
 std::optional<StreamEstimate> Decoder::estimateFileInfo(const QString& path) {
     VBMP3_MPEG_INFO info{};
-    if (required(decoderFunctions().estimateFileInfo, Library::Decoder, "vbmp3_estimateFileInfo")(fileName(path).constData(),
-                                                                                &info) == 0)
+    if (required(decoderFunctions().estimateFileInfo, Library::Decoder,
+                 "vbmp3_estimateFileInfo")(fileName(path).constData(), &info) == 0)
         return std::nullopt;
     return StreamEstimate{info.bitRate, info.samplingRate, info.channels, info.durationMs};
 }

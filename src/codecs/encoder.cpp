@@ -11,7 +11,8 @@ QByteArray Encoder::getVersion(int& number) {
     QByteArray buffer(VersionBufferSize, ' ');
     int32_t version = 0;
     // The buffer is the whole report: versionText() judges whether the library is usable from it.
-    static_cast<void>(required(encoderFunctions().getVersion, Library::Encoder, "MPGE_getVersionVB")(&version, buffer.data()));
+    static_cast<void>(required(encoderFunctions().getVersion, Library::Encoder,
+                               "MPGE_getVersionVB")(&version, buffer.data()));
     number = version;
     return buffer;
 }
@@ -31,14 +32,15 @@ int Encoder::initializeWork() {
 int Encoder::getUnitStates() {
     int32_t units = 0;
     // The operation always succeeds; the units are its whole report.
-    static_cast<void>(required(encoderFunctions().getUnitStates, Library::Encoder, "MPGE_getUnitStatesVB")(&units));
+    static_cast<void>(
+        required(encoderFunctions().getUnitStates, Library::Encoder, "MPGE_getUnitStatesVB")(&units));
     return units;
 }
 
 int Encoder::setConfigure(int item, int number, const QString& text) {
     const QByteArray bytes = QFile::encodeName(text);
     return required(encoderFunctions().setConfigure, Library::Encoder,
-             "MPGE_setConfigureVB")(item, number, text.isNull() ? nullptr : bytes.constData());
+                    "MPGE_setConfigureVB")(item, number, text.isNull() ? nullptr : bytes.constData());
 }
 
 int Encoder::detectConfigure() {
@@ -47,7 +49,8 @@ int Encoder::detectConfigure() {
 
 int Encoder::getConfigure(int item, int& value) {
     int32_t v = 0;
-    const int32_t rc = required(encoderFunctions().getConfigure, Library::Encoder, "MPGE_getConfigureVB")(item, &v);
+    const int32_t rc =
+        required(encoderFunctions().getConfigure, Library::Encoder, "MPGE_getConfigureVB")(item, &v);
     value = v;
     return rc;
 }

@@ -63,7 +63,8 @@ class TestProgress : public QObject {
                     const double exact = double(part) / whole * 100.0 / 2.0 + offset;
                     const int shown = halfPercent(part, whole, offset);
                     const double off = shown - exact;
-                    QVERIFY2(std::abs(off) <= 0.5 + 1e-9, qPrintable(QStringLiteral("%1/%2").arg(part).arg(whole)));
+                    QVERIFY2(std::abs(off) <= 0.5 + 1e-9,
+                             qPrintable(QStringLiteral("%1/%2").arg(part).arg(whole)));
                     if (std::abs(std::abs(off) - 0.5) < 1e-9)
                         QVERIFY2(shown % 2 == 0, qPrintable(QStringLiteral("%1/%2").arg(part).arg(whole)));
                 }

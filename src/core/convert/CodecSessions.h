@@ -47,7 +47,7 @@ class EncoderSession {
     // A `vbrQuality` of 0..9 (variable bit rate) and a `gainCentiDb` other than 0 are set after the bit
     // rate; left at their defaults nothing more is set, as the window's conversion expects.
     [[nodiscard]] int setUp(const QString& wavPath, const QString& mp3Path, int channelMode, int bitRate,
-              int vbrQuality = -1, int gainCentiDb = 0);
+                            int vbrQuality = -1, int gainCentiDb = 0);
     // The frame count the encoding takes (configuration item 15); a failure when the library does not
     // tell it.
     [[nodiscard]] Expected<int> frameCount();
@@ -71,13 +71,14 @@ struct DecodeResult {
 // One decoding of an MP3 file into a WAV file on a set-up decoder: open, decodeWave (then `started` is
 // called), then getState until it is not 1. After each running state `poll` gets the position and the
 // total length and returns false to stop early. The decoder is left open: the session's end() closes it.
-[[nodiscard]] DecodeResult decodeToWav(DecoderSession& session, const QString& mp3Path, const QString& wavPath,
-                         const std::function<void()>& started,
-                         const std::function<bool(int position, int totalLength)>& poll);
+[[nodiscard]] DecodeResult decodeToWav(DecoderSession& session, const QString& mp3Path,
+                                       const QString& wavPath, const std::function<void()>& started,
+                                       const std::function<bool(int position, int totalLength)>& poll);
 
 // One encoding of a set-up encoder: processFrame until the result is not 0. After each call `poll` gets
 // the number of frames done before it and the frame count, and returns false to stop early (the result
 // is then the last processFrame result, normally 0). A failure when the frame count cannot be read.
-[[nodiscard]] Expected<int> encodeFrames(EncoderSession& session, const std::function<bool(int done, int frameCount)>& poll);
+[[nodiscard]] Expected<int> encodeFrames(EncoderSession& session,
+                                         const std::function<bool(int done, int frameCount)>& poll);
 
 } // namespace core

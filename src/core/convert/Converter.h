@@ -72,8 +72,8 @@ class Converter {
 // Copies a finished MP3 work file into the destination (with the length check) and deletes the work
 // files of the folder it lies in. Converted, or CopyFailed. With `dateFrom`, the destination gets that
 // file's modification time; a converted outcome notes it when that failed.
-[[nodiscard]] Outcome placeWorkFile(const QString& mp3WorkPath, const QString& wavWorkPath, const QString& destination,
-                      const QString& dateFrom = {});
+[[nodiscard]] Outcome placeWorkFile(const QString& mp3WorkPath, const QString& wavWorkPath,
+                                    const QString& destination, const QString& dateFrom = {});
 
 // Deletes the two work files (either path may be empty), best effort.
 void removeWorkFiles(const QString& wavWorkPath, const QString& mp3WorkPath);

@@ -15,6 +15,6 @@ namespace core {
 // `measuring` is told each file before it is measured and returns false to stop (the jobs are then left
 // as they were). A file that cannot be decoded is left out of its folder's measurement.
 [[nodiscard]] bool measureAlbums(QList<ConversionJob>& jobs, const QString& workFolder,
-                   const std::function<bool(const QString& source)>& measuring);
+                                 const std::function<bool(const QString& source)>& measuring);
 
 } // namespace core

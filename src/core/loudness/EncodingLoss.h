@@ -17,6 +17,6 @@ namespace core {
 // files lie in `workFolder` and are gone afterwards. nullopt when the trial cannot be made or measured
 // (silence, a failing library): the gain is then the measured one.
 [[nodiscard]] std::optional<double> encodingLoss(const QString& wavPath, const ConversionJob& job,
-                                   const QString& workFolder);
+                                                 const QString& workFolder);
 
 } // namespace core

@@ -80,8 +80,9 @@ struct TrackGain {
 // only where the sample peak leaves too little room. nullopt when the file cannot be read.
 // `followed`: a meter that has followed the decoding so far (it is completed here). `encodingLoss`: what
 // the encoding will take away (LU, negative), made up for by the gain as far as the true peak allows.
-[[nodiscard]] std::optional<TrackGain> trackGain(const QString& wavPath, double target, LoudnessMeter* followed = nullptr,
-                                   double encodingLoss = 0.0);
+[[nodiscard]] std::optional<TrackGain> trackGain(const QString& wavPath, double target,
+                                                 LoudnessMeter* followed = nullptr,
+                                                 double encodingLoss = 0.0);
 
 // The text of the TXXX frame that records the gain an output got (see the README).
 [[nodiscard]] QString gainRecord(double gain, bool album, double loudness, double target);

@@ -57,6 +57,7 @@ struct PruneResult {
 // links left out) that carry the record and are not in `keep` (absolute paths of the outputs the inputs
 // map to), then the folders this leaves empty. A file without the record is never touched, nor anything
 // outside `destination`. With `dryRun` nothing changes; the result lists what would be deleted.
-[[nodiscard]] PruneResult pruneOutputs(const QString& destination, bool recursive, const QSet<QString>& keep, bool dryRun);
+[[nodiscard]] PruneResult pruneOutputs(const QString& destination, bool recursive, const QSet<QString>& keep,
+                                       bool dryRun);
 
 } // namespace core

@@ -40,7 +40,8 @@ struct SyncRecord {
 [[nodiscard]] QString wholeContentHash(const QString& path);
 
 // The record of `source` as it is now, for an output made with `settings`; nullopt when it cannot be read.
-[[nodiscard]] std::optional<SyncRecord> recordOfSource(const QString& source, const QString& settings, bool copied);
+[[nodiscard]] std::optional<SyncRecord> recordOfSource(const QString& source, const QString& settings,
+                                                       bool copied);
 
 // The record an output carries; nullopt for a file without one (or one that cannot be read).
 [[nodiscard]] std::optional<SyncRecord> readSyncRecord(const QString& mp3);
