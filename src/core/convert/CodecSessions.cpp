@@ -11,6 +11,7 @@ DecoderSession::~DecoderSession() {
     try {
         end();
     } catch (...) {
+        // Nothing is lost: the first failure was reported where it happened.
     }
 }
 
@@ -33,6 +34,7 @@ EncoderSession::~EncoderSession() {
     try {
         end();
     } catch (...) {
+        // Nothing is lost: the first failure was reported where it happened.
     }
 }
 
