@@ -27,12 +27,12 @@ bool decodeThroughLibrary(const QString& mp3, const QString& wav) {
     codecs::InputInfo info;
     bool ok = decoder.init() && decoder.open(mp3, info);
     if (ok) {
-        decoder.decodeWave(wav);
+        ok = decoder.decodeWave(wav);
         int position = 0;
         while (decoder.getState(position) == 1) {
             QThread::yieldCurrentThread();
         }
-        ok = decoder.getState(position) == 0;
+        ok = decoder.getState(position) == 0 && ok;
     }
     decoder.close();
     decoder.free();
@@ -110,16 +110,18 @@ bool encodeThroughLibrary(const QString& wav, const QString& mp3) {
     if (encoder.initializeWork() != 0) {
         return false;
     }
-    encoder.getUnitStates();
-    encoder.setConfigure(codecs::Encoder::InputFile, 0, wav);
-    encoder.setConfigure(codecs::Encoder::OutputFile, 0, mp3);
-    encoder.setConfigure(codecs::Encoder::OutputRate, 44100);
-    encoder.setConfigure(codecs::Encoder::Mode, 2);
-    encoder.setConfigure(codecs::Encoder::BitRate, 128);
-    int rc = encoder.detectConfigure();
+    static_cast<void>(encoder.getUnitStates()); // a step of the protocol; its report is not needed
+    int rc = encoder.setConfigure(codecs::Encoder::InputFile, 0, wav) |
+             encoder.setConfigure(codecs::Encoder::OutputFile, 0, mp3) |
+             encoder.setConfigure(codecs::Encoder::OutputRate, 44100) |
+             encoder.setConfigure(codecs::Encoder::Mode, 2) |
+             encoder.setConfigure(codecs::Encoder::BitRate, 128);
+    if (rc == 0)
+        rc = encoder.detectConfigure();
+    int frames = 0;
+    if (rc == 0)
+        rc = encoder.getConfigure(codecs::Encoder::FrameCount, frames);
     if (rc == 0) {
-        int frames = 0;
-        encoder.getConfigure(codecs::Encoder::FrameCount, frames);
         while ((rc = encoder.processFrame()) == 0) {
         }
     }

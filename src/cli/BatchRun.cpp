@@ -94,7 +94,8 @@ QList<core::ConversionJob> decideJobs(const BatchPlan& plan, const Options& opti
                 qAbs(
                     QFileInfo(job.destination).lastModified().msecsTo(QFileInfo(job.source).lastModified())) >
                     FatTimeResolutionMs)
-                core::copyModificationTime(job.source, job.destination);
+                // An output whose time stays off is compared by its content on the next run; nothing is lost.
+                static_cast<void>(core::copyModificationTime(job.source, job.destination));
             break;
         case core::SyncAction::Foreign:
             ++summary.skipped;
@@ -199,10 +200,11 @@ int runBatch(const Options& options) {
     for (const core::ConversionJob& job : std::as_const(jobs)) {
         const QString folder = QFileInfo(job.destination).absolutePath();
         if (!folderProblems.contains(folder)) {
-            const QString problem = core::makeDestinationFolder(folder);
-            folderProblems.insert(folder, problem);
-            if (!problem.isEmpty())
-                bar.line(QStringLiteral("%1: cannot use the destination folder: %2").arg(folder, problem));
+            const core::Result made = core::makeDestinationFolder(folder);
+            folderProblems.insert(folder, made.reason());
+            if (!made)
+                bar.line(
+                    QStringLiteral("%1: cannot use the destination folder: %2").arg(folder, made.reason()));
             else
                 core::finishInterruptedWrites(folder); // what writers killed before their rename left
         }

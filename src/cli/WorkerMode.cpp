@@ -76,8 +76,9 @@ int runWorker() {
 #endif
     const core::Outcome outcome = converter.prepare();
     // Only the finished MP3 is needed from here on; the WAV would hold disk space until it is placed.
+    // A WAV that stays is removed when the file is placed.
     if (outcome.converted())
-        DeleteFileForced(converter.wavWorkPath());
+        static_cast<void>(DeleteFileForced(converter.wavWorkPath()));
     send(core::protocol::outcomeLine(outcome));
     return 0;
 }

@@ -1,19 +1,12 @@
 #include "codecs/decoder.h"
 #include "codecs/functions.h"
 #include "codecs/library_loader.h"
+#include "codecs/required.h"
 
 #include <QFile>
 
 namespace codecs {
 namespace {
-
-// The table entry, or CodecError when the (fake) table lacks it.
-template <typename Function> Function required(Function function, const char* operation) {
-    if (function == nullptr) {
-        throw missingOperationError(Library::Decoder, operation);
-    }
-    return function;
-}
 
 QByteArray fileName(const QString& path) {
     return QFile::encodeName(path);
@@ -22,19 +15,20 @@ QByteArray fileName(const QString& path) {
 } // namespace
 
 bool Decoder::init() {
-    return required(decoderFunctions().init, "vbmp3_init")() != 0;
+    return required(decoderFunctions().init, Library::Decoder, "vbmp3_init")() != 0;
 }
 
-void Decoder::getFileInfo(const QString& path) {
+bool Decoder::getFileInfo(const QString& path) {
     VBMP3_SHORT_TAG_INFO tag{};
     VBMP3_MPEG_INFO info{};
-    required(decoderFunctions().getFileInfo, "vbmp3_getFileInfo")(fileName(path).constData(), &tag, &info);
+    return required(decoderFunctions().getFileInfo, Library::Decoder,
+                    "vbmp3_getFileInfo")(fileName(path).constData(), &tag, &info) != 0;
 }
 
 bool Decoder::getFileTagInfo(const QString& path, TagRecord& record) {
     VBMP3_TAG_INFO layout;
     packTagRecord(record, layout);
-    const int16_t found = required(decoderFunctions().getFileTagInfoEX,
+    const int16_t found = required(decoderFunctions().getFileTagInfoEX, Library::Decoder,
                                    "vbmp3_getFileTagInfoEX")(fileName(path).constData(), &layout);
     record = unpackTagRecord(layout);
     return found != 0;
@@ -42,35 +36,37 @@ bool Decoder::getFileTagInfo(const QString& path, TagRecord& record) {
 
 bool Decoder::open(const QString& path, InputInfo& info) {
     VBMP3_INPUT_INFO layout{};
-    const int16_t ok = required(decoderFunctions().open, "vbmp3_open")(fileName(path).constData(), &layout);
+    const int16_t ok = required(decoderFunctions().open, Library::Decoder,
+                                "vbmp3_open")(fileName(path).constData(), &layout);
     info = unpackInputInfo(layout);
     return ok != 0;
 }
 
-void Decoder::decodeWave(const QString& wavPath) {
-    required(decoderFunctions().decodeWave, "vbmp3_decodeWave")(fileName(wavPath).constData());
+bool Decoder::decodeWave(const QString& wavPath) {
+    return required(decoderFunctions().decodeWave, Library::Decoder,
+                    "vbmp3_decodeWave")(fileName(wavPath).constData()) != 0;
 }
 
 int Decoder::getState(int& position) {
     int32_t pos = 0;
-    const int32_t state = required(decoderFunctions().getState, "vbmp3_getState")(&pos);
+    const int32_t state = required(decoderFunctions().getState, Library::Decoder, "vbmp3_getState")(&pos);
     position = pos;
     return state;
 }
 
 void Decoder::close() {
-    required(decoderFunctions().close, "vbmp3_close")();
+    required(decoderFunctions().close, Library::Decoder, "vbmp3_close")();
 }
 
 void Decoder::free() {
-    required(decoderFunctions().free, "vbmp3_free")();
+    required(decoderFunctions().free, Library::Decoder, "vbmp3_free")();
 }
 
 bool Decoder::setTagInfo(const QString& path, const TagRecord& record) {
     VBMP3_TAG_INFO layout;
     packTagRecord(record, layout);
-    return required(decoderFunctions().setTagInfoEX, "vbmp3_setTagInfoEX")(fileName(path).constData(),
-                                                                           &layout, 1, 1) != 0;
+    return required(decoderFunctions().setTagInfoEX, Library::Decoder,
+                    "vbmp3_setTagInfoEX")(fileName(path).constData(), &layout, 1, 1) != 0;
 }
 
 int Decoder::lastTagError() {
@@ -83,13 +79,14 @@ QString Decoder::genreName(int number) {
     record.genre = number;
     VBMP3_SHORT_TAG_INFO layout;
     packShortTagRecord(record, layout);
-    required(decoderFunctions().getGenre, "vbmp3_getGenre")(&layout);
+    // Zero for a genre without a name, whose name field the library leaves empty: the empty name says it.
+    static_cast<void>(required(decoderFunctions().getGenre, Library::Decoder, "vbmp3_getGenre")(&layout));
     return unpackShortTagRecord(layout).genreName;
 }
 
 bool Decoder::copyId3v2Tag(const QString& from, const QString& to) {
-    return required(decoderFunctions().copyTagV2, "vbmp3_copyTagV2")(fileName(from).constData(),
-                                                                     fileName(to).constData()) != 0;
+    return required(decoderFunctions().copyTagV2, Library::Decoder,
+                    "vbmp3_copyTagV2")(fileName(from).constData(), fileName(to).constData()) != 0;
 }
 
 namespace {
@@ -129,7 +126,7 @@ bool Decoder::reworkTag(const QString& path, const TagRework& rework, QStringLis
     options.fitPicture = rework.fitPicture ? &fitPictureTrampoline : nullptr;
     options.context = &context;
     char notes[1024] = {};
-    const bool done = required(decoderFunctions().reworkTagV2, "vbmp3_reworkTagV2")(
+    const bool done = required(decoderFunctions().reworkTagV2, Library::Decoder, "vbmp3_reworkTagV2")(
                           fileName(path).constData(), &options, notes, int32_t(sizeof notes)) != 0;
     dropped = QString::fromUtf8(notes).split(QLatin1Char(' '), Qt::SkipEmptyParts);
     return done;
@@ -138,7 +135,7 @@ bool Decoder::reworkTag(const QString& path, const TagRework& rework, QStringLis
 std::optional<QString> Decoder::userText(const QString& path, const QString& description) {
     // The program's own TXXX values are short; 4 KB holds any of them.
     QByteArray value(4096, '\0');
-    const int16_t found = required(decoderFunctions().getUserText, "vbmp3_getUserText")(
+    const int16_t found = required(decoderFunctions().getUserText, Library::Decoder, "vbmp3_getUserText")(
         fileName(path).constData(), description.toUtf8().constData(), value.data(), int32_t(value.size()));
     if (found == 0)
         return std::nullopt;
@@ -146,14 +143,14 @@ std::optional<QString> Decoder::userText(const QString& path, const QString& des
 }
 
 bool Decoder::setUserText(const QString& path, const QString& description, const QString& value) {
-    return required(decoderFunctions().setUserText, "vbmp3_setUserText")(
+    return required(decoderFunctions().setUserText, Library::Decoder, "vbmp3_setUserText")(
                fileName(path).constData(), description.toUtf8().constData(), value.toUtf8().constData()) != 0;
 }
 
 std::optional<StreamEstimate> Decoder::estimateFileInfo(const QString& path) {
     VBMP3_MPEG_INFO info{};
-    if (required(decoderFunctions().estimateFileInfo, "vbmp3_estimateFileInfo")(fileName(path).constData(),
-                                                                                &info) == 0)
+    if (required(decoderFunctions().estimateFileInfo, Library::Decoder,
+                 "vbmp3_estimateFileInfo")(fileName(path).constData(), &info) == 0)
         return std::nullopt;
     return StreamEstimate{info.bitRate, info.samplingRate, info.channels, info.durationMs};
 }

@@ -1,25 +1,18 @@
 #include "codecs/encoder.h"
 #include "codecs/functions.h"
 #include "codecs/library_loader.h"
+#include "codecs/required.h"
 
 #include <QFile>
 
 namespace codecs {
-namespace {
-
-template <typename Function> Function required(Function function, const char* operation) {
-    if (function == nullptr) {
-        throw missingOperationError(Library::Encoder, operation);
-    }
-    return function;
-}
-
-} // namespace
 
 QByteArray Encoder::getVersion(int& number) {
     QByteArray buffer(VersionBufferSize, ' ');
     int32_t version = 0;
-    required(encoderFunctions().getVersion, "MPGE_getVersionVB")(&version, buffer.data());
+    // The buffer is the whole report: versionText() judges whether the library is usable from it.
+    static_cast<void>(required(encoderFunctions().getVersion, Library::Encoder,
+                               "MPGE_getVersionVB")(&version, buffer.data()));
     number = version;
     return buffer;
 }
@@ -33,42 +26,45 @@ std::optional<QString> Encoder::versionText(const QByteArray& buffer) {
 }
 
 int Encoder::initializeWork() {
-    return required(encoderFunctions().initializeWork, "MPGE_initializeWorkVB")();
+    return required(encoderFunctions().initializeWork, Library::Encoder, "MPGE_initializeWorkVB")();
 }
 
 int Encoder::getUnitStates() {
     int32_t units = 0;
-    required(encoderFunctions().getUnitStates, "MPGE_getUnitStatesVB")(&units);
+    // The operation always succeeds; the units are its whole report.
+    static_cast<void>(
+        required(encoderFunctions().getUnitStates, Library::Encoder, "MPGE_getUnitStatesVB")(&units));
     return units;
 }
 
-void Encoder::setConfigure(int item, int number, const QString& text) {
+int Encoder::setConfigure(int item, int number, const QString& text) {
     const QByteArray bytes = QFile::encodeName(text);
-    required(encoderFunctions().setConfigure,
-             "MPGE_setConfigureVB")(item, number, text.isNull() ? nullptr : bytes.constData());
+    return required(encoderFunctions().setConfigure, Library::Encoder,
+                    "MPGE_setConfigureVB")(item, number, text.isNull() ? nullptr : bytes.constData());
 }
 
 int Encoder::detectConfigure() {
-    return required(encoderFunctions().detectConfigure, "MPGE_detectConfigureVB")();
+    return required(encoderFunctions().detectConfigure, Library::Encoder, "MPGE_detectConfigureVB")();
 }
 
 int Encoder::getConfigure(int item, int& value) {
     int32_t v = 0;
-    const int32_t rc = required(encoderFunctions().getConfigure, "MPGE_getConfigureVB")(item, &v);
+    const int32_t rc =
+        required(encoderFunctions().getConfigure, Library::Encoder, "MPGE_getConfigureVB")(item, &v);
     value = v;
     return rc;
 }
 
 int Encoder::processFrame() {
-    return required(encoderFunctions().processFrame, "MPGE_processFrameVB")();
+    return required(encoderFunctions().processFrame, Library::Encoder, "MPGE_processFrameVB")();
 }
 
 void Encoder::closeCoder() {
-    required(encoderFunctions().closeCoder, "MPGE_closeCoderVB")();
+    required(encoderFunctions().closeCoder, Library::Encoder, "MPGE_closeCoderVB")();
 }
 
 void Encoder::endCoder() {
-    required(encoderFunctions().endCoder, "MPGE_endCoderVB")();
+    required(encoderFunctions().endCoder, Library::Encoder, "MPGE_endCoderVB")();
 }
 
 } // namespace codecs

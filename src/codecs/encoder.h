@@ -37,24 +37,25 @@ class Encoder {
 
     // MPGE_getVersionVB: the 255-byte version buffer as the library left it (it starts out as blanks, so
     // a library that writes no NUL is visible) and the version number.
-    QByteArray getVersion(int& number);
+    [[nodiscard]] QByteArray getVersion(int& number);
     // The text of a version buffer up to its first NUL; nullopt when the library is not usable: the
     // first byte is NUL or there is no NUL at all.
-    static std::optional<QString> versionText(const QByteArray& buffer);
+    [[nodiscard]] static std::optional<QString> versionText(const QByteArray& buffer);
 
     // MPGE_initializeWorkVB: 0 when an encoding is set up.
-    int initializeWork();
-    // MPGE_getUnitStatesVB: what the library reports; the program uses nothing of it.
-    int getUnitStates();
-    // MPGE_setConfigureVB: a null `text` is passed as a null pointer (numeric items).
-    void setConfigure(int item, int number, const QString& text = QString());
+    [[nodiscard]] int initializeWork();
+    // MPGE_getUnitStatesVB: the processing units the library reports; the program uses nothing of it.
+    [[nodiscard]] int getUnitStates();
+    // MPGE_setConfigureVB: a null `text` is passed as a null pointer (numeric items). 0 when the library
+    // took the item; ME_BAD_ITEM for one it does not know.
+    [[nodiscard]] int setConfigure(int item, int number, const QString& text = QString());
     // MPGE_detectConfigureVB: 0 ready; 13 the input work file cannot be opened; else another failure.
-    int detectConfigure();
+    [[nodiscard]] int detectConfigure();
     // MPGE_getConfigureVB: the item's value (FrameCount: the number of processFrame calls the encoding
     // takes). Returns the library's result, 0 on success.
-    int getConfigure(int item, int& value);
+    [[nodiscard]] int getConfigure(int item, int& value);
     // MPGE_processFrameVB: 0 while frames follow, 1 when all are written, else an error code to show.
-    int processFrame();
+    [[nodiscard]] int processFrame();
     // MPGE_closeCoderVB, MPGE_endCoderVB.
     void closeCoder();
     void endCoder();

@@ -64,9 +64,9 @@ void showOutcome(const PanelContext& context, const core::Outcome& outcome, cons
 bool destinationAgreed(const PanelContext& context, const QString& folder, const QStringList& sources) {
     if (sources.isEmpty())
         return true;
-    if (const QString problem = core::destinationProblem(folder); !problem.isEmpty()) {
+    if (const core::Result ready = core::checkDestinationFolder(folder); !ready) {
         context.showError(core::DestinationFailedText + QLatin1Char('\r') + folder + QLatin1Char('\r') +
-                          problem);
+                          ready.reason());
         return false;
     }
     for (const QString& source : sources) {

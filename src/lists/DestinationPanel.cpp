@@ -146,7 +146,7 @@ void DestinationPanel::DeleteFile_Click() {
         const QListWidgetItem* entry = DFileList->item(i);
         // A file that cannot be deleted is passed over; the refreshed list shows that it is still there.
         if (entry->isSelected())
-            DeleteFileForced(folder + entry->text());
+            static_cast<void>(DeleteFileForced(folder + entry->text()));
     }
     DFileList->update();
     GetDiskFree();

@@ -12,10 +12,10 @@
 // with any non-ASCII character is almost never valid UTF-8, while the reverse is common.
 
 // True when the bytes form well-formed UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF).
-bool isValidUtf8(const QByteArray& bytes);
+[[nodiscard]] bool isValidUtf8(const QByteArray& bytes);
 
 // CP932 when the bytes are valid CP932, otherwise Latin-1: for text known to come from a CP932 writer.
-QString decodeCp932Text(const QByteArray& bytes);
+[[nodiscard]] QString decodeCp932Text(const QByteArray& bytes);
 
 // The text in CP932; nothing when a character has no CP932 form.
-std::optional<QByteArray> encodeCp932(const QString& text);
+[[nodiscard]] std::optional<QByteArray> encodeCp932(const QString& text);

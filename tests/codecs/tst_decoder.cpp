@@ -186,7 +186,7 @@ class TestDecoder : public QObject {
         QVERIFY(decoder.init());
         codecs::InputInfo info;
         QVERIFY(decoder.open(path("long.mp3"), info));
-        decoder.decodeWave(path("long.wav"));
+        QVERIFY(decoder.decodeWave(path("long.wav")));
         decoder.close();
         int position = 0;
         QVERIFY(decoder.getState(position) != 1);
@@ -200,7 +200,7 @@ class TestDecoder : public QObject {
         decoder.free();
         decoder.close();
         QVERIFY(decoder.init());
-        decoder.decodeWave(path("nothing.wav")); // nothing is open
+        QVERIFY(!decoder.decodeWave(path("nothing.wav"))); // nothing is open
         int position = 0;
         QVERIFY(decoder.getState(position) < 0);
         QVERIFY(!QFile::exists(path("nothing.wav")));

@@ -175,15 +175,18 @@ class TestEncoder : public QObject {
     void vbrQualityAndGainItems() {
         const auto encodeWith = [&](int vbrQuality, int gain, int bitRate) {
             codecs::Encoder encoder;
-            encoder.initializeWork();
-            encoder.setConfigure(codecs::Encoder::InputFile, 0, path("stereo.wav"));
-            encoder.setConfigure(codecs::Encoder::OutputFile, 0, path("vbr.mp3"));
-            encoder.setConfigure(codecs::Encoder::OutputRate, 44100);
-            encoder.setConfigure(codecs::Encoder::Mode, 2);
-            encoder.setConfigure(codecs::Encoder::BitRate, bitRate);
-            encoder.setConfigure(codecs::Encoder::VbrQuality, vbrQuality);
-            encoder.setConfigure(codecs::Encoder::Gain, gain);
-            int rc = encoder.detectConfigure();
+            if (encoder.initializeWork() != 0)
+                return -1;
+            // Every item is taken as it comes; only the check judges them.
+            int rc = encoder.setConfigure(codecs::Encoder::InputFile, 0, path("stereo.wav")) |
+                     encoder.setConfigure(codecs::Encoder::OutputFile, 0, path("vbr.mp3")) |
+                     encoder.setConfigure(codecs::Encoder::OutputRate, 44100) |
+                     encoder.setConfigure(codecs::Encoder::Mode, 2) |
+                     encoder.setConfigure(codecs::Encoder::BitRate, bitRate) |
+                     encoder.setConfigure(codecs::Encoder::VbrQuality, vbrQuality) |
+                     encoder.setConfigure(codecs::Encoder::Gain, gain);
+            if (rc == 0)
+                rc = encoder.detectConfigure();
             while (rc == 0)
                 rc = encoder.processFrame();
             encoder.closeCoder();

@@ -45,7 +45,8 @@ class TestTagEdges : public QObject {
 
     TagRecord read(const char* name) {
         TagRecord record;
-        decoder_.getFileTagInfo(path(name), record);
+        // Without a tag the record keeps its defaults, which the cases compare against.
+        static_cast<void>(decoder_.getFileTagInfo(path(name), record));
         return record;
     }
 

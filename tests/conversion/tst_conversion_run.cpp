@@ -64,7 +64,8 @@ QList<Source> threeSources() {
 int decodedLength(const QString& path) {
     codecs::Decoder decoder;
     codecs::InputInfo info;
-    decoder.init();
+    if (!decoder.init())
+        return -1;
     const bool opened = decoder.open(path, info);
     decoder.close();
     decoder.free();

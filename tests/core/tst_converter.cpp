@@ -1,6 +1,7 @@
 // The conversion core without a window: each way a file's conversion ends, that no work file outlives a
 // failure, that a failed write names its cause, and the worker protocol's round trip.
 
+#include "codecs/encoder.h"
 #include "codecs/functions.h"
 #include "core/convert/Converter.h"
 #include "core/convert/OutcomeText.h"
@@ -8,6 +9,7 @@
 #include "mp3_fixtures.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -21,6 +23,14 @@ int framesBeforeFailure = 0;
 int32_t writeFailsHalfWay() {
     const int32_t result = realEncoder.processFrame();
     return --framesBeforeFailure > 0 ? result : ME_WRITE_ERROR;
+}
+
+// An older encoder that does not know the VBR item, and one that cannot tell its frame count.
+int32_t refusesVbrItem(int32_t item, int32_t number, const char* text) {
+    return item == codecs::Encoder::VbrQuality ? ME_BAD_ITEM : realEncoder.setConfigure(item, number, text);
+}
+int32_t tellsNoFrameCount(int32_t, int32_t*) {
+    return ME_NOT_READY;
 }
 
 struct CancellingSink : core::ConversionSink {
@@ -127,6 +137,50 @@ class TestConverter : public QObject {
                 QStringLiteral(
                     "変換作業でエラーが発生しました errcode = 31\rディスクの空き容量を確認してください。"));
         }
+    }
+
+    // An encoder that refuses a setting or cannot tell how long the encoding takes fails the file: it is
+    // never encoded at other settings than asked, and no work file stays.
+    void encoderRefusalsFailTheFile_data() {
+        QTest::addColumn<bool>("refuseVbr");
+        QTest::addColumn<int>("failure");
+        QTest::newRow("VBR item refused") << true << int(core::Failure::EncoderSetUp);
+        QTest::newRow("no frame count") << false << int(core::Failure::EncodeFault);
+    }
+    void encoderRefusalsFailTheFile() {
+        QFETCH(bool, refuseVbr);
+        QFETCH(int, failure);
+        Folders folders;
+        fixtures::writeFile(folders.source, sample);
+        codecs::EncoderFunctions failing = realEncoder;
+        if (refuseVbr)
+            failing.setConfigure = refusesVbrItem;
+        else
+            failing.getConfigure = tellsNoFrameCount;
+        codecs::installEncoderFunctions(failing);
+        core::ConversionJob job = folders.job();
+        job.vbrQuality = 2;
+        CancellingSink sink;
+        const core::Outcome outcome = core::Converter(job, sink).run();
+        QCOMPARE(int(outcome.failure), failure);
+        if (!refuseVbr)
+            QVERIFY2(outcome.reason.contains(u"frame count"), qPrintable(outcome.reason));
+        QVERIFY(!QFileInfo::exists(folders.destination));
+        QVERIFY2(folders.workFiles().isEmpty(), qPrintable(folders.workFiles().join(u',')));
+    }
+
+    // Placing with a date to keep that cannot be read still places the file, and says the date was lost.
+    void placingNotesALostDate() {
+        Folders folders;
+        const QString work = core::mp3WorkFile(folders.work);
+        fixtures::writeFile(work, sample);
+        const core::Outcome kept =
+            core::placeWorkFile(work, core::wavWorkFile(folders.work), folders.destination, folders.source);
+        QVERIFY(kept.converted());
+        QCOMPARE(fixtures::readFile(folders.destination), sample);
+        QCOMPARE(kept.notes.size(), 1);
+        QVERIFY(kept.notes.first().contains(u"modification time"));
+        QVERIFY(folders.workFiles().isEmpty());
     }
 
     // A work folder that is missing or may not be written is named as such, not as a full disk.

@@ -1,45 +1,14 @@
 #include "text_codec.h"
 
-#include <cerrno>
+#include "legacytext/legacytext.h"
+
 #include <cstring>
-#include <iconv.h>
 
 namespace vbmp3 {
 namespace {
 
-// Length of the UTF-8 sequence starting at bytes[i], or 0 when it is malformed (overlong forms,
-// surrogates and code points above U+10FFFF included).
-std::size_t utf8SequenceLength(std::string_view bytes, std::size_t i) {
-    const auto b0 = static_cast<unsigned char>(bytes[i]);
-    if (b0 < 0x80) {
-        return 1;
-    }
-    std::size_t len = 0;
-    unsigned char lo = 0x80, hi = 0xBF; // allowed range of the second byte
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        len = 2;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        len = 3;
-        lo = b0 == 0xE0 ? 0xA0 : 0x80;
-        hi = b0 == 0xED ? 0x9F : 0xBF;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        len = 4;
-        lo = b0 == 0xF0 ? 0x90 : 0x80;
-        hi = b0 == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (i + len > bytes.size()) {
-        return 0;
-    }
-    for (std::size_t k = 1; k < len; ++k) {
-        const auto b = static_cast<unsigned char>(bytes[i + k]);
-        if (k == 1 ? (b < lo || b > hi) : (b < 0x80 || b > 0xBF)) {
-            return 0;
-        }
-    }
-    return len;
-}
+using legacytext::Iconv;
+using legacytext::utf8SequenceLength;
 
 // Length of the CP932 character at bytes[i] (1 or 2), or 0 when the bytes are not CP932. The user-defined
 // lead bytes 0xF0..0xF9 count as invalid: real text never uses them, Latin-1 text often does.
@@ -104,44 +73,6 @@ bool hasDoubleByte(std::string_view bytes) {
     return false;
 }
 
-class Iconv {
-  public:
-    Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-    ~Iconv() {
-        if (ok()) {
-            iconv_close(cd_);
-        }
-    }
-    Iconv(const Iconv&) = delete;
-    Iconv& operator=(const Iconv&) = delete;
-    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-
-    // Converts all of `in`; false when any byte sequence has no form in the target encoding.
-    bool convert(std::string_view in, std::string& out) {
-        if (!ok()) {
-            return false;
-        }
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        out.clear();
-        char* src = const_cast<char*>(in.data());
-        std::size_t srcLeft = in.size();
-        char buffer[256];
-        while (srcLeft > 0) {
-            char* dst = buffer;
-            std::size_t dstLeft = sizeof buffer;
-            const std::size_t rc = iconv(cd_, &src, &srcLeft, &dst, &dstLeft);
-            out.append(buffer, sizeof buffer - dstLeft);
-            if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) {
-                return false;
-            }
-        }
-        return true;
-    }
-
-  private:
-    iconv_t cd_;
-};
-
 // Opening a conversion costs far more than most conversions: each thread keeps its two.
 Iconv& fromCp932() {
     thread_local Iconv cd("UTF-8", "CP932");
@@ -200,14 +131,7 @@ std::string cutCp932(const std::string& bytes, std::size_t maxBytes) {
 } // namespace
 
 bool isValidUtf8(std::string_view bytes) {
-    for (std::size_t i = 0; i < bytes.size();) {
-        const std::size_t len = utf8SequenceLength(bytes, i);
-        if (len == 0) {
-            return false;
-        }
-        i += len;
-    }
-    return true;
+    return legacytext::isValidUtf8(bytes);
 }
 
 std::string legacyToUtf8(std::string_view bytes) {

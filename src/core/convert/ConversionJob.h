@@ -32,7 +32,7 @@ struct ConversionJob {
     double albumLoss = 0.0;
 
     // Whether anything of the output's tag is to change beyond copying the source's.
-    bool reworksTag() const { return id3v23 || coverMax > 0 || normalize != Normalize::Off; }
+    [[nodiscard]] bool reworksTag() const { return id3v23 || coverMax > 0 || normalize != Normalize::Off; }
     // Keeping a converted library in step (core/LibrarySync.h):
     QString syncRecord;      // the record put into the output's tag (SyncRecord::text()); empty: none
     bool copySource = false; // the source's own bytes instead of a re-encoding (not worth re-encoding)
@@ -68,12 +68,12 @@ struct Outcome {
     // could not be decoded), one line each.
     QStringList notes;
 
-    bool converted() const { return failure == Failure::None; }
+    [[nodiscard]] bool converted() const { return failure == Failure::None; }
     bool operator==(const Outcome&) const = default;
 };
 
 // The two work files inside a work folder.
-QString wavWorkFile(const QString& workFolder);
-QString mp3WorkFile(const QString& workFolder);
+[[nodiscard]] QString wavWorkFile(const QString& workFolder);
+[[nodiscard]] QString mp3WorkFile(const QString& workFolder);
 
 } // namespace core

@@ -39,12 +39,6 @@ QString describe(const std::exception& failure) {
     return QString::fromUtf8(failure.what());
 }
 
-void makePlainWritable(const QString& path) {
-    QFile file(path);
-    if (file.exists())
-        file.setPermissions(file.permissions() | QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-}
-
 Outcome failed(Failure failure, QString reason = {}) {
     Outcome outcome;
     outcome.failure = failure;
@@ -84,7 +78,7 @@ Outcome Converter::run() {
     if (outcome.converted()) {
         const QStringList notes = outcome.notes;
         outcome = place();
-        outcome.notes = notes;
+        outcome.notes = notes + outcome.notes;
     }
     return outcome;
 }
@@ -104,14 +98,16 @@ Outcome Converter::prepare() {
     m_wav = wavWorkFile(m_job.workFolder);
     if (m_job.copySource)
         return copySource();
-    makePlainWritable(m_wav);
-    QFile::remove(m_wav);
+    // A work file left by an earlier run that cannot be removed is overwritten by the decoder, or makes it
+    // fail with its own state.
+    static_cast<void>(DeleteFileForced(m_wav));
     m_sink.pause();
 
     Outcome outcome = guarded(Failure::DecodeFault, [this] { return decode(); });
     if (outcome.converted()) {
         m_mp3 = mp3WorkFile(m_job.workFolder);
-        QFile::remove(m_mp3);
+        // As for the WAV: the encoder's check reports a work file it cannot create.
+        static_cast<void>(QFile::remove(m_mp3));
         m_sink.pause();
         outcome = guarded(Failure::EncodeFault, [this] { return encode(); });
     }
@@ -137,23 +133,22 @@ Outcome placeWorkFile(const QString& mp3WorkPath, const QString& wavWorkPath, co
         outcome.failure = Failure::CopyFailed;
         outcome.reason = QDir::toNativeSeparators(destination);
         outcome.cause = copyFailureCause(destination);
-    } else if (!dateFrom.isEmpty()) {
-        copyModificationTime(dateFrom, destination);
+    } else if (!dateFrom.isEmpty() && !copyModificationTime(dateFrom, destination)) {
+        outcome.notes << QStringLiteral("the source's modification time could not be given to the output");
     }
-    DeleteFileForced(wavWorkPath);
-    DeleteFileForced(mp3WorkPath);
+    removeWorkFiles(wavWorkPath, mp3WorkPath);
     return outcome;
 }
 
-void copyModificationTime(const QString& from, const QString& to) {
+bool copyModificationTime(const QString& from, const QString& to) {
     // Set by name on the closed file: a FUSE FAT driver stamps a file again when it is closed, so a time
     // set through an open descriptor would be lost. Both times are given (the access time as cp -p
     // keeps it): the FAT32 and exFAT FUSE drivers ignore a change of the modification time alone.
     struct stat st {};
     if (::stat(QFile::encodeName(from).constData(), &st) != 0)
-        return;
+        return false;
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    ::utimensat(AT_FDCWD, QFile::encodeName(to).constData(), times, 0);
+    return ::utimensat(AT_FDCWD, QFile::encodeName(to).constData(), times, 0) == 0;
 }
 
 Outcome Converter::copySource() {
@@ -215,19 +210,27 @@ Outcome Converter::stampRecord() {
         return {};
     }
     // A source converted before carries the record of its own making; it says nothing about this output.
-    // Stripping it is best effort: a tag the library cannot rewrite stays as the source had it.
+    // Stripping it is best effort: a tag the library cannot rewrite stays as the source had it, and the
+    // output is still the source's conversion, so neither a refusal nor a library failure stops it.
     try {
-        writeSyncRecord(m_mp3, QString());
+        static_cast<void>(writeSyncRecord(m_mp3, QString()));
     } catch (const std::exception&) {
+        // The library's failure, if it matters, shows where a tag must be written.
     }
     return {};
 }
 
 void Converter::removeWorkFiles() {
-    if (!m_wav.isEmpty())
-        DeleteFileForced(m_wav);
-    if (!m_mp3.isEmpty())
-        DeleteFileForced(m_mp3);
+    core::removeWorkFiles(m_wav, m_mp3);
+}
+
+void removeWorkFiles(const QString& wavWorkPath, const QString& mp3WorkPath) {
+    // A work file that stays is overwritten by the next conversion into the same folder; nothing of the
+    // output depends on its removal.
+    if (!wavWorkPath.isEmpty())
+        static_cast<void>(DeleteFileForced(wavWorkPath));
+    if (!mp3WorkPath.isEmpty())
+        static_cast<void>(DeleteFileForced(mp3WorkPath));
 }
 
 void Converter::showPercent(int percent) {
@@ -259,8 +262,10 @@ Outcome Converter::decode() {
     const DecodeResult result =
         decodeToWav(session, m_job.source, m_wav, started, [&](int position, int total) {
             showPercent(halfPercent(position, total, 0));
+            // A follower that cannot read the growing file stays failed, and measureLoudness() reports
+            // it once the decoding is done; the decoding itself need not stop for it.
             if (m_follower)
-                m_follower->follow(m_wav);
+                static_cast<void>(m_follower->follow(m_wav));
             return !m_sink.cancelRequested();
         });
     if (!result.opened)
@@ -318,14 +323,17 @@ Outcome Converter::encode() {
             return failed(Failure::WorkFileUnopenable);
     }
     bool cancelled = false;
-    const int result = encodeFrames(session, [&](int done, int frames) {
+    const Expected<int> frames = encodeFrames(session, [&](int done, int frames) {
         showPercent(halfPercent(done, frames, 50));
         cancelled = m_sink.cancelRequested();
         return !cancelled;
     });
     session.end();
+    if (!frames)
+        return failed(Failure::EncodeFault, frames.reason());
     if (cancelled)
         return failed(Failure::Cancelled);
+    const int result = *frames;
     if (result != codecs::Encoder::AllFramesDone) {
         Outcome outcome = failed(Failure::FrameError);
         outcome.code = result;

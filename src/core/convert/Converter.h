@@ -34,11 +34,11 @@ class Converter {
     Converter(ConversionJob job, ConversionSink& sink);
 
     // Everything: prepare() and, when that succeeded, place().
-    Outcome run();
+    [[nodiscard]] Outcome run();
     // Decode, encode and tag, leaving the finished MP3 work file (mp3WorkPath()).
-    Outcome prepare();
+    [[nodiscard]] Outcome prepare();
     // Copies the finished MP3 work file into the destination and deletes both work files.
-    Outcome place();
+    [[nodiscard]] Outcome place();
 
     QString wavWorkPath() const { return m_wav; }
     QString mp3WorkPath() const { return m_mp3; }
@@ -71,26 +71,29 @@ class Converter {
 
 // Copies a finished MP3 work file into the destination (with the length check) and deletes the work
 // files of the folder it lies in. Converted, or CopyFailed. With `dateFrom`, the destination gets that
-// file's modification time.
-Outcome placeWorkFile(const QString& mp3WorkPath, const QString& wavWorkPath, const QString& destination,
-                      const QString& dateFrom = {});
+// file's modification time; a converted outcome notes it when that failed.
+[[nodiscard]] Outcome placeWorkFile(const QString& mp3WorkPath, const QString& wavWorkPath,
+                                    const QString& destination, const QString& dateFrom = {});
+
+// Deletes the two work files (either path may be empty), best effort.
+void removeWorkFiles(const QString& wavWorkPath, const QString& mp3WorkPath);
 
 // True when the file starts with an ID3v2 header that cannot be right: an unknown version, sizes that are
 // not sync-safe, or a tag reaching past the end of the file.
-bool hasDamagedId3v2(const QString& path);
+[[nodiscard]] bool hasDamagedId3v2(const QString& path);
 
 // True when a converted file's notes say its source's ID3v2 tag was damaged and could not be copied
 // (the notes travel from the workers with the outcome, so the file is not read again).
-bool notesDamagedId3v2(const Outcome& outcome);
+[[nodiscard]] bool notesDamagedId3v2(const Outcome& outcome);
 
-// Gives `to` the modification time of `from` (best effort).
-void copyModificationTime(const QString& from, const QString& to);
+// Gives `to` the modification time of `from`; false when either file's time cannot be read or set.
+[[nodiscard]] bool copyModificationTime(const QString& from, const QString& to);
 
 // Why writing into the folder failed, as one line: the folder is missing, may not be written, or (when
 // neither) the disk is full.
-QString writeFailureCause(const QString& folder);
+[[nodiscard]] QString writeFailureCause(const QString& folder);
 
 // The text the window shows for a decoding that ended in the library's state `state` (not 0).
-QString decoderStateText(int state, const QString& workFolder);
+[[nodiscard]] QString decoderStateText(int state, const QString& workFolder);
 
 } // namespace core

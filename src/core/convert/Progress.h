@@ -10,4 +10,4 @@ class ConversionFault : public std::runtime_error {
 
 // part / whole * 100 / 2 + offset, rounded to the nearest integer with halves to even. A whole of 0 or a
 // result beyond the 32-bit range throws ConversionFault.
-int halfPercent(double part, double whole, double offset);
+[[nodiscard]] int halfPercent(double part, double whole, double offset);

@@ -14,7 +14,7 @@ constexpr int CoverJpegQuality = 88;
 
 // The frame size of a baseline JPEG (sequential DCT, the SOF0 marker); nullopt for anything else
 // (progressive or other JPEG, other formats, damage).
-std::optional<QSize> baselineJpegSize(const QByteArray& data);
+[[nodiscard]] std::optional<QSize> baselineJpegSize(const QByteArray& data);
 
 struct FittedCover {
     enum Result { Kept, Replaced, Undecodable } result = Kept;
@@ -24,6 +24,6 @@ struct FittedCover {
 // A picture larger than maxSide × maxSide, or not a baseline JPEG, re-encoded as a baseline JPEG that
 // fits, its aspect ratio kept; a baseline JPEG that fits is kept as it is. A picture Qt cannot decode is
 // Undecodable (and kept).
-FittedCover fitCover(const QByteArray& data, int maxSide);
+[[nodiscard]] FittedCover fitCover(const QByteArray& data, int maxSide);
 
 } // namespace core

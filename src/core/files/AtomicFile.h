@@ -16,7 +16,7 @@ struct WriteResult {
     bool ok = false;
     int error = 0; // errno of the step that failed, 0 when it was no system error
     // One line for the user naming the cause, empty on success.
-    QString cause() const;
+    [[nodiscard]] QString cause() const;
 };
 
 // Replaces (or creates) `path` with `bytes`. On failure the target is exactly as it was and no temporary
@@ -29,7 +29,7 @@ struct WriteResult {
 
 // Flushes a folder's entries (a rename or a new link inside it) to disk; true when it worked or the file
 // system cannot do it.
-bool syncFolder(const QString& folder);
+[[nodiscard]] bool syncFolder(const QString& folder);
 
 // Removes the temporary files in `folder` that writers which no longer run left behind; returns how many.
 int removeStaleTemporaries(const QString& folder);
@@ -37,7 +37,7 @@ int removeStaleTemporaries(const QString& folder);
 // What writers killed in `folder` left: their temporary files go (removeStaleTemporaries), and the tag
 // library finishes the in-place tag rewrites whose journals lie there, so that every such file holds its
 // new version. Run for the folders a run or the window is about to use; returns how many files it
-// removed or finished.
+// removed or finished (a count for a log: callers that keep none may drop it).
 int finishInterruptedWrites(const QString& folder);
 
 } // namespace core

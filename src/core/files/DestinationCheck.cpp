@@ -34,27 +34,28 @@ QString fatNameCause() {
 
 } // namespace
 
-QString destinationProblem(const QString& folder) {
+Result checkDestinationFolder(const QString& folder) {
     const QFileInfo info(folder);
     if (!info.exists())
-        return QStringLiteral("変換先フォルダが見つかりません。");
+        return Error{QStringLiteral("変換先フォルダが見つかりません。")};
     if (!info.isDir())
-        return QStringLiteral("変換先フォルダの名前のファイルがあります。");
+        return Error{QStringLiteral("変換先フォルダの名前のファイルがあります。")};
     if (QStorageInfo(folder).isReadOnly())
-        return QStringLiteral("変換先フォルダは読み取り専用のボリュームにあります。");
+        return Error{QStringLiteral("変換先フォルダは読み取り専用のボリュームにあります。")};
     QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".MP3Recast-XXXXXX")));
     if (probe.open())
         return {};
     if (!info.isWritable())
-        return QStringLiteral("変換先フォルダに書き込む権限がありません。");
+        return Error{QStringLiteral("変換先フォルダに書き込む権限がありません。")};
     if (QStorageInfo(folder).bytesAvailable() == 0)
-        return QStringLiteral("ディスクの空き容量がありません。");
-    return QStringLiteral("変換先フォルダにファイルを作成できません（%1）。").arg(probe.errorString());
+        return Error{QStringLiteral("ディスクの空き容量がありません。")};
+    return Error{QStringLiteral("変換先フォルダにファイルを作成できません（%1）。").arg(probe.errorString())};
 }
 
-QString makeDestinationFolder(const QString& folder) {
+Result makeDestinationFolder(const QString& folder) {
+    // mkpath's failure is taken apart below: the deepest level that exists tells the cause.
     if (QFileInfo(folder).isDir() || QDir().mkpath(folder))
-        return destinationProblem(folder);
+        return checkDestinationFolder(folder);
     const QString level = deepestExisting(folder);
     const QFileInfo info(level);
     QString why;
@@ -67,7 +68,7 @@ QString makeDestinationFolder(const QString& folder) {
         why = QStringLiteral("%1 は読み取り専用のボリュームにあります。").arg(native(level));
     else if (!info.isWritable())
         why = QStringLiteral("%1 に書き込む権限がありません。").arg(native(level));
-    return QStringLiteral("変換先フォルダを作成できません。") + why;
+    return Error{QStringLiteral("変換先フォルダを作成できません。") + why};
 }
 
 QString copyFailureCause(const QString& destination) {
@@ -79,8 +80,8 @@ QString copyFailureCause(const QString& destination) {
         return QStringLiteral("変換先に同じ名前のフォルダがあります。");
     if (target.exists() && !(target.permissions() & QFileDevice::WriteOwner))
         return QStringLiteral("変換先の同じ名前のファイルが書き込み禁止になっています。");
-    const QString problem = destinationProblem(target.path());
-    return problem.isEmpty() ? DiskSpaceHint : problem;
+    const Result ready = checkDestinationFolder(target.path());
+    return ready ? DiskSpaceHint : ready.reason();
 }
 
 bool isFolderOf(const QString& folder, const QString& file) {

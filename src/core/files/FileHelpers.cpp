@@ -16,11 +16,6 @@ bool isPathSeparator(QChar c) {
 #endif
 }
 
-void makePlainWritable(const QString& path) {
-    QFile file(path);
-    file.setPermissions(file.permissions() | QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-}
-
 // The copy itself: streamed into a temporary file that replaces the destination only once it holds every
 // byte of the source, and is on disk.
 bool copyThroughTemporary(const QString& source, const QString& destination) {
@@ -32,6 +27,15 @@ bool copyThroughTemporary(const QString& source, const QString& destination) {
 }
 
 } // namespace
+
+void MakePlainWritable(const QString& path) {
+    QFile file(path);
+    if (!file.exists())
+        return;
+    // A refusal shows in the write or removal this prepares, which reports it.
+    static_cast<void>(
+        file.setPermissions(file.permissions() | QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+}
 
 QString CutAtNul(const QString& text) {
     const qsizetype nul = text.indexOf(QChar(0));
@@ -51,7 +55,7 @@ bool CopyFileChecked(const QString& source, const QString& destination, bool fai
         return false;
     if (sourceInfo.size() != destinationInfo.size())
         return false;
-    makePlainWritable(destination);
+    MakePlainWritable(destination);
     return copied;
 }
 
@@ -59,7 +63,7 @@ bool DeleteFileForced(const QString& path) {
     const QFileInfo info(path);
     if (path.isEmpty() || !info.exists() || info.isDir())
         return false;
-    makePlainWritable(path);
+    MakePlainWritable(path);
     return QFile::remove(path);
 }
 

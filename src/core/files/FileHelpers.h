@@ -5,7 +5,7 @@
 // General file and text helpers. None of them shows a message; each reports through its result only.
 
 // The text before its first NUL character, or the whole text when it holds none.
-QString CutAtNul(const QString& text);
+[[nodiscard]] QString CutAtNul(const QString& text);
 
 // Copies source to destination and checks that both then have the same length. The copy is written to a
 // temporary file beside the destination and renamed over it only when complete, so a copy that fails
@@ -13,11 +13,15 @@ QString CutAtNul(const QString& text);
 // destination may be the same file. With failIfExists an existing destination is never replaced. A
 // destination of equal length gets its permissions reset to a plain writable file, even when the copy
 // itself failed (the result then stays false).
-bool CopyFileChecked(const QString& source, const QString& destination, bool failIfExists);
+[[nodiscard]] bool CopyFileChecked(const QString& source, const QString& destination, bool failIfExists);
 
 // Deletes a file whatever its permissions; true when it is gone.
-bool DeleteFileForced(const QString& path);
+[[nodiscard]] bool DeleteFileForced(const QString& path);
+
+// Gives the owner read and write permission on an existing file, so that it can be replaced or removed.
+// Best effort with no result: the write or removal that follows fails on its own and reports it.
+void MakePlainWritable(const QString& path);
 
 // The part after the last path separator, or the whole path when it is shorter than 3 characters or holds
 // no separator. On Windows a drive colon counts as a separator too.
-QString ExtractFileName(const QString& path);
+[[nodiscard]] QString ExtractFileName(const QString& path);

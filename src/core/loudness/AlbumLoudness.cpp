@@ -33,7 +33,8 @@ bool measureFile(const QString& source, const ConversionJob& job, const QString&
     const bool measured = result.opened && result.finalState == VBMP3_STATE_DONE && meter.measureWav(wav);
     if (measured)
         loss = encodingLoss(wav, job, workFolder);
-    DeleteFileForced(wav);
+    // The next decoding into the work folder replaces a WAV that stays.
+    static_cast<void>(DeleteFileForced(wav));
     return measured;
 }
 

@@ -14,7 +14,7 @@ namespace core {
 // measures them together and gives each of the folder's jobs the loudness and the highest true peak.
 // `measuring` is told each file before it is measured and returns false to stop (the jobs are then left
 // as they were). A file that cannot be decoded is left out of its folder's measurement.
-bool measureAlbums(QList<ConversionJob>& jobs, const QString& workFolder,
-                   const std::function<bool(const QString& source)>& measuring);
+[[nodiscard]] bool measureAlbums(QList<ConversionJob>& jobs, const QString& workFolder,
+                                 const std::function<bool(const QString& source)>& measuring);
 
 } // namespace core

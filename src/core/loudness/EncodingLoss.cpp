@@ -89,10 +89,12 @@ std::optional<double> encodingLoss(const QString& wavPath, const ConversionJob& 
     const QString excerpts = work.filePath(QStringLiteral("LossTrial.wav"));
     const QString encoded = work.filePath(QStringLiteral("LossTrial.mp3"));
     const QString decoded = work.filePath(QStringLiteral("LossTrialOut.wav"));
+    // Trial files that stay are replaced by the next trial in the same folder; the loss is measured either
+    // way.
     const auto removeTrial = qScopeGuard([&] {
-        DeleteFileForced(excerpts);
-        DeleteFileForced(encoded);
-        DeleteFileForced(decoded);
+        static_cast<void>(DeleteFileForced(excerpts));
+        static_cast<void>(DeleteFileForced(encoded));
+        static_cast<void>(DeleteFileForced(decoded));
     });
     if (!writeExcerpts(wavPath, excerpts))
         return std::nullopt;
@@ -101,8 +103,10 @@ std::optional<double> encodingLoss(const QString& wavPath, const ConversionJob& 
         return std::nullopt;
     {
         EncoderSession session;
-        if (session.setUp(excerpts, encoded, job.channelMode, job.bitRate, job.vbrQuality) != 0 ||
-            encodeFrames(session, [](int, int) { return true; }) != codecs::Encoder::AllFramesDone)
+        if (session.setUp(excerpts, encoded, job.channelMode, job.bitRate, job.vbrQuality) != 0)
+            return std::nullopt;
+        const Expected<int> result = encodeFrames(session, [](int, int) { return true; });
+        if (!result || *result != codecs::Encoder::AllFramesDone)
             return std::nullopt;
     }
     {

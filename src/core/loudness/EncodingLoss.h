@@ -16,7 +16,7 @@ namespace core {
 // when the encoding takes loudness away). `wavPath` is the decoded source (16-bit PCM); the trial's
 // files lie in `workFolder` and are gone afterwards. nullopt when the trial cannot be made or measured
 // (silence, a failing library): the gain is then the measured one.
-std::optional<double> encodingLoss(const QString& wavPath, const ConversionJob& job,
-                                   const QString& workFolder);
+[[nodiscard]] std::optional<double> encodingLoss(const QString& wavPath, const ConversionJob& job,
+                                                 const QString& workFolder);
 
 } // namespace core

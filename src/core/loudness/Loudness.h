@@ -29,7 +29,7 @@ struct WavFormat {
 
 // Walks the RIFF chunks of a 16-bit PCM WAV file up to "data", leaving the file there. The data chunk's
 // size is not used: a file still being written holds a provisional one.
-bool readWavHeader(QFile& file, WavFormat& format);
+[[nodiscard]] bool readWavHeader(QFile& file, WavFormat& format);
 
 class LoudnessMeter {
   public:
@@ -41,22 +41,22 @@ class LoudnessMeter {
 
     // Measures a 16-bit PCM WAV file (the decoder's work file), or the rest of it after follow(). False
     // when it cannot be read.
-    bool measureWav(const QString& path);
+    [[nodiscard]] bool measureWav(const QString& path);
     // Measures a WAV file the decoder is still writing, while it writes: each call takes the whole frames
     // that reached the file since the last one, so the measuring runs beside the decoding. False once
     // the file cannot be read.
-    bool follow(const QString& path, bool complete = false);
+    [[nodiscard]] bool follow(const QString& path, bool complete = false);
     // Integrated loudness in LUFS; -infinity for silence or audio too short to measure.
-    double integrated() const;
+    [[nodiscard]] double integrated() const;
     // The length of the audio measured so far.
-    double durationSeconds() const;
+    [[nodiscard]] double durationSeconds() const;
     // Highest peak of all channels in dB (true peak in dBTP when measured so); -infinity for silence.
-    double peak() const;
+    [[nodiscard]] double peak() const;
     // The integrated loudness of several files taken as one (an album), gating over all of them.
-    static double combined(const QList<const LoudnessMeter*>& meters);
+    [[nodiscard]] static double combined(const QList<const LoudnessMeter*>& meters);
 
   private:
-    bool fail();
+    [[nodiscard]] bool fail();
 
     const bool m_truePeak;
     ebur128_state* m_state = nullptr;
@@ -69,7 +69,7 @@ class LoudnessMeter {
 
 // The gain in dB that brings audio of `loudness` LUFS to `target`, lowered where needed so that the true
 // peak stays at or below the ceiling (less the encoding headroom); 0 for audio without measurable loudness.
-double normalizingGain(double loudness, double truePeak, double target);
+[[nodiscard]] double normalizingGain(double loudness, double truePeak, double target);
 
 struct TrackGain {
     double gain = 0.0;           // dB
@@ -80,13 +80,14 @@ struct TrackGain {
 // only where the sample peak leaves too little room. nullopt when the file cannot be read.
 // `followed`: a meter that has followed the decoding so far (it is completed here). `encodingLoss`: what
 // the encoding will take away (LU, negative), made up for by the gain as far as the true peak allows.
-std::optional<TrackGain> trackGain(const QString& wavPath, double target, LoudnessMeter* followed = nullptr,
-                                   double encodingLoss = 0.0);
+[[nodiscard]] std::optional<TrackGain> trackGain(const QString& wavPath, double target,
+                                                 LoudnessMeter* followed = nullptr,
+                                                 double encodingLoss = 0.0);
 
 // The text of the TXXX frame that records the gain an output got (see the README).
-QString gainRecord(double gain, bool album, double loudness, double target);
+[[nodiscard]] QString gainRecord(double gain, bool album, double loudness, double target);
 
 // The description of that frame.
-QString gainRecordName();
+[[nodiscard]] QString gainRecordName();
 
 } // namespace core

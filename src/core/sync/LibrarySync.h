@@ -36,16 +36,16 @@ struct SyncDecision {
 };
 
 // The settings an output's record holds for this job under these options.
-QString recordSettings(const ConversionJob& job, const SyncOptions& options);
+[[nodiscard]] QString recordSettings(const ConversionJob& job, const SyncOptions& options);
 
 // Decides what `job` needs and prepares it for the run: its record, whether the source is copied, and
 // whether the output keeps the source's date.
-SyncDecision decideJob(ConversionJob& job, const SyncOptions& options);
+[[nodiscard]] SyncDecision decideJob(ConversionJob& job, const SyncOptions& options);
 
 // Whether re-encoding `job.source` at the job's settings would only lose quality: its bit rate (for VBR
 // its average) is at or below the target, it is at 44,100 Hz and its channels fit the target mode. Reads
 // the whole stream, as the decoder would.
-bool notWorthReencoding(const ConversionJob& job);
+[[nodiscard]] bool notWorthReencoding(const ConversionJob& job);
 
 struct PruneResult {
     QStringList removed;        // outputs deleted (or, dry, to be deleted)
@@ -57,6 +57,7 @@ struct PruneResult {
 // links left out) that carry the record and are not in `keep` (absolute paths of the outputs the inputs
 // map to), then the folders this leaves empty. A file without the record is never touched, nor anything
 // outside `destination`. With `dryRun` nothing changes; the result lists what would be deleted.
-PruneResult pruneOutputs(const QString& destination, bool recursive, const QSet<QString>& keep, bool dryRun);
+[[nodiscard]] PruneResult pruneOutputs(const QString& destination, bool recursive, const QSet<QString>& keep,
+                                       bool dryRun);
 
 } // namespace core

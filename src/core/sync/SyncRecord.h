@@ -20,33 +20,34 @@ struct SyncRecord {
 
     // One line: "1 size=… mtime=… hash=… sum=… copied=0|1 settings=…" (the settings last: they hold
     // blanks). Records of earlier versions have no sum, and earlier versions pass over it.
-    QString text() const;
-    static std::optional<SyncRecord> parse(const QString& text);
+    [[nodiscard]] QString text() const;
+    [[nodiscard]] static std::optional<SyncRecord> parse(const QString& text);
     bool operator==(const SyncRecord&) const = default;
 };
 
 // The description of the TXXX frame that holds the record.
-QString syncRecordDescription();
+[[nodiscard]] QString syncRecordDescription();
 
 // Every option of a job that changes the output's bytes, as one text ("b=128 m=stereo"). An option that
 // shapes the output adds itself here, so that outputs made with another value of it count as out of date.
-QString outputSettings(const ConversionJob& job);
+[[nodiscard]] QString outputSettings(const ConversionJob& job);
 
 // A hash of what a change to the file would touch: its ID3v2 tag, the first and last 64 KB of the audio
 // and the tags after it. Empty when the file cannot be read.
-QString contentHash(const QString& path);
+[[nodiscard]] QString contentHash(const QString& path);
 
 // A hash of every byte of the file (tags and audio); empty when the file cannot be read.
-QString wholeContentHash(const QString& path);
+[[nodiscard]] QString wholeContentHash(const QString& path);
 
 // The record of `source` as it is now, for an output made with `settings`; nullopt when it cannot be read.
-std::optional<SyncRecord> recordOfSource(const QString& source, const QString& settings, bool copied);
+[[nodiscard]] std::optional<SyncRecord> recordOfSource(const QString& source, const QString& settings,
+                                                       bool copied);
 
 // The record an output carries; nullopt for a file without one (or one that cannot be read).
-std::optional<SyncRecord> readSyncRecord(const QString& mp3);
+[[nodiscard]] std::optional<SyncRecord> readSyncRecord(const QString& mp3);
 
 // Puts `recordText` into the MP3 file's tag, replacing any record there; an empty text removes the record
 // (a source that carried one passes it on to no output). True on success.
-bool writeSyncRecord(const QString& mp3, const QString& recordText);
+[[nodiscard]] bool writeSyncRecord(const QString& mp3, const QString& recordText);
 
 } // namespace core

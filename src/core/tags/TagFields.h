@@ -8,7 +8,7 @@
 
 // The genre list item for genre number n: n as three digits, " - ", then the library's name for it
 // (blanks at either end removed). "007 - Rock"; a genre without a name gives "123 - ".
-QString GenreItemText(int number, const QString& libraryName);
+[[nodiscard]] QString GenreItemText(int number, const QString& libraryName);
 
 // The numeric value of a track number text: the decimal number at its start (sign, fraction and
 // exponent allowed), blanks anywhere in the text ignored, 0 when it does not start with a number;
@@ -19,9 +19,9 @@ qint32 TrackNumberValue(const QString& text);
 // The path handed to the decoder library for the file the editor works on: the path without blanks at
 // either end, unless a file of exactly that name exists (a name on this platform may begin or end in a
 // blank, and the trimmed path would name another file).
-QString TagLibraryPath(const QString& tagFilePath);
+[[nodiscard]] QString TagLibraryPath(const QString& tagFilePath);
 
 // The genre the editor's genre box stands for: the item whose text equals the box's text, or whose genre
 // name does (either ignoring case, blanks at either end ignored); -1 for an empty box or a text that names
 // no item.
-int GenreIndexOfText(const QString& text, const QStringList& items);
+[[nodiscard]] int GenreIndexOfText(const QString& text, const QStringList& items);

@@ -26,7 +26,7 @@ struct TagSaveResult {
     };
     Kind kind = Kind::Written;
     QString reason;
-    bool written() const { return kind == Kind::Written; }
+    [[nodiscard]] bool written() const { return kind == Kind::Written; }
 };
 
 class TagFile {
@@ -35,14 +35,14 @@ class TagFile {
     // exists.
     explicit TagFile(QString path);
 
-    const QString& path() const { return m_path; }
+    [[nodiscard]] const QString& path() const { return m_path; }
     // The 256 entries of the genre list, "000 - Blues" and so on.
-    static QStringList genreItems();
+    [[nodiscard]] static QStringList genreItems();
     // The file's tag, or nothing when the file has none (or cannot be read).
-    std::optional<TagValues> load() const;
+    [[nodiscard]] std::optional<TagValues> load() const;
     // Writes the values as the file's tag. A write-protected file is made writable for good first, so
     // that the tag can go in.
-    TagSaveResult save(const TagValues& values) const;
+    [[nodiscard]] TagSaveResult save(const TagValues& values) const;
 
   private:
     QString m_path;

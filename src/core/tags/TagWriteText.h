@@ -7,13 +7,13 @@
 namespace core {
 
 // The message's first line: "タグ情報の更新に失敗しました。"
-QString tagWriteFailedText();
+[[nodiscard]] QString tagWriteFailedText();
 
 // The line that names the cause, for a VBMP3_TAG_ code of the library; a code it does not know (or -1,
 // no reason given) gets a general line.
-QString tagWriteFailureReason(int code);
+[[nodiscard]] QString tagWriteFailureReason(int code);
 
 // Both lines, separated by CR as the window's messages are.
-QString tagWriteFailureMessage(int code);
+[[nodiscard]] QString tagWriteFailureMessage(int code);
 
 } // namespace core
