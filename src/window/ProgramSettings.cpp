@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <cmath>
 #include <functional>
 #include <optional>
@@ -31,8 +32,19 @@ struct Key {
     std::function<std::optional<QString>(const Values&)> format;
 };
 
-// The accessors are generic lambdas, `[](auto& v) -> auto& { return v.member; }`, so that one gives the
-// member of a Values and of a const Values alike.
+// A key's value: a member of Values, or of its RunOptions. The accessor gives the member of a Values and of
+// a const Values alike.
+template <typename T> auto of(T Values::*member) {
+    return [member](auto& values) -> auto& {
+        return values.*member;
+    };
+}
+template <typename T> auto of(T core::RunOptions::*member) {
+    return [member](auto& values) -> auto& {
+        return values.options.*member;
+    };
+}
+
 template <typename Access>
 Key integer(const char* section, const char* name, WrittenWhen when, Access access,
             std::function<bool(int)> valid) {
@@ -57,8 +69,7 @@ std::function<bool(int)> inRange(int low, int high) {
     return [low, high](int value) { return value >= low && value <= high; };
 }
 
-template <typename Access>
-Key flag(const char* section, const char* name, WrittenWhen when, Access access) {
+template <typename Access> Key flag(const char* section, const char* name, WrittenWhen when, Access access) {
     return {QString::fromLatin1(section), QString::fromLatin1(name), when,
             [access](const QString& text, Values& values) {
                 if (text != QLatin1String("0") && text != QLatin1String("1"))
@@ -71,8 +82,7 @@ Key flag(const char* section, const char* name, WrittenWhen when, Access access)
             }};
 }
 
-template <typename Access>
-Key text(const char* section, const char* name, WrittenWhen when, Access access) {
+template <typename Access> Key text(const char* section, const char* name, WrittenWhen when, Access access) {
     return {QString::fromLatin1(section), QString::fromLatin1(name), when,
             [access](const QString& value, Values& values) {
                 access(values) = value;
@@ -83,8 +93,7 @@ Key text(const char* section, const char* name, WrittenWhen when, Access access)
 
 // A folder field must never hold what no folder chooser could have chosen: a stored folder that is gone,
 // hidden, or names a file (TempPath=/etc/passwd) reads as the default. Written as the field shows it.
-template <typename Access>
-Key folder(const char* name, Access access) {
+template <typename Access> Key folder(const char* name, Access access) {
     Key key = text("Setting", name, WrittenWhen::Always, access);
     key.parse = [access](const QString& value, Values& values) {
         if (!FolderExists(value) || !QFileInfo(QDir::fromNativeSeparators(value)).isDir())
@@ -154,39 +163,35 @@ const std::vector<Key>& keys() {
     constexpr auto Always = WrittenWhen::Always;
     constexpr auto WithSection = WrittenWhen::WithSection;
     static const std::vector<Key> table = {
-        integer("Setting", "Bits", Always, [](auto& v) -> auto& { return v.bits; },
-                inRange(0, int(core::BitRates.size()) - 1)),
-        integer("Setting", "Stereo", Always, [](auto& v) -> auto& { return v.stereo; },
-                inRange(0, core::ChannelModeCount - 1)),
-        integer("Setting", "Sort", Always, [](auto& v) -> auto& { return v.sort; }, inRange(0, 1)),
-        folder("InPath", [](auto& v) -> auto& { return v.inPath; }),
-        folder("TempPath", [](auto& v) -> auto& { return v.tempPath; }),
-        folder("OutPath", [](auto& v) -> auto& { return v.outPath; }),
-        text("Setting", "PlayList", Always, [](auto& v) -> auto& { return v.playList; }),
+        integer("Setting", "Bits", Always, of(&Values::bits), inRange(0, int(core::BitRates.size()) - 1)),
+        integer("Setting", "Stereo", Always, of(&Values::stereo), inRange(0, core::ChannelModeCount - 1)),
+        integer("Setting", "Sort", Always, of(&Values::sort), inRange(0, 1)),
+        folder("InPath", of(&Values::inPath)),
+        folder("TempPath", of(&Values::tempPath)),
+        folder("OutPath", of(&Values::outPath)),
+        text("Setting", "PlayList", Always, of(&Values::playList)),
         // 2 is the partly checked box, kept until the user clicks it.
-        integer("Setting", "PlayListPathSet", Always, [](auto& v) -> auto& { return v.playListPathSet; },
-                inRange(0, 2)),
+        integer("Setting", "PlayListPathSet", Always, of(&Values::playListPathSet), inRange(0, 2)),
         // Without the key the machine's number of cores applies, wherever the file is carried to.
-        integer("Setting", "Jobs", WrittenWhen::KeptOrChanged, [](auto& v) -> auto& { return v.jobs; },
+        integer("Setting", "Jobs", WrittenWhen::KeptOrChanged, of(&Values::jobs),
                 inRange(1, ProgramSettings::MaxJobs)),
 
-        flag("Options", "Update", WithSection, [](auto& v) -> auto& { return v.options.update; }),
-        flag("Options", "NoUpscale", WithSection, [](auto& v) -> auto& { return v.options.noUpscale; }),
-        flag("Options", "KeepDates", WithSection, [](auto& v) -> auto& { return v.options.keepDates; }),
-        flag("Options", "Id3v23", WithSection, [](auto& v) -> auto& { return v.options.id3v23; }),
+        flag("Options", "Update", WithSection, of(&core::RunOptions::update)),
+        flag("Options", "NoUpscale", WithSection, of(&core::RunOptions::noUpscale)),
+        flag("Options", "KeepDates", WithSection, of(&core::RunOptions::keepDates)),
+        flag("Options", "Id3v23", WithSection, of(&core::RunOptions::id3v23)),
         // 0 keeps covers as they are; else the largest side in pixels, the range --cover-max takes.
-        integer("Options", "CoverMax", WithSection, [](auto& v) -> auto& { return v.options.coverMax; },
+        integer("Options", "CoverMax", WithSection, of(&core::RunOptions::coverMax),
                 [](int px) { return px == 0 || (px >= 16 && px <= 4096); }),
         normalize(),
         target(),
         // -1: the bit rate of "Bits"; 0 (best) to 9: variable bit rate at that quality.
-        integer("Options", "Vbr", WithSection, [](auto& v) -> auto& { return v.options.vbrQuality; },
-                inRange(-1, 9)),
+        integer("Options", "Vbr", WithSection, of(&core::RunOptions::vbrQuality), inRange(-1, 9)),
         // Set by hand for a stick: names FAT32 and exFAT refuse get their full-width forms.
-        flag("Options", "FatNames", WithSection, [](auto& v) -> auto& { return v.options.fatNames; }),
-        text("Options", "SyncSource", WithSection, [](auto& v) -> auto& { return v.syncSource; }),
-        text("Options", "SyncDestination", WithSection, [](auto& v) -> auto& { return v.syncDestination; }),
-        flag("Options", "SyncPrune", WithSection, [](auto& v) -> auto& { return v.syncPrune; }),
+        flag("Options", "FatNames", WithSection, of(&core::RunOptions::fatNames)),
+        text("Options", "SyncSource", WithSection, of(&Values::syncSource)),
+        text("Options", "SyncDestination", WithSection, of(&Values::syncDestination)),
+        flag("Options", "SyncPrune", WithSection, of(&Values::syncPrune)),
     };
     return table;
 }

@@ -295,9 +295,10 @@ class TestSettings : public QObject {
         settings.setRunOptions(options);
         settings.setSyncDestination(QStringLiteral("/media/stick"));
         settings.writeTo(file);
-        QCOMPARE(file.toBytes(), plain + "\r\n[Options]\r\nUpdate=0\r\nNoUpscale=0\r\nKeepDates=0\r\nId3v23=0\r\n"
-                                         "CoverMax=0\r\nNormalize=off\r\nTarget=-23\r\nVbr=2\r\nFatNames=0\r\n"
-                                         "SyncSource=\r\nSyncDestination=/media/stick\r\nSyncPrune=0\r\n");
+        QCOMPARE(file.toBytes(), plain +
+                                     "\r\n[Options]\r\nUpdate=0\r\nNoUpscale=0\r\nKeepDates=0\r\nId3v23=0\r\n"
+                                     "CoverMax=0\r\nNormalize=off\r\nTarget=-23\r\nVbr=2\r\nFatNames=0\r\n"
+                                     "SyncSource=\r\nSyncDestination=/media/stick\r\nSyncPrune=0\r\n");
         const ProgramSettings again = ProgramSettings::read(ProfileFile::fromBytes(file.toBytes()), defaults);
         QCOMPARE(again.runOptions(), options);
         QCOMPARE(again.syncDestination(), QStringLiteral("/media/stick"));

@@ -129,7 +129,8 @@ class TestStartup : public QObject {
         }
         QCOMPARE(readFile(path), plain);
 
-        writeFile(path, plain + "[Options]\r\nVbr=3\r\nNormalize=album\r\nTarget=-20\r\nSyncSource=/mnt/a\r\n");
+        writeFile(path,
+                  plain + "[Options]\r\nVbr=3\r\nNormalize=album\r\nTarget=-20\r\nSyncSource=/mnt/a\r\n");
         {
             MainForm form(program.info, dialogs);
             QVERIFY(form.Form_Load());
