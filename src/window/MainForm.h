@@ -2,6 +2,7 @@
 
 #include "ui/Panel.h"
 #include "ui/ProgramInfo.h"
+#include "window/ProgramSettings.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -105,6 +106,6 @@ class MainForm : public QWidget, public BusyState {
     std::function<void()> m_endProgram;
     bool m_ended = false;
     bool m_shutdownRequested = false;
-    // Jobs as start-up set it: the settings file gets the key only when it had it or Jobs changed since.
-    int m_jobsAtLoad = 1;
+    // The settings as start-up read them; closing writes what the controls and the dialogs left in them.
+    ProgramSettings m_settings;
 };

@@ -29,32 +29,35 @@ class ProfileFile {
     static constexpr qint64 MaxFileBytes = 1024 * 1024;
 
     ProfileFile() = default;
-    static ProfileFile fromBytes(const QByteArray& bytes);
-    static ProfileFile load(const QString& path);
+    [[nodiscard]] static ProfileFile fromBytes(const QByteArray& bytes);
+    [[nodiscard]] static ProfileFile load(const QString& path);
 
     // The value of key in the first section named section, without surrounding blanks and one pair of
     // surrounding quotes, uncut; nothing when the section or the key is missing.
-    std::optional<QString> value(const QString& section, const QString& key) const;
+    [[nodiscard]] std::optional<QString> value(const QString& section, const QString& key) const;
 
     // IniRead's answer: the value cut to MaxProfileValueBytes and cleaned with TrimNull, or defaultValue
     // when it is missing or empty.
-    QString read(const QString& section, const QString& key, const QString& defaultValue) const;
+    [[nodiscard]] QString read(const QString& section, const QString& key, const QString& defaultValue) const;
 
     // Replaces the line of key in section, or adds it after the section's last entry, or adds the section
     // with the key at the end. A line that already holds the value is left as it is.
     void write(const QString& section, const QString& key, const QString& value);
 
-    QByteArray toBytes() const;
+    // Whether the file has a section of that name (without regard to letter case).
+    [[nodiscard]] bool hasSection(const QString& section) const { return findSection(section).header >= 0; }
+
+    [[nodiscard]] QByteArray toBytes() const;
 
     // Writes the file when something changed and the file may be written: a file that was refused on
     // reading, or that exists without write permission, is left alone. The file is replaced only once
     // the new text is completely written. True when the file holds the text; otherwise `why`, when given,
     // gets one line naming the cause.
-    bool save(const QString& path, QString* why = nullptr) const;
+    [[nodiscard]] bool save(const QString& path, QString* why = nullptr) const;
 
-    bool isChanged() const { return m_changed; }
+    [[nodiscard]] bool isChanged() const { return m_changed; }
     // False when the file was there but is not one the program reads or writes.
-    bool isUsable() const { return !m_refused; }
+    [[nodiscard]] bool isUsable() const { return !m_refused; }
 
   private:
     struct Line {
@@ -80,7 +83,7 @@ class ProfileFile {
 
 // The text without leading and trailing spaces, then without one final NUL character, then cut before
 // the first NUL that remains.
-QString TrimNull(const QString& text);
+[[nodiscard]] QString TrimNull(const QString& text);
 
 // The longest start of value whose CP932 byte count (by the width rule) is at most maxBytes.
-QString cutToCp932Bytes(const QString& value, int maxBytes);
+[[nodiscard]] QString cutToCp932Bytes(const QString& value, int maxBytes);

@@ -2,7 +2,6 @@
 // to the end: the single-instance check, the caption, the settings, the first listings.
 
 #include "conversion/ConversionPanel.h"
-#include "core/convert/EncodingChoices.h"
 #include "core/files/AtomicFile.h"
 #include "core/run/ConversionRun.h"
 #include "core/run/TerminationSignals.h"
@@ -10,9 +9,7 @@
 #include "lists/SourcePanel.h"
 #include "playlist/PlaylistPanel.h"
 #include "ui/Dialogs.h"
-#include "ui/PathHelpers.h"
 #include "window/MainForm.h"
-#include "window/Settings.h"
 
 #include <QApplication>
 #include <QDir>
@@ -23,26 +20,9 @@
 #include <QTimer>
 #include <cstdio>
 
+static_assert(ProgramSettings::MaxJobs == MainForm::MaxJobs);
+
 namespace {
-
-const QString SettingSection = QStringLiteral("Setting");
-
-// The setting as an index of an option array, or the default when the text is no integer in range; a
-// hand-edited or damaged file must not leave an array with no option selected.
-int readIndex(const ProfileFile& settings, const QString& key, int defaultValue, int count) {
-    const QString text = settings.read(SettingSection, key, QString::number(defaultValue));
-    bool ok = false;
-    const int value = text.toInt(&ok);
-    return ok && value >= 0 && value < count ? value : defaultValue;
-}
-
-// A folder setting, or the folder's default when the stored one is gone or hidden, or names a file
-// (TempPath=/etc/passwd): a folder field must never hold what no folder chooser could have chosen.
-QString readFolder(const ProfileFile& settings, const QString& key, const QString& defaultFolder) {
-    const QString folder = settings.read(SettingSection, key, defaultFolder);
-    return FolderExists(folder) && QFileInfo(QDir::fromNativeSeparators(folder)).isDir() ? folder
-                                                                                         : defaultFolder;
-}
 
 // A message for the terminal, when the program ends where no one reads a message box.
 void printProblem(QString text) {
@@ -78,39 +58,31 @@ bool MainForm::Form_Load() {
 
     // A settings file whose writer was killed before its rename left a temporary copy beside it.
     core::finishInterruptedWrites(QFileInfo(m_program.settingsFilePath()).path());
-    // The file is read once; each setting is then looked up in memory.
-    const ProfileFile settings = ProfileFile::load(m_program.settingsFilePath());
-    m_conversion->setBitRateIndex(readIndex(settings, QStringLiteral("Bits"), 8, int(core::BitRates.size())));
-    m_conversion->setChannelModeIndex(
-        readIndex(settings, QStringLiteral("Stereo"), 1, core::ChannelModeCount));
+    // The file is read once; the values are then applied in the order of start-up.
+    m_settings = ProgramSettings::load(m_program.settingsFilePath(),
+                                       {m_program.defaultSourceFolder(), m_program.defaultWorkFolder(),
+                                        m_program.defaultDestinationFolder(), core::defaultWorkerCount()});
+    m_conversion->setBitRateIndex(m_settings.bitRateIndex());
+    m_conversion->setChannelModeIndex(m_settings.channelModeIndex());
 
-    m_source->setFolder(readFolder(settings, QStringLiteral("InPath"), m_program.defaultSourceFolder()));
-    m_conversion->setWorkFolder(
-        readFolder(settings, QStringLiteral("TempPath"), m_program.defaultWorkFolder()));
-    m_destination->setFolder(
-        readFolder(settings, QStringLiteral("OutPath"), m_program.defaultDestinationFolder()));
+    m_source->setFolder(m_settings.sourceFolder());
+    m_conversion->setWorkFolder(m_settings.workFolder());
+    m_destination->setFolder(m_settings.destinationFolder());
 
     // Tag rewrites that a killed writer left half done in the folders the window shows are finished now,
     // before the tag editor reads any of their files.
     for (const QString& folder : {m_source->folder(), m_destination->folder(), QDir::tempPath()})
         core::finishInterruptedWrites(folder);
 
-    m_playlist->setName(
-        settings.read(SettingSection, QStringLiteral("PlayList"), QStringLiteral("MP3LIST.M3U")));
-    // Anything but 0, 1 and 2 (partly checked, kept until the user clicks the box) counts as 0.
-    m_playlist->setPathSetting(readIndex(settings, QStringLiteral("PlayListPathSet"), 0, 3));
+    m_playlist->setName(m_settings.playListName());
+    m_playlist->setPathSetting(m_settings.playListPathSetting());
 
     // Selecting another option than the window's own runs its click handler, which lists the destination.
-    m_destination->setSortIndex(readIndex(settings, QStringLiteral("Sort"), 1, 2));
+    m_destination->setSortIndex(m_settings.sortIndex());
 
     // How many files a run converts at once, each in a worker process (1: in the window's own process).
-    const int jobs = settings.read(SettingSection, QStringLiteral("Jobs"), QString()).toInt();
-    m_conversion->setWorkerCount(jobs >= 1 && jobs <= MaxJobs ? jobs : core::defaultWorkerCount());
-    m_jobsAtLoad = m_conversion->workers();
-    // Set by hand for a stick: names FAT32 and exFAT refuse get their full-width forms.
-    m_conversion->setFatNames(
-        settings.read(QStringLiteral("Options"), QStringLiteral("FatNames"), QStringLiteral("0")).trimmed() ==
-        QLatin1String("1"));
+    m_conversion->setWorkerCount(m_settings.jobs());
+    m_conversion->setFatNames(m_settings.runOptions().fatNames);
 
     GetDiskFree();
     EnableControls(true);
@@ -130,32 +102,23 @@ void MainForm::Form_Unload() {
 }
 
 QString MainForm::WriteSettings() {
-    // Read again, so that lines edited by hand meanwhile survive; the keys go in the order a new file
-    // lists them, and the file is written once at the end (not at all when nothing changed).
+    // The options and the sync folders stay as start-up or the dialogs left them; the rest comes from the
+    // controls.
+    m_settings.setBitRateIndex(m_conversion->bitRateIndex());
+    m_settings.setChannelModeIndex(m_conversion->channelModeIndex());
+    m_settings.setSortIndex(m_destination->sortIndex());
+    m_settings.setSourceFolder(m_source->folder());
+    m_settings.setWorkFolder(m_conversion->workFolder());
+    m_settings.setDestinationFolder(m_destination->folder());
+    m_settings.setPlayListName(m_playlist->name());
+    m_settings.setPlayListPathSetting(m_playlist->pathSetting());
+    m_settings.setJobs(m_conversion->workers());
     const QString path = m_program.settingsFilePath();
-    ProfileFile settings = ProfileFile::load(path);
-    auto write = [&settings](const QString& key, const QString& value) {
-        settings.write(SettingSection, key, value);
-    };
-    if (const int bits = m_conversion->bitRateIndex(); bits >= 0)
-        write(QStringLiteral("Bits"), QString::number(bits));
-    if (const int stereo = m_conversion->channelModeIndex(); stereo >= 0)
-        write(QStringLiteral("Stereo"), QString::number(stereo));
-    if (const int sort = m_destination->sortIndex(); sort >= 0)
-        write(QStringLiteral("Sort"), QString::number(sort));
-    write(QStringLiteral("InPath"), m_source->folder());
-    write(QStringLiteral("TempPath"), m_conversion->workFolder());
-    write(QStringLiteral("OutPath"), m_destination->folder());
-    write(QStringLiteral("PlayList"), m_playlist->name());
-    write(QStringLiteral("PlayListPathSet"), QString::number(m_playlist->pathSetting()));
-    // Without the key the machine's number of cores applies, wherever the file is carried to.
-    if (m_conversion->workers() != m_jobsAtLoad)
-        write(QStringLiteral("Jobs"), QString::number(m_conversion->workers()));
-    QString cause;
-    if (settings.save(path, &cause))
+    const SaveResult saved = m_settings.save(path);
+    if (saved)
         return {};
     return QStringLiteral("設定を保存できませんでした。\r") + QDir::toNativeSeparators(path) +
-           QLatin1Char('\r') + cause;
+           QLatin1Char('\r') + saved.cause;
 }
 
 void MainForm::watchForShutdown() {

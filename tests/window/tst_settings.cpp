@@ -1,8 +1,10 @@
 // The settings file as a Windows profile file: how values are found, cleaned, cut and defaulted, how a
 // write keeps the rest of the file byte for byte, how text written on Windows in CP932 is read, and which
-// files are never read or written.
+// files are never read or written; the program's keys over it: the [Options] section's values, the
+// defaults that malformed ones read as, and when a close leaves a file's bytes alone.
 
 #include "window/LegacyText.h"
+#include "window/ProgramSettings.h"
 #include "window/Settings.h"
 
 #include <QElapsedTimer>
@@ -208,6 +210,112 @@ class TestSettings : public QObject {
         }
         // Their CP932 twins stay CP932.
         QCOMPARE(*encodeCp932(QStringLiteral("～")), QByteArray("\x81\x60"));
+    }
+
+    // Each row: one line in [Options], the value it gives, and the line closing writes back for it. A
+    // malformed or out-of-range value reads as the default and goes back as the default.
+    void optionValues_data() {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("shown"); // the value as the object gives it back
+        QTest::addColumn<QByteArray>("written");
+        auto row = [](const char* line, const char* shown, const char* written) {
+            QTest::newRow(line) << QByteArray(line) << QString::fromUtf8(shown) << QByteArray(written);
+        };
+        row("Vbr=0", "vbr 0", "Vbr=0");
+        row("Vbr=10", "vbr -1", "Vbr=-1");
+        row("Vbr=-2", "vbr -1", "Vbr=-1");
+        row("Vbr=2.5", "vbr -1", "Vbr=-1");
+        row("CoverMax=500", "cover 500", "CoverMax=500");
+        row("CoverMax=15", "cover 0", "CoverMax=0");
+        row("CoverMax=4097", "cover 0", "CoverMax=0");
+        row("Target=-14.5", "target -14.5", "Target=-14.5");
+        row("Target=-4", "target -16", "Target=-16");
+        row("Target=nan", "target -16", "Target=-16");
+        row("Target=-1e400", "target -16", "Target=-16");
+        row("Target=-20 LUFS", "target -16", "Target=-16");
+        row("Normalize=ALBUM", "normalize album", "Normalize=album");
+        row("Normalize=loud", "normalize off", "Normalize=off");
+        row("Id3v23= 1 ", "id3v23 1", "Id3v23= 1 "); // a line that holds the value stays as it is
+        row("Update=yes", "update 0", "Update=0");
+        row("FatNames=2", "fat 0", "FatNames=0");
+        row("SyncPrune=1", "prune 1", "SyncPrune=1");
+        row("SyncSource=/音楽/ベスト", "source /音楽/ベスト", "SyncSource=/音楽/ベスト");
+    }
+    void optionValues() {
+        QFETCH(QByteArray, line);
+        QFETCH(QString, shown);
+        QFETCH(QByteArray, written);
+        const ProgramSettings settings =
+            ProgramSettings::read(ProfileFile::fromBytes("[Options]\n" + line + "\n"), {});
+        const core::RunOptions& o = settings.runOptions();
+        const QString key = shown.section(QLatin1Char(' '), 0, 0);
+        const QHash<QString, QString> values = {
+            {QStringLiteral("vbr"), QString::number(o.vbrQuality)},
+            {QStringLiteral("cover"), QString::number(o.coverMax)},
+            {QStringLiteral("target"), QString::number(o.targetLufs)},
+            {QStringLiteral("normalize"), QStringList{QStringLiteral("off"), QStringLiteral("track"),
+                                                      QStringLiteral("album")}[int(o.normalize)]},
+            {QStringLiteral("id3v23"), QString::number(o.id3v23)},
+            {QStringLiteral("update"), QString::number(o.update)},
+            {QStringLiteral("fat"), QString::number(o.fatNames)},
+            {QStringLiteral("prune"), QString::number(settings.syncPrune())},
+            {QStringLiteral("source"), settings.syncSource()},
+        };
+        QCOMPARE(key + QLatin1Char(' ') + values.value(key), shown);
+
+        ProfileFile file = ProfileFile::fromBytes("[Options]\n" + line + "\n");
+        settings.writeTo(file);
+        const QByteArray bytes = file.toBytes();
+        QVERIFY2(bytes.contains('\n' + written + '\n'), bytes.constData());
+        // Read again, the file gives the same value.
+        QCOMPARE(ProgramSettings::read(ProfileFile::fromBytes(bytes), {}).runOptions(), o);
+    }
+
+    // A file without [Options] keeps its bytes through a close while no option is set; once one is, the
+    // whole section is added, and a section the file has is written in full where it stands.
+    void optionsSectionOnlyWhenThere() {
+        const QByteArray plain = "[Setting]\r\nBits=8\r\nStereo=1\r\nSort=1\r\nInPath=/a\r\nTempPath=/a\r\n"
+                                 "OutPath=/a\r\nPlayList=MP3LIST.M3U\r\nPlayListPathSet=0\r\n";
+        const SettingDefaults defaults{QStringLiteral("/a"), QStringLiteral("/a"), QStringLiteral("/a"), 4};
+        ProgramSettings settings = ProgramSettings::read(ProfileFile::fromBytes(plain), defaults);
+        ProfileFile file = ProfileFile::fromBytes(plain);
+        settings.writeTo(file);
+        QVERIFY(!file.isChanged());
+        QCOMPARE(file.toBytes(), plain);
+
+        // An index no option has is not written: the stored one stays.
+        settings.setBitRateIndex(-1);
+        settings.setChannelModeIndex(3);
+        settings.writeTo(file);
+        QVERIFY(!file.isChanged());
+
+        core::RunOptions options;
+        options.vbrQuality = 2;
+        options.targetLufs = -23;
+        settings.setRunOptions(options);
+        settings.setSyncDestination(QStringLiteral("/media/stick"));
+        settings.writeTo(file);
+        QCOMPARE(file.toBytes(), plain +
+                                     "\r\n[Options]\r\nUpdate=0\r\nNoUpscale=0\r\nKeepDates=0\r\nId3v23=0\r\n"
+                                     "CoverMax=0\r\nNormalize=off\r\nTarget=-23\r\nVbr=2\r\nFatNames=0\r\n"
+                                     "SyncSource=\r\nSyncDestination=/media/stick\r\nSyncPrune=0\r\n");
+        const ProgramSettings again = ProgramSettings::read(ProfileFile::fromBytes(file.toBytes()), defaults);
+        QCOMPARE(again.runOptions(), options);
+        QCOMPARE(again.syncDestination(), QStringLiteral("/media/stick"));
+        QCOMPARE(again.syncSource(), QString());
+
+        // All at their defaults again, the section stays and says so.
+        settings.setRunOptions({});
+        settings.setSyncDestination({});
+        settings.writeTo(file);
+        QVERIFY(file.toBytes().contains("\r\nVbr=-1\r\n"));
+        QVERIFY(file.toBytes().contains("\r\nSyncDestination=\r\n"));
+
+        ProfileFile partial = ProfileFile::fromBytes("[options]\nfatnames=1\n\n[Other]\nx=1\n");
+        ProgramSettings::read(partial, defaults).writeTo(partial);
+        const QByteArray bytes = partial.toBytes();
+        QVERIFY2(bytes.startsWith("[options]\nfatnames=1\nUpdate=0\n"), bytes.constData());
+        QVERIFY(bytes.contains("\nSyncPrune=0\n\n[Other]\nx=1\n\n[Setting]\nBits=8\n"));
     }
 
     void legacyText() {

@@ -110,6 +110,40 @@ class TestStartup : public QObject {
         QVERIFY(dialogs.shown.isEmpty());
     }
 
+    // A close writes the options as start-up read them (the window has no controls for most of them
+    // yet), and adds no [Options] section to a file that has none.
+    void optionsSurviveACloseAndAreNeverAdded() {
+        TestProgram program;
+        ScriptedDialogs dialogs;
+        const QString path = program.info.settingsFilePath();
+        const QByteArray plain = QStringLiteral("[Setting]\r\nBits=8\r\nStereo=1\r\nSort=1\r\nInPath=%1\r\n"
+                                                "TempPath=%1\r\nOutPath=%1\r\nPlayList=MP3LIST.M3U\r\n"
+                                                "PlayListPathSet=0\r\n")
+                                     .arg(program.info.executableFolder)
+                                     .toUtf8();
+        writeFile(path, plain);
+        {
+            MainForm form(program.info, dialogs);
+            QVERIFY(form.Form_Load());
+            QVERIFY(form.close());
+        }
+        QCOMPARE(readFile(path), plain);
+
+        writeFile(path,
+                  plain + "[Options]\r\nVbr=3\r\nNormalize=album\r\nTarget=-20\r\nSyncSource=/mnt/a\r\n");
+        {
+            MainForm form(program.info, dialogs);
+            QVERIFY(form.Form_Load());
+            ui::option(form, "Bits", 2)->setChecked(true);
+            QVERIFY(form.close());
+        }
+        const QByteArray written = readFile(path);
+        QVERIFY2(written.startsWith("[Setting]\r\nBits=2\r\n"), written.constData());
+        for (const char* line : {"Vbr=3", "Normalize=album", "Target=-20", "SyncSource=/mnt/a", "FatNames=0"})
+            QVERIFY2(written.contains(QByteArray("\r\n") + line + "\r\n"), line);
+        QVERIFY(dialogs.shown.isEmpty());
+    }
+
     // Settings that cannot be written are named at close with the cause, and the window closes anyway.
     void unwritableSettingsAreReported() {
         TestProgram program;
