@@ -108,9 +108,11 @@ bool MainForm::Form_Load() {
     m_conversion->setWorkerCount(jobs >= 1 && jobs <= MaxJobs ? jobs : core::defaultWorkerCount());
     m_jobsAtLoad = m_conversion->workers();
     // Set by hand for a stick: names FAT32 and exFAT refuse get their full-width forms.
-    m_conversion->setFatNames(
+    core::RunOptions runOptions = m_conversion->runOptions();
+    runOptions.fatNames =
         settings.read(QStringLiteral("Options"), QStringLiteral("FatNames"), QStringLiteral("0")).trimmed() ==
-        QLatin1String("1"));
+        QLatin1String("1");
+    m_conversion->setRunOptions(runOptions);
 
     GetDiskFree();
     EnableControls(true);
