@@ -6,13 +6,10 @@
 #include "core/convert/Converter.h"
 #include "core/convert/EncodingChoices.h"
 #include "core/convert/OutcomeText.h"
-#include "core/files/AtomicFile.h"
 #include "core/files/DestinationCheck.h"
-#include "core/files/FatNames.h"
 #include "core/files/FileHelpers.h"
 #include "core/models/ConversionQueue.h"
-#include "core/run/ConversionRun.h"
-#include "core/run/RunFolder.h"
+#include "core/run/LibraryRun.h"
 #include "core/text/TextConstants.h"
 #include "ui/Dialogs.h"
 #include "ui/FormLayout.h"
@@ -22,14 +19,12 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
-#include <QSet>
 
 namespace {
 
@@ -44,40 +39,53 @@ template <size_t N> int checkedIndex(const std::array<QRadioButton*, N>& options
     return -1;
 }
 
-// The outcome's message box, with the pointer switched around it where the message asks for it.
+// Failures found before anything is opened leave the hourglass as it is; every other message box of a
+// run shows the normal pointer over the busy window.
+bool switchesPointer(core::Failure failure) {
+    return failure != core::Failure::EncoderUnavailable && failure != core::Failure::DecoderSetUp;
+}
+
+// The work folder's and the encoder's own errors are warnings the user can act on; the rest are critical.
+Dialogs::Icon iconOf(core::Failure failure) {
+    return failure == core::Failure::WorkFileUnopenable || failure == core::Failure::FrameError
+               ? Dialogs::Icon::Exclamation
+               : Dialogs::Icon::Critical;
+}
+
+// The outcome's message box, with the pointer switched around it where the failure asks for it.
 void showOutcome(const PanelContext& context, const core::Outcome& outcome, const QString& source) {
     const core::OutcomeMessage message = core::outcomeMessage(outcome, source);
     if (!message.shown)
         return;
-    // Message boxes during a run show the normal pointer over the busy window; the two set-up checks
-    // before anything is opened leave the hourglass as it is.
-    if (message.switchPointer)
+    const bool switchPointer = switchesPointer(message.failure);
+    if (switchPointer)
         context.window.setCursor(Qt::ArrowCursor);
-    context.dialogs.message(&context.window, context.program.title, message.text,
-                            message.exclamation ? Dialogs::Icon::Exclamation : Dialogs::Icon::Critical);
-    if (message.switchPointer)
+    context.dialogs.message(&context.window, context.program.title, message.text, iconOf(message.failure));
+    if (switchPointer)
         context.window.setCursor(Qt::WaitCursor);
 }
 
 // Before any work: the destination must be able to take the files, and replacing the originals with
 // their re-encodes is allowed but never silent.
-bool destinationAgreed(const PanelContext& context, const QString& folder, const QStringList& sources) {
-    if (sources.isEmpty())
+bool destinationAgreed(const PanelContext& context, const core::RunRequest& request) {
+    if (request.sources.isEmpty())
         return true;
+    const QString& folder = request.destination;
     if (const core::Result ready = core::checkDestinationFolder(folder); !ready) {
         context.showError(core::DestinationFailedText + QLatin1Char('\r') + folder + QLatin1Char('\r') +
                           ready.reason());
         return false;
     }
-    for (const QString& source : sources) {
-        if (core::isFolderOf(folder, source))
-            return context.dialogs.confirm(
-                &context.window, context.program.title,
-                QStringLiteral(
-                    "変換先フォルダ %1 に変換するファイルの元のファイルがあります。\r元のファイルは変換後の"
-                    "ファイルで置き換えられます。\r宜しいですか?")
-                    .arg(folder));
-    }
+    // Planned as if replacing were not allowed: the plan then names the sources that would be replaced.
+    core::RunRequest asking = request;
+    asking.inPlace = false;
+    if (!core::planRun(asking).inPlace.isEmpty())
+        return context.dialogs.confirm(
+            &context.window, context.program.title,
+            QStringLiteral(
+                "変換先フォルダ %1 に変換するファイルの元のファイルがあります。\r元のファイルは変換後の"
+                "ファイルで置き換えられます。\r宜しいですか?")
+                .arg(folder));
     return true;
 }
 
@@ -155,17 +163,8 @@ void ConversionPanel::ConvertStart_Click() {
         stop();
         return;
     }
-    // Work folders that killed runs left behind go now, and so do the temporary files of outputs whose
-    // writer was killed before its rename; those of runs still alive stay.
-    core::RunFolder::reclaim(SelectFolderText->text());
-    const QStringList sources = m_queue.paths();
-    // And the tag rewrites that a killed writer left half done, in the folders this run reads and writes.
-    QSet<QString> folders{m_destinationFolder, QDir::tempPath()};
-    for (const QString& source : sources)
-        folders.insert(QFileInfo(source).absolutePath());
-    for (const QString& folder : std::as_const(folders))
-        core::finishInterruptedWrites(folder);
-    if (!destinationAgreed(m_context, m_destinationFolder, sources)) {
+    const core::RunRequest request = runRequest();
+    if (!destinationAgreed(m_context, request)) {
         m_context.busy.EnableControls(true);
         return;
     }
@@ -173,33 +172,7 @@ void ConversionPanel::ConvertStart_Click() {
     ConvertStart->setToolTip(QStringLiteral("処理を中止します。"));
     ConvertStart->setEnabled(true);
 
-    const int bits = checkedIndex(Bits);
-    const int bitRate = bits >= 0 ? core::BitRates[bits] : 0;
-    const int channelMode = qMax(0, checkedIndex(Stereo));
-    // Files converted in this process work in a locked folder of this run too: a window killed during the
-    // run leaves its work files there, and the next run (of the window or the command line) removes them.
-    // A work folder that cannot take one is used as it is, and the conversion names what is wrong with it.
-    const core::RunFolder runFolder(SelectFolderText->text());
-    QList<core::ConversionJob> jobs;
-    for (const QString& source : sources) {
-        core::ConversionJob job;
-        job.source = source;
-        const QString name = ExtractFileName(job.source);
-        job.destination = AddPathSep(m_destinationFolder) + (m_fatNames ? core::fatSafeName(name) : name);
-        job.workFolder = runFolder.isValid() ? runFolder.path() : SelectFolderText->text();
-        job.bitRate = bitRate;
-        job.channelMode = channelMode;
-        jobs << job;
-    }
-    core::RunSettings settings;
-    settings.workers = m_jobs;
-    settings.workerProgram =
-        m_workerProgram.isEmpty()
-            ? QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("mp3recast-cli"))
-            : m_workerProgram;
-    settings.workFolder = SelectFolderText->text();
-
-    core::ConversionRun run(jobs, settings);
+    core::LibraryRun run(request);
     m_run = &run;
     // What a converted file lost on the way (a damaged ID3v2 tag), shown once the run has ended.
     QStringList notes;
@@ -217,8 +190,8 @@ void ConversionPanel::ConvertStart_Click() {
             Msg->setPlainText(notes.join(core::CRLF));
         m_context.busy.EnableControls(true);
     });
-    showProgressOf(run, jobs.size());
-    connect(&run, &core::ConversionRun::fileFinished, this,
+    showProgressOf(run);
+    connect(&run, &core::LibraryRun::fileFinished, this,
             [this, &run, &notes](int index, const core::Outcome& outcome) {
                 const QString& source = run.jobs()[index].source;
                 showOutcome(m_context, outcome, source);
@@ -226,32 +199,54 @@ void ConversionPanel::ConvertStart_Click() {
                     notes << QStringLiteral(
                                  "注意：%1 は ID3v2 タグが壊れているため、ID3v2 タグを引き継げませんでした。")
                                  .arg(ExtractFileName(source));
-                // A failed copy stops the run after this file.
-                if (outcome.failure == core::Failure::CopyFailed)
-                    run.cancel();
                 emit fileDone(run.jobs()[index].destination, outcome.converted());
             });
-    run.run();
+    [[maybe_unused]] const core::RunResult result = run.run();
 
     if (!run.stopRequested())
         emit queueConverted();
 }
 
-void ConversionPanel::showProgressOf(core::ConversionRun& run, qsizetype count) {
-    connect(&run, &core::ConversionRun::fileStarted, this, [this, count](int index) {
-        NowCount->setText(QString::number(index + 1) + QLatin1Char('/') + QString::number(count));
+core::RunRequest ConversionPanel::runRequest() const {
+    core::RunRequest request;
+    request.sources = m_queue.paths();
+    request.destination = m_destinationFolder;
+    const int bits = checkedIndex(Bits);
+    request.bitRate = bits >= 0 ? core::BitRates[bits] : 0;
+    request.channelMode = qMax(0, checkedIndex(Stereo));
+    request.options = m_options;
+    // The window's queue is what the user chose to convert: existing files are replaced, and replacing
+    // the originals is asked about before the run.
+    request.overwrite = true;
+    request.inPlace = true;
+    request.workers = m_jobs;
+    request.workerProgram =
+        m_workerProgram.isEmpty()
+            ? QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("mp3recast-cli"))
+            : m_workerProgram;
+    request.workFolder = SelectFolderText->text();
+    request.stopOnFailedCopy = true;
+    // A work folder that cannot take a run folder is used as it is: each conversion then names what is
+    // wrong with it in its message box.
+    request.workInBaseWithoutRunFolder = true;
+    return request;
+}
+
+void ConversionPanel::showProgressOf(core::LibraryRun& run) {
+    connect(&run, &core::LibraryRun::fileStarted, this, [this, &run](int index) {
+        NowCount->setText(QString::number(index + 1) + QLatin1Char('/') + QString::number(run.jobs().size()));
         m_context.window.setWindowTitle(QStringLiteral("コンバート中 [") + NowCount->text() +
                                         QLatin1Char(']'));
     });
-    connect(&run, &core::ConversionRun::converting, this, [this] { Prog->setText(QStringLiteral("0%")); });
-    connect(&run, &core::ConversionRun::decoding, this, [this](int, const QString& songText) {
+    connect(&run, &core::LibraryRun::converting, this, [this] { Prog->setText(QStringLiteral("0%")); });
+    connect(&run, &core::LibraryRun::decoding, this, [this](int, const QString& songText) {
         Prog->setText(QStringLiteral("0%"));
         Msg->setPlainText(QStringLiteral(" .. コンバート中..  ") + core::CRLF + songText);
     });
     // The window's events run whenever the shown percentage changes and at the converter's pauses.
-    connect(&run, &core::ConversionRun::progress, this, [this](int, int percent) {
+    connect(&run, &core::LibraryRun::progress, this, [this](int, int percent) {
         Prog->setText(QString::number(percent) + QLatin1Char('%'));
         QCoreApplication::processEvents();
     });
-    connect(&run, &core::ConversionRun::paused, this, [] { QCoreApplication::processEvents(); });
+    connect(&run, &core::LibraryRun::paused, this, [] { QCoreApplication::processEvents(); });
 }

@@ -2,6 +2,7 @@
 
 #include "core/convert/EncodingChoices.h"
 #include "core/models/DestinationListing.h"
+#include "core/run/RunRequest.h"
 #include "ui/Panel.h"
 
 #include <QObject>
@@ -10,7 +11,7 @@
 
 namespace core {
 class ConversionQueue;
-class ConversionRun;
+class LibraryRun;
 } // namespace core
 class QLabel;
 class QLineEdit;
@@ -42,9 +43,10 @@ class ConversionPanel : public QObject {
     void setWorkerCount(int jobs) { m_jobs = jobs; }
     int workers() const { return m_jobs; }
 
-    // Whether outputs are named as FAT32 and exFAT sticks take them (：？＂＊＜＞｜＼ for : ? " * < > | \,
-    // without a trailing dot or space); off, each output has its source's name.
-    void setFatNames(bool on) { m_fatNames = on; }
+    // What the window's runs are asked for beyond the bit rate and the channel mode; at the defaults a
+    // run makes exactly the plain files.
+    void setRunOptions(const core::RunOptions& options) { m_options = options; }
+    core::RunOptions runOptions() const { return m_options; }
     // Where the run puts the converted files.
     void setDestinationFolder(const QString& folder) { m_destinationFolder = folder; }
     // Asks the run under way, if any, to stop after cleaning up its current file.
@@ -65,7 +67,9 @@ class ConversionPanel : public QObject {
     void SelctFolder_Click();
     void ConvertStart_Click();
     // Shows the running count, the percentage and the song text of the run's signals.
-    void showProgressOf(core::ConversionRun& run, qsizetype count);
+    void showProgressOf(core::LibraryRun& run);
+    // The run the queue and the panel's choices ask for.
+    core::RunRequest runRequest() const;
 
     PanelContext m_context;
     const core::ConversionQueue& m_queue;
@@ -81,8 +85,8 @@ class ConversionPanel : public QObject {
 
     QString m_destinationFolder;
     int m_jobs = 1;
-    bool m_fatNames = false;
+    core::RunOptions m_options;
     QString m_workerProgram;
     // The conversion run under way, which a click on "中止" stops.
-    core::ConversionRun* m_run = nullptr;
+    core::LibraryRun* m_run = nullptr;
 };

@@ -82,7 +82,7 @@ bool MainForm::Form_Load() {
 
     // How many files a run converts at once, each in a worker process (1: in the window's own process).
     m_conversion->setWorkerCount(m_settings.jobs());
-    m_conversion->setFatNames(m_settings.runOptions().fatNames);
+    m_conversion->setRunOptions(m_settings.runOptions());
 
     GetDiskFree();
     EnableControls(true);

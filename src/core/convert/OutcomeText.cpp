@@ -23,19 +23,16 @@ QString withLine(const QString& text, const QString& line) {
 OutcomeMessage outcomeMessage(const Outcome& outcome, const QString& source) {
     OutcomeMessage message;
     message.shown = true;
-    message.switchPointer = true;
+    message.failure = outcome.failure;
     switch (outcome.failure) {
     case Failure::None:
     case Failure::Cancelled:
         return {};
     case Failure::EncoderUnavailable:
-        // Checked before anything is opened: the pointer stays as it is.
         message.text = withLine(QStringLiteral("GOGO.DLL が利用できません。"), outcome.reason);
-        message.switchPointer = false;
         break;
     case Failure::DecoderSetUp:
         message.text = QStringLiteral("デコード処理の初期化に失敗しました。");
-        message.switchPointer = false;
         break;
     case Failure::SourceUnreadable:
         message.text = QStringLiteral("ファイル情報の取得に失敗しました。") + CR + source;
@@ -48,13 +45,11 @@ OutcomeMessage outcomeMessage(const Outcome& outcome, const QString& source) {
                        QStringLiteral("作業フォルダにロングファイル名を利用している場合には、%1 "
                                       "等に変更してみてください。")
                            .arg(ShortFolder);
-        message.exclamation = true;
         break;
     case Failure::FrameError:
         message.text = withLine(QStringLiteral("変換作業でエラーが発生しました errcode = ") +
                                     QString::number(outcome.code),
                                 outcome.cause);
-        message.exclamation = true;
         break;
     case Failure::DecodeFault:
         message.text = QStringLiteral("変換処理でエラーが発生しました。(Temp.tmp)") + CR + outcome.reason;

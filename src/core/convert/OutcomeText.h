@@ -9,10 +9,9 @@
 namespace core {
 
 struct OutcomeMessage {
-    bool shown = false;         // Cancelled and converted files have no message
-    QString text;               // lines separated by CR, as the window shows them
-    bool exclamation = false;   // the exclamation icon instead of the critical one
-    bool switchPointer = false; // the window shows the normal pointer over its busy window meanwhile
+    bool shown = false;              // Cancelled and converted files have no message
+    QString text;                    // lines separated by CR, as the window shows them
+    Failure failure = Failure::None; // the kind of failure, for how a window presents it
 };
 
 // The window's message for the outcome of converting `source`.

@@ -26,7 +26,7 @@ struct RunSettings {
     // otherwise every file is converted in this process.
     int workers = 1;
     QString workerProgram;
-    // Where the workers make their work sub-folders.
+    // The run's own folder (a RunFolder's), where the workers make their work sub-folders.
     QString workFolder;
     // A worker silent this long counts as hung.
     int silenceLimitMs = 120000;

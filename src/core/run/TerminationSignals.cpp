@@ -18,9 +18,11 @@ constexpr int Watched[] = {SIGTERM, SIGHUP, SIGINT};
 // The handler may only do what is safe inside a signal handler: write the signal's number into a socket,
 // which the event loop then reads.
 int pipeEnds[2] = {-1, -1};
+volatile std::sig_atomic_t seen = 0;
 
 extern "C" void forwardSignal(int signalNumber) {
     const int saved = errno;
+    seen = 1;
     const char byte = char(signalNumber);
     [[maybe_unused]] const ssize_t written = ::write(pipeEnds[0], &byte, 1);
     errno = saved;
@@ -31,6 +33,7 @@ extern "C" void forwardSignal(int signalNumber) {
 
 TerminationSignals::TerminationSignals(QObject* parent) : QObject(parent) {
 #ifdef Q_OS_UNIX
+    seen = 0;
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pipeEnds) != 0)
         return;
     ::fcntl(pipeEnds[0], F_SETFL, O_NONBLOCK);
@@ -55,6 +58,14 @@ TerminationSignals::~TerminationSignals() {
             ::close(end);
         end = -1;
     }
+#endif
+}
+
+bool TerminationSignals::anyReceived() {
+#ifdef Q_OS_UNIX
+    return seen != 0;
+#else
+    return false;
 #endif
 }
 

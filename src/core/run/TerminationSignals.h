@@ -17,6 +17,10 @@ class TerminationSignals : public QObject {
     explicit TerminationSignals(QObject* parent = nullptr);
     ~TerminationSignals() override;
 
+    // Whether one of the signals came since the watcher took them over. Safe to poll where no event loop
+    // runs (a conversion in this process), which `received` needs.
+    [[nodiscard]] static bool anyReceived();
+
   signals:
     void received(int signalNumber);
 

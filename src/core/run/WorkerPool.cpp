@@ -24,7 +24,7 @@ Outcome lost(const QString& reason) {
 WorkerPool::WorkerPool(QString program, QString workFolder, int workers, QList<ConversionJob> jobs,
                        int silenceLimitMs)
     : m_program(std::move(program)), m_workFolder(std::move(workFolder)), m_workers(qMax(1, workers)),
-      m_silenceLimitMs(silenceLimitMs), m_runFolder(m_workFolder) {
+      m_silenceLimitMs(silenceLimitMs) {
     for (ConversionJob& job : jobs) {
         auto slot = std::make_shared<Slot>();
         slot->job = std::move(job);
@@ -47,8 +47,7 @@ void WorkerPool::fill() {
 
 void WorkerPool::start(int index) {
     Slot& slot = *m_slots[index];
-    slot.folder =
-        m_runFolder.isValid() ? QDir(m_runFolder.path()).filePath(QString::number(index)) : QString();
+    slot.folder = m_workFolder.isEmpty() ? QString() : QDir(m_workFolder).filePath(QString::number(index));
     if (slot.folder.isEmpty() || !QDir().mkdir(slot.folder)) {
         // The same words as a decoding that could not write its work file.
         Outcome outcome;

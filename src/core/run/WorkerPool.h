@@ -9,7 +9,6 @@
 
 #include "core/convert/ConversionJob.h"
 #include "core/convert/Converter.h"
-#include "core/run/RunFolder.h"
 
 #include <QElapsedTimer>
 #include <QList>
@@ -23,8 +22,8 @@ namespace core {
 class WorkerPool {
   public:
     // `program` is the command line program; at most `workers` run at once, each job in a sub-folder of
-    // this run's own folder inside `workFolder` (the jobs' own work folders are not used). A worker silent
-    // for `silenceLimitMs` counts as hung.
+    // `workFolder`, the run's own folder (the jobs' own work folders are not used). A worker silent for
+    // `silenceLimitMs` counts as hung.
     WorkerPool(QString program, QString workFolder, int workers, QList<ConversionJob> jobs,
                int silenceLimitMs = 120000);
     ~WorkerPool();
@@ -39,9 +38,6 @@ class WorkerPool {
     Outcome place(int index);
     // Ends every worker and removes every work sub-folder; no job starts afterwards.
     void stop();
-
-    // The folder of this run's work sub-folders; empty when it could not be made.
-    QString runFolder() const { return m_runFolder.path(); }
 
     // The percentages of the jobs whose workers are running now, in queue order.
     QList<int> runningPercents() const;
@@ -78,7 +74,6 @@ class WorkerPool {
     const QString m_workFolder;
     const int m_workers;
     const int m_silenceLimitMs;
-    RunFolder m_runFolder;
     QList<std::shared_ptr<Slot>> m_slots;
     int m_next = 0;
     int m_running = 0;
