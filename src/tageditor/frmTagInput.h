@@ -5,7 +5,6 @@
 #include <QDialog>
 #include <QString>
 #include <array>
-#include <functional>
 
 class Dialogs;
 class QComboBox;
@@ -35,8 +34,6 @@ class frmTagInput : public QDialog {
   private:
     void createControls();
     void applyTabOrder();
-    // Runs a button's handler; a failure of the decoder library is shown, and the window stays open.
-    void runHandler(const std::function<void()>& handler);
 
     // The controls that load and "更新" read and fill; the captions need no member.
     QLineEdit* FileNameText = nullptr;
