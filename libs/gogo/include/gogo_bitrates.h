@@ -12,7 +12,8 @@
 namespace gogo {
 
 /* kbit/s */
-inline constexpr std::array<int, 14> BitRates = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+inline constexpr std::array<int, 14> BitRates = {32,  40,  48,  56,  64,  80,  96,
+                                                 112, 128, 160, 192, 224, 256, 320};
 
 inline constexpr bool isBitRate(int kbps) {
     return std::find(BitRates.begin(), BitRates.end(), kbps) != BitRates.end();
