@@ -15,7 +15,7 @@ class QRadioButton;
 // The modal editor of one MP3 file's ID3 version 1 tag. Each opening builds a fresh window for the file:
 // load fills it from the file, "更新" writes the edited tag back and closes (a refused write is shown and
 // the window stays open with the edits), "閉じる" (or any other way of closing) writes nothing. The controls
-// carry their window-definition names as object names ("txtArtist", "chkSelVer(1)").
+// carry their control names as object names ("txtArtist", "chkSelVer(1)").
 class frmTagInput : public QDialog {
     Q_OBJECT
 

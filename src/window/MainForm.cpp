@@ -15,7 +15,7 @@
 #include <QPushButton>
 #include <QScreen>
 
-// The icon lives in the core library's resources, which a static library must register itself.
+// The icons are resources of this static window library, which Qt registers only when asked to.
 static void registerResources() {
     Q_INIT_RESOURCE(resources);
 }

@@ -1,5 +1,5 @@
-// The main window's controls, laid out from one table in the units of the window definition (twips,
-// 15 to a pixel), so that every position can be checked against the definition at a glance.
+// The main window's controls, laid out from one table in twips (15 to a pixel), the units the window was
+// designed in, so that every position can be checked against docs/mainform.png at a glance.
 
 #include "core/convert/EncodingChoices.h"
 #include "core/text/TextConstants.h"
@@ -105,7 +105,7 @@ const ControlSpec kControls[] = {
     {"ProgExit", Kind::Button, "Frame3", "終了", "", 13980, 4200, 1275, 375},
 };
 
-// Focus order of the window definition; controls that take no focus are passed over.
+// The window's focus order; controls that take no focus are passed over.
 const char* const kTabOrder[] = {
     "Frame3", "Frame1", "Frame4", "AllRemove", "OneRemove", "OneSelect", "AllSelect", "SelectList", "Frame2",
     "SFileList", "SelectFolderText(0)", "SelctFolder(0)", "SelectFolderText(1)", "SelctFolder(1)", "Label1",
@@ -137,8 +137,8 @@ struct OptionArray {
 const OptionArray kOptionArrays[] = {{"Bits", int(core::BitRates.size()), 6}, {"Stereo", 3, 1}, {"ListSort", 2, 0}};
 // clang-format on
 
-// A one-line caption centred on the ink of its glyphs rather than on the font's line box. The window
-// definition's labels are 13 pixels high, less than the line height of a CJK face at dialog size, and a
+// A one-line caption centred on the ink of its glyphs rather than on the font's line box. The window's
+// labels are 13 pixels high, less than the line height of a CJK face at dialog size, and a
 // plain label would cut the bottom off the characters.
 class CaptionLabel : public QLabel {
   public:
@@ -289,7 +289,7 @@ void MainForm::createControls() {
         m_busyControls.push_back(childNamed<QWidget>(this, name));
 
     // Each option array is one exclusive group, whatever frame it sits in.
-    // The window definition's own selections; start-up replaces them with the settings.
+    // The selections the window starts with; start-up replaces them with the settings.
     for (const auto& [base, count, selected] : kOptionArrays) {
         auto* buttonGroup = new QButtonGroup(this);
         for (int i = 0; i < count; ++i)

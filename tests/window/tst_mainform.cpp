@@ -204,7 +204,7 @@ class TestMainForm : public QObject {
 
     void optionArraysAreExclusiveGroups() {
         MainForm form(program.info, dialogs);
-        // The window definition's own selections.
+        // The selections the window starts with.
         QVERIFY(ui::option(form, "Bits", 6)->isChecked());
         QVERIFY(ui::option(form, "Stereo", 1)->isChecked());
         QVERIFY(ui::option(form, "ListSort", 0)->isChecked());
