@@ -142,11 +142,11 @@ void ConversionPanel::stop() {
 
 void ConversionPanel::showWorkSpace(const std::optional<core::VolumeSpace>& destination) {
     // The work label must never keep the figure of a volume the work folder has left.
-    const std::optional<VolumeSpace> work = volumeOf(SelectFolderText->text());
+    const std::optional<core::VolumeSpace> work = core::volumeOf(SelectFolderText->text());
     if (work && destination && destination->rootPath == work->rootPath)
-        TempFree->setText(workFreeText(destination->bytesAvailable));
+        TempFree->setText(ui::workFreeText(destination->bytesAvailable));
     else if (work)
-        TempFree->setText(workFreeText(work->bytesAvailable));
+        TempFree->setText(ui::workFreeText(work->bytesAvailable));
 }
 
 void ConversionPanel::SelctFolder_Click() {

@@ -73,9 +73,9 @@ void DestinationPanel::GetDiskFree() {
 void DestinationPanel::showDestination() {
     DFileList->clear();
     DFileList->addItems(m_listing.names());
-    const std::optional<VolumeSpace> destination = volumeOf(SelectFolderText->text());
+    const std::optional<core::VolumeSpace> destination = core::volumeOf(SelectFolderText->text());
     if (destination)
-        FreeSpace->setText(destinationFreeText(m_listing.count(), destination->bytesAvailable));
+        FreeSpace->setText(ui::destinationFreeText(m_listing.count(), destination->bytesAvailable));
     emit listingShown(destination);
 }
 

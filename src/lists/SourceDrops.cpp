@@ -2,6 +2,8 @@
 // the queue, a folder's as ">>" would queue them from the source list.
 
 #include "lists/SourcePanel.h"
+
+#include "core/files/SourceFiles.h"
 #include "ui/ListTexts.h"
 #include "ui/PathHelpers.h"
 
@@ -79,7 +81,7 @@ void SourcePanel::QueueDroppedPaths(const QStringList& paths) {
     for (const QString& path : paths) {
         const QFileInfo info(path);
         if (info.isDir()) {
-            for (const QString& name : sortedByName(mp3FileNames(path)))
+            for (const QString& name : core::sortedByName(core::mp3FileNames(path)))
                 queue(AddPathSep(path) + name);
         } else if (info.isFile() && path.endsWith(QStringLiteral(".mp3"), Qt::CaseInsensitive)) {
             queue(path);

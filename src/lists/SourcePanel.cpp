@@ -35,6 +35,7 @@ SourcePanel::SourcePanel(const PanelContext& context)
 
     connect(&m_queue, &core::ConversionQueue::added, this, [this](const QString& path) {
         SelectList->addItem(path);
+        m_queueExtent = qMax(m_queueExtent, ui::queueExtentFor(path));
         applyQueueExtent();
         showQueueTotals();
     });
@@ -43,6 +44,8 @@ SourcePanel::SourcePanel(const PanelContext& context)
     connect(&m_queue, &core::ConversionQueue::reset, this, [this] {
         SelectList->clear();
         SelectList->addItems(m_queue.paths());
+        if (m_queue.count() == 0)
+            m_queueExtent = 0;
         applyQueueExtent();
         showQueueTotals();
     });
@@ -59,7 +62,7 @@ void SourcePanel::setFolder(const QString& folder) {
 
 void SourcePanel::RefreshSourceList(const QString& folder) {
     SFileList->clear();
-    SFileList->addItems(sortedByName(mp3FileNames(folder)));
+    SFileList->addItems(core::sortedByName(core::mp3FileNames(folder)));
     // Names that are not UTF-8 (CP932 names from an old Windows archive) cannot be listed; the count line
     // says how many were left out, and its tool tip how to get them listed.
     const int unlisted = core::undecodableMp3Names(folder);
@@ -117,7 +120,7 @@ void SourcePanel::AllRemove_Click() {
 }
 
 void SourcePanel::showQueueTotals() {
-    QString text = queueTotalsText(m_queue.count(), m_queue.bytes());
+    QString text = ui::queueTotalsText(m_queue.count(), m_queue.bytes());
     QString tip;
     if (m_unlistedNames > 0) {
         text += QStringLiteral("　（名前を読めない MP3 %1 個は一覧外）").arg(m_unlistedNames);
@@ -135,7 +138,7 @@ void SourcePanel::applyQueueExtent() {
     // The list recomputes its range from its entries whenever it lays them out; the guard raises it
     // again to the extent each time, so the range never falls below what the queue's entries were given.
     auto raise = [this, bar] {
-        const int maximum = m_queue.extent() - SelectList->viewport()->width();
+        const int maximum = m_queueExtent - SelectList->viewport()->width();
         if (bar->maximum() < maximum)
             bar->setRange(bar->minimum(), maximum);
     };
@@ -143,7 +146,7 @@ void SourcePanel::applyQueueExtent() {
         m_queueExtentGuarded = true;
         connect(bar, &QScrollBar::rangeChanged, this, raise);
     }
-    if (m_queue.extent() == 0)
+    if (m_queueExtent == 0)
         bar->setRange(0, 0); // the queue is empty: no horizontal scroll bar
     else
         raise();

@@ -13,7 +13,7 @@ class QPushButton;
 
 // The upper left and right of the window: the source folder and its MP3 files, the four buttons that
 // move files in and out of the conversion queue, and the queue with its totals. The queue is a model
-// of the core; the list shows it.
+// of the core; the list shows it, as wide as its widest entry asks.
 class SourcePanel : public QObject {
     Q_OBJECT
 
@@ -63,6 +63,9 @@ class SourcePanel : public QObject {
     QListWidget* SelectList;
 
     core::ConversionQueue m_queue;
+    // Pixels: the widest entry queued since the queue was last emptied (taking entries out never
+    // narrows it). 0 for an empty queue.
+    int m_queueExtent = 0;
     bool m_queueExtentGuarded = false;
     int m_unlistedNames = 0; // MP3 files of the source folder whose names are not valid UTF-8
 };

@@ -31,14 +31,14 @@ QString cannotWrite(const QString& reason) {
 
 } // namespace
 
-QString PlayListText(const QStringList& entries, const QString& prefix) {
+QString ui::playListText(const QStringList& entries, const QString& prefix) {
     QString text;
     for (const QString& entry : entries)
         text += prefix + entry + core::CRLF;
     return text;
 }
 
-QByteArray PlayListFileBytes(const QString& boxText) {
+QByteArray ui::playListFileBytes(const QString& boxText) {
     QString text = boxText;
     text.replace(core::CRLF, QStringLiteral("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
@@ -46,7 +46,7 @@ QByteArray PlayListFileBytes(const QString& boxText) {
     return (text + core::CRLF).toUtf8();
 }
 
-QString WritePlayListFile(const QString& folderText, const QString& name, const QByteArray& bytes) {
+QString ui::writePlayListFile(const QString& folderText, const QString& name, const QByteArray& bytes) {
     if (name.isEmpty())
         return QStringLiteral("ﾌﾟﾚｲﾘｽﾄﾌｧｲﾙ名が入力されていません。");
     if (!isUsableFileName(name))

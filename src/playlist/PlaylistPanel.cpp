@@ -60,7 +60,7 @@ void PlaylistPanel::MakePlayList_Click() {
         // A partly checked box still asks for the folder; only an unchecked one leaves it out.
         const QString prefix =
             SetPathCheck->checkState() == Qt::Unchecked ? QString() : AddPathSep(m_destinationFolder);
-        M3UText->setPlainText(PlayListText(m_destination.names(), prefix));
+        M3UText->setPlainText(ui::playListText(m_destination.names(), prefix));
     }
     M3UText->setFocus();
 }
@@ -71,8 +71,8 @@ void PlaylistPanel::SavePlayList_Click() {
     {
         BusyScope busy(m_context.busy);
         path = AddPathSep(m_destinationFolder) + PlayListName->text();
-        failure = WritePlayListFile(m_destinationFolder, PlayListName->text(),
-                                    PlayListFileBytes(M3UText->toPlainText()));
+        failure = ui::writePlayListFile(m_destinationFolder, PlayListName->text(),
+                                        ui::playListFileBytes(M3UText->toPlainText()));
     }
     // Told after the window is usable again, so nothing is left disabled behind the message.
     if (!failure.isEmpty())

@@ -2,7 +2,6 @@
 
 #include "tageditor/frmTagInput.h"
 #include "core/tags/TagWriteText.h"
-#include "core/text/TextConstants.h"
 
 #include "core/tags/TagFields.h"
 #include "ui/Dialogs.h"
@@ -11,7 +10,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <exception>
 
 frmTagInput::frmTagInput(QWidget* parent, Dialogs& dialogs, QString title, const QString& path)
     : QDialog(parent), m_dialogs(dialogs), m_title(std::move(title)), m_file(path) {
@@ -24,18 +22,11 @@ frmTagInput::frmTagInput(QWidget* parent, Dialogs& dialogs, QString title, const
     createControls();
     applyTabOrder();
 
-    connect(cmdReg, &QPushButton::clicked, this, [this] { runHandler([this] { cmdReg_Click(); }); });
-    connect(cmdCancel, &QPushButton::clicked, this, [this] { runHandler([this] { cmdCancel_Click(); }); });
-}
-
-void frmTagInput::runHandler(const std::function<void()>& handler) {
-    try {
-        handler();
-    } catch (const std::exception& failure) {
-        m_dialogs.message(this, m_title, QString::fromUtf8(failure.what()), Dialogs::Icon::Critical);
-    } catch (...) {
-        m_dialogs.message(this, m_title, core::UnexpectedErrorText, Dialogs::Icon::Critical);
-    }
+    // A failure of the decoder library is shown, and the window stays open.
+    connect(cmdReg, &QPushButton::clicked, this,
+            [this] { ui::runGuarded(m_dialogs, this, m_title, [this] { cmdReg_Click(); }); });
+    connect(cmdCancel, &QPushButton::clicked, this,
+            [this] { ui::runGuarded(m_dialogs, this, m_title, [this] { cmdCancel_Click(); }); });
 }
 
 void frmTagInput::Form_Load() {

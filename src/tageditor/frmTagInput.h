@@ -5,7 +5,6 @@
 #include <QDialog>
 #include <QString>
 #include <array>
-#include <functional>
 
 class Dialogs;
 class QComboBox;
@@ -16,7 +15,7 @@ class QRadioButton;
 // The modal editor of one MP3 file's ID3 version 1 tag. Each opening builds a fresh window for the file:
 // load fills it from the file, "更新" writes the edited tag back and closes (a refused write is shown and
 // the window stays open with the edits), "閉じる" (or any other way of closing) writes nothing. The controls
-// carry their window-definition names as object names ("txtArtist", "chkSelVer(1)").
+// carry their control names as object names ("txtArtist", "chkSelVer(1)").
 class frmTagInput : public QDialog {
     Q_OBJECT
 
@@ -35,8 +34,6 @@ class frmTagInput : public QDialog {
   private:
     void createControls();
     void applyTabOrder();
-    // Runs a button's handler; a failure of the decoder library is shown, and the window stays open.
-    void runHandler(const std::function<void()>& handler);
 
     // The controls that load and "更新" read and fill; the captions need no member.
     QLineEdit* FileNameText = nullptr;

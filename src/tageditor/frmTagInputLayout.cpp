@@ -1,5 +1,5 @@
-// The tag editor's controls, laid out from one table in the units of the window definition (twips, 15 to
-// a pixel).
+// The tag editor's controls, laid out from one table in twips (15 to a pixel), the units the window was
+// designed in.
 
 #include "tageditor/frmTagInput.h"
 
@@ -49,7 +49,7 @@ const ControlSpec kControls[] = {
     {"cmdCancel", Kind::Button, "閉じる", 0, 4020, 2700, 975, 375},
 };
 
-// Focus order of the window definition; the labels take no focus and are passed over.
+// The window's focus order; the labels take no focus and are passed over.
 const char* const kTabOrder[] = {
     "Label23", "Label21", "Label19", "Label17", "Label15", "Label14", "txtArtist", "txtTrack", "txtAlbum",
     "txtYYYYMM", "txtComment", "cbGenre", "cmdReg", "cmdCancel", "chkSelVer(0)", "chkSelVer(1)",

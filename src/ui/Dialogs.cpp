@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <exception>
 
 namespace {
 
@@ -55,4 +56,20 @@ QString QtDialogs::chooseFolder(QWidget* owner, const QString& title, const QStr
     const QString chosen = QFileDialog::getExistingDirectory(
         owner, title, QDir::fromNativeSeparators(startFolder), QFileDialog::ShowDirsOnly);
     return QDir::toNativeSeparators(chosen);
+}
+
+void ui::runGuarded(Dialogs& dialogs, QWidget* owner, const QString& title,
+                    const std::function<void()>& handler, const std::function<void()>& onFailure) {
+    QString failureText;
+    try {
+        handler();
+        return;
+    } catch (const std::exception& failure) {
+        failureText = QString::fromUtf8(failure.what());
+    } catch (...) {
+        failureText = core::UnexpectedErrorText;
+    }
+    if (onFailure)
+        onFailure();
+    dialogs.message(owner, title, failureText, Dialogs::Icon::Critical);
 }

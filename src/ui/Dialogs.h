@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <optional>
 
 class QWidget;
@@ -36,3 +37,13 @@ class QtDialogs final : public Dialogs {
                                  const QString& defaultText) override;
     QString chooseFolder(QWidget* owner, const QString& title, const QString& startFolder) override;
 };
+
+namespace ui {
+
+// Runs one event handler of a window so that no failure inside it reaches the event loop: the failure's
+// own text (or, for anything but a std::exception, a general one) is shown in a message box with `title`
+// over `owner`. `onFailure` runs before the message, so that the window is usable again under it.
+void runGuarded(Dialogs& dialogs, QWidget* owner, const QString& title, const std::function<void()>& handler,
+                const std::function<void()>& onFailure = {});
+
+} // namespace ui

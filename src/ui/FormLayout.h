@@ -5,7 +5,7 @@
 #include <array>
 #include <span>
 
-// Shared by the windows that are built from layout tables in the units of the window definitions.
+// Shared by the windows that are built from layout tables in twips, the units the windows were designed in.
 
 // Twips, 1/1440 inch, are 15 to a pixel at 96 dots per inch; Qt scales logical pixels for other screens.
 constexpr int TwipsPerPixel = 15;
@@ -14,7 +14,7 @@ inline QRect twipsToPixels(int left, int top, int width, int height) {
     return QRect(left / TwipsPerPixel, top / TwipsPerPixel, width / TwipsPerPixel, height / TwipsPerPixel);
 }
 
-// The child with this object name (the window definition's control name).
+// The child with this object name (the control's name in the layout table).
 template <typename T> T* childNamed(QWidget* root, const char* name) {
     return root->findChild<T*>(QString::fromLatin1(name));
 }

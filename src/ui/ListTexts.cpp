@@ -1,5 +1,10 @@
 #include "ui/ListTexts.h"
 
+#include "core/text/TextWidth.h"
+#include "ui/FormLayout.h"
+
+namespace ui {
+
 QString groupedNumber(qint64 value) {
     // Not the locale's grouping: the format fixes "," every three digits whatever the user's locale.
     const bool negative = value < 0;
@@ -24,3 +29,9 @@ QString destinationFreeText(int count, qint64 freeBytes) {
 QString workFreeText(qint64 freeBytes) {
     return QStringLiteral("空き容量：") + groupedNumber(freeBytes) + QStringLiteral("ﾊﾞｲﾄ");
 }
+
+int queueExtentFor(const QString& path) {
+    return (core::cp932ByteCount(path) * 90 + 180) / TwipsPerPixel;
+}
+
+} // namespace ui

@@ -1,16 +1,10 @@
 #pragma once
 
-#include "core/files/SourceFiles.h"
-#include "core/models/ConversionQueue.h"
-#include "core/models/DestinationListing.h"
-
-#include <QDateTime>
 #include <QString>
-#include <QStringList>
-#include <optional>
 
-// Texts, keys and file-system look-ups shared by the destination listing, the conversion queue and the
-// source list. Plain functions, so that tests reach them without a window.
+// Texts and widths shared by the destination listing, the conversion queue and the work folder's
+// labels. Plain functions, so that tests reach them without a window.
+namespace ui {
 
 // A byte count in the number format "#,##0": digits grouped by threes with ",", no decimals.
 QString groupedNumber(qint64 value);
@@ -24,15 +18,8 @@ QString destinationFreeText(int count, qint64 freeBytes);
 // "空き容量：98,765,432ﾊﾞｲﾄ": the work folder's free space.
 QString workFreeText(qint64 freeBytes);
 
-// mp3FileNames and sortedByName: the command line lists folders the same way.
-using core::mp3FileNames;
-using core::sortedByName;
+// The horizontal scroll range, in pixels, that a queue entry needs: (CP932 bytes × 90 + 180) twips, the
+// width the list's entries were given where the estimate came from.
+int queueExtentFor(const QString& path);
 
-// The models' helpers, which the window's lists use by their plain names.
-using core::creationSortKey;
-using core::creationTime;
-using core::fileSizeOrZero;
-using core::queueExtentFor;
-using core::SortKeyDateLength;
-using core::volumeOf;
-using core::VolumeSpace;
+} // namespace ui

@@ -1,5 +1,4 @@
 #include "window/MainForm.h"
-#include "core/text/TextConstants.h"
 
 #include "conversion/ConversionPanel.h"
 #include "lists/DestinationPanel.h"
@@ -15,9 +14,8 @@
 #include <QLockFile>
 #include <QPushButton>
 #include <QScreen>
-#include <exception>
 
-// The icon lives in the core library's resources, which a static library must register itself.
+// The icons are resources of this static window library, which Qt registers only when asked to.
 static void registerResources() {
     Q_INIT_RESOURCE(resources);
 }
@@ -135,15 +133,7 @@ void MainForm::EnableControls(bool enabled) {
 void MainForm::runHandler(const std::function<void()>& handler) {
     if (m_ended)
         return;
-    try {
-        handler();
-    } catch (const std::exception& failure) {
-        EnableControls(true);
-        m_dialogs.message(this, m_program.title, QString::fromUtf8(failure.what()), Dialogs::Icon::Critical);
-    } catch (...) {
-        EnableControls(true);
-        m_dialogs.message(this, m_program.title, core::UnexpectedErrorText, Dialogs::Icon::Critical);
-    }
+    ui::runGuarded(m_dialogs, this, m_program.title, handler, [this] { EnableControls(true); });
 }
 
 void MainForm::closeEvent(QCloseEvent* event) {

@@ -21,11 +21,11 @@ namespace core {
 class ConversionQueue;
 }
 
-// The program's only top-level window. It lays out the controls of the window definition and hands each
-// region to its panel (source and queue, conversion, destination, playlist), which keeps the controls
-// and state of its region and reports through signals; the window wires the panels together and keeps
-// what concerns all of them: the busy state, start-up with the settings, and closing. The controls carry
-// their window-definition names as object names ("SelectFolderText(0)", "Bits(13)"), by which tests and
+// The program's only top-level window. It lays out the controls from its layout table (MainFormLayout.cpp)
+// and hands each region to its panel (source and queue, conversion, destination, playlist), which keeps the
+// controls and state of its region and reports through signals; the window wires the panels together and
+// keeps what concerns all of them: the busy state, start-up with the settings, and closing. The controls
+// carry their control names as object names ("SelectFolderText(0)", "Bits(13)"), by which tests and
 // accessibility tools find them.
 class MainForm : public QWidget, public BusyState {
     Q_OBJECT

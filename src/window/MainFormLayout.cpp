@@ -1,6 +1,7 @@
-// The main window's controls, laid out from one table in the units of the window definition (twips,
-// 15 to a pixel), so that every position can be checked against the definition at a glance.
+// The main window's controls, laid out from one table in twips (15 to a pixel), the units the window was
+// designed in, so that every position can be checked against docs/mainform.png at a glance.
 
+#include "core/convert/EncodingChoices.h"
 #include "core/text/TextConstants.h"
 #include "window/MainForm.h"
 
@@ -55,20 +56,20 @@ const ControlSpec kControls[] = {
     {"SelectFolderText(1)", Kind::FolderField, "Frame2", "C:\\Temp", "", 1260, 180, 6435, 270},
     {"SelctFolder(1)", Kind::Button, "Frame2", "…", "作業用フォルダを選択", 7680, 180, 375, 315},
     {"Frame5", Kind::Frame, "Frame2", "ﾋﾞｯﾄﾚｰﾄ：", "", 60, 540, 4875, 915},
-    {"Bits(0)", Kind::Option, "Frame5", "32", "", 120, 300, 555, 195},
-    {"Bits(1)", Kind::Option, "Frame5", "40", "", 780, 300, 555, 195},
-    {"Bits(2)", Kind::Option, "Frame5", "48", "", 1440, 300, 555, 195},
-    {"Bits(3)", Kind::Option, "Frame5", "56", "", 2100, 300, 555, 195},
-    {"Bits(4)", Kind::Option, "Frame5", "64", "", 2760, 300, 555, 195},
-    {"Bits(5)", Kind::Option, "Frame5", "80", "", 3420, 300, 555, 195},
-    {"Bits(6)", Kind::Option, "Frame5", "96", "", 4080, 300, 555, 195},
-    {"Bits(7)", Kind::Option, "Frame5", "112", "", 120, 540, 615, 195},
-    {"Bits(8)", Kind::Option, "Frame5", "128", "", 780, 540, 615, 195},
-    {"Bits(9)", Kind::Option, "Frame5", "160", "", 1440, 540, 615, 195},
-    {"Bits(10)", Kind::Option, "Frame5", "192", "", 2100, 540, 615, 195},
-    {"Bits(11)", Kind::Option, "Frame5", "224", "", 2760, 540, 615, 195},
-    {"Bits(12)", Kind::Option, "Frame5", "256", "", 3420, 540, 615, 195},
-    {"Bits(13)", Kind::Option, "Frame5", "320", "", 4080, 540, 615, 195},
+    {"Bits(0)", Kind::Option, "Frame5", "", "", 120, 300, 555, 195},
+    {"Bits(1)", Kind::Option, "Frame5", "", "", 780, 300, 555, 195},
+    {"Bits(2)", Kind::Option, "Frame5", "", "", 1440, 300, 555, 195},
+    {"Bits(3)", Kind::Option, "Frame5", "", "", 2100, 300, 555, 195},
+    {"Bits(4)", Kind::Option, "Frame5", "", "", 2760, 300, 555, 195},
+    {"Bits(5)", Kind::Option, "Frame5", "", "", 3420, 300, 555, 195},
+    {"Bits(6)", Kind::Option, "Frame5", "", "", 4080, 300, 555, 195},
+    {"Bits(7)", Kind::Option, "Frame5", "", "", 120, 540, 615, 195},
+    {"Bits(8)", Kind::Option, "Frame5", "", "", 780, 540, 615, 195},
+    {"Bits(9)", Kind::Option, "Frame5", "", "", 1440, 540, 615, 195},
+    {"Bits(10)", Kind::Option, "Frame5", "", "", 2100, 540, 615, 195},
+    {"Bits(11)", Kind::Option, "Frame5", "", "", 2760, 540, 615, 195},
+    {"Bits(12)", Kind::Option, "Frame5", "", "", 3420, 540, 615, 195},
+    {"Bits(13)", Kind::Option, "Frame5", "", "", 4080, 540, 615, 195},
     {"TempFree", Kind::HighlightLabel, "Frame2", "", "", 4980, 540, 3075, 255},
     {"Frame6", Kind::Frame, "Frame2", "音質：", "", 5040, 780, 3015, 675},
     {"Stereo(0)", Kind::Option, "Frame6", "ﾓﾉﾗﾙ", "", 120, 300, 795, 180},
@@ -104,7 +105,7 @@ const ControlSpec kControls[] = {
     {"ProgExit", Kind::Button, "Frame3", "終了", "", 13980, 4200, 1275, 375},
 };
 
-// Focus order of the window definition; controls that take no focus are passed over.
+// The window's focus order; controls that take no focus are passed over.
 const char* const kTabOrder[] = {
     "Frame3", "Frame1", "Frame4", "AllRemove", "OneRemove", "OneSelect", "AllSelect", "SelectList", "Frame2",
     "SFileList", "SelectFolderText(0)", "SelctFolder(0)", "SelectFolderText(1)", "SelctFolder(1)", "Label1",
@@ -133,11 +134,11 @@ struct OptionArray {
     int count;
     int selected;
 };
-const OptionArray kOptionArrays[] = {{"Bits", 14, 6}, {"Stereo", 3, 1}, {"ListSort", 2, 0}};
+const OptionArray kOptionArrays[] = {{"Bits", int(core::BitRates.size()), 6}, {"Stereo", 3, 1}, {"ListSort", 2, 0}};
 // clang-format on
 
-// A one-line caption centred on the ink of its glyphs rather than on the font's line box. The window
-// definition's labels are 13 pixels high, less than the line height of a CJK face at dialog size, and a
+// A one-line caption centred on the ink of its glyphs rather than on the font's line box. The window's
+// labels are 13 pixels high, less than the line height of a CJK face at dialog size, and a
 // plain label would cut the bottom off the characters.
 class CaptionLabel : public QLabel {
   public:
@@ -288,7 +289,7 @@ void MainForm::createControls() {
         m_busyControls.push_back(childNamed<QWidget>(this, name));
 
     // Each option array is one exclusive group, whatever frame it sits in.
-    // The window definition's own selections; start-up replaces them with the settings.
+    // The selections the window starts with; start-up replaces them with the settings.
     for (const auto& [base, count, selected] : kOptionArrays) {
         auto* buttonGroup = new QButtonGroup(this);
         for (int i = 0; i < count; ++i)
@@ -296,6 +297,11 @@ void MainForm::createControls() {
         keepTabStopOnChecked(buttonGroup);
         childNamed<QRadioButton>(this, optionName(base, selected).constData())->setChecked(true);
     }
+
+    // The bit-rate options are captioned with the rates they choose.
+    for (std::size_t i = 0; i < core::BitRates.size(); ++i)
+        childNamed<QRadioButton>(this, optionName("Bits", int(i)).constData())
+            ->setText(QString::number(core::BitRates[i]));
 
     // The progress figures are drawn over the status text's upper right corner, and the queue's labels
     // over the queue's top edge, which they overlap by a pixel.

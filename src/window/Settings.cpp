@@ -276,7 +276,7 @@ QString cutToCp932Bytes(const QString& value, int maxBytes) {
             value.at(end).isHighSurrogate() && end + 1 < value.size() && value.at(end + 1).isLowSurrogate();
         const char32_t codePoint =
             pair ? QChar::surrogateToUcs4(value.at(end), value.at(end + 1)) : value.at(end).unicode();
-        const int bytes = cp932CharBytes(codePoint);
+        const int bytes = core::cp932CharBytes(codePoint);
         if (used + bytes > maxBytes)
             break;
         used += bytes;

@@ -59,13 +59,13 @@ class TestFullVolume : public QObject {
         QCOMPARE(why, core::DiskSpaceHint);
         QCOMPARE(fixtures::readFile(ini), oldSettings);
 
-        const QString failure = WritePlayListFile(m_volume->path(), QStringLiteral("MP3LIST.M3U"),
-                                                  PlayListFileBytes(QString(8192, QLatin1Char('y'))));
+        const QString failure = ui::writePlayListFile(m_volume->path(), QStringLiteral("MP3LIST.M3U"),
+                                                      ui::playListFileBytes(QString(8192, QLatin1Char('y'))));
         QVERIFY(failure.contains(core::DiskSpaceHint));
         QCOMPARE(fixtures::readFile(list), oldList);
         // A new playlist that cannot be written is no empty file either.
-        QVERIFY(
-            !WritePlayListFile(m_volume->path(), QStringLiteral("NEW.M3U"), QByteArray(8192, 'z')).isEmpty());
+        QVERIFY(!ui::writePlayListFile(m_volume->path(), QStringLiteral("NEW.M3U"), QByteArray(8192, 'z'))
+                     .isEmpty());
         QVERIFY(!QFile::exists(m_volume->filePath(QStringLiteral("NEW.M3U"))));
         QCOMPARE(
             leftovers(m_volume->path(), {QStringLiteral("MP3Recast.INI"), QStringLiteral("MP3LIST.M3U")}),

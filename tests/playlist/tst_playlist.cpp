@@ -96,7 +96,7 @@ class TestPlaylist : public QObject {
         for (int round = 0; round < 2; ++round) {
             QTest::mouseClick(ui::button(form, "MakePlayList"), Qt::LeftButton);
             // The box shows line breaks its own way; saved, the text is exactly the built one.
-            QCOMPARE(PlayListFileBytes(ui::textBox(form, "M3UText")->toPlainText()),
+            QCOMPARE(ui::playListFileBytes(ui::textBox(form, "M3UText")->toPlainText()),
                      (expected + QStringLiteral("\r\n")).toUtf8());
         }
         QVERIFY(ui::button(form, "MakePlayList")->isEnabled());

@@ -1,4 +1,4 @@
-// The main window as the user meets it: the kinds of its fields and lists, the option groups, the focus
+// The main window as the user meets it: what its fields and lists let a user do, the option groups, the focus
 // order, and the window's own frame. Where each control sits is checked against docs/mainform.png by
 // rendering the window (scripts/screenshot) and comparing the pictures.
 
@@ -9,6 +9,7 @@
 #include "window/Translations.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
@@ -30,6 +31,36 @@ QWidget* nextControl(QWidget* widget) {
     } while (widget->focusPolicy() == Qt::NoFocus || widget->objectName().isEmpty() ||
              widget->objectName().startsWith(QLatin1String("qt_")));
     return widget;
+}
+
+// The columns of the widget's drawing where something other than its background shows: where its text
+// stands. The background is taken from the drawing's first column, which text never reaches.
+QList<int> inkColumns(QWidget* widget) {
+    const QImage image = widget->grab().toImage();
+    const int inset = 3; // frames and focus marks at the edges are no text
+    const QRgb background = image.pixel(inset, image.height() / 2);
+    QList<int> columns;
+    for (int x = inset; x < image.width() - inset; ++x) {
+        for (int y = inset; y < image.height() - inset; ++y) {
+            if (image.pixel(x, y) != background) {
+                columns.append(x);
+                break;
+            }
+        }
+    }
+    return columns;
+}
+
+bool hasPixelNear(const QImage& image, const QColor& colour) {
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            if (qAbs(pixel.red() - colour.red()) + qAbs(pixel.green() - colour.green()) +
+                    qAbs(pixel.blue() - colour.blue()) <
+                48)
+                return true;
+        }
+    return false;
 }
 
 } // namespace
@@ -78,41 +109,102 @@ class TestMainForm : public QObject {
                  (QList<QSize>{{16, 16}, {32, 32}, {48, 48}, {64, 64}, {128, 128}, {256, 256}}));
     }
 
-    void kindsOfFieldsAndLists() {
-        MainForm form(program.info, dialogs);
-        for (QLineEdit* field : ui::fields(form, "SelectFolderText"))
-            QVERIFY(field->isReadOnly());
-        QVERIFY(!ui::field(form, "PlayListName")->isReadOnly());
-        QVERIFY(!ui::textBox(form, "M3UText")->isReadOnly());
-        for (QListWidget* list :
-             {ui::list(form, "SFileList"), ui::list(form, "SelectList"), ui::list(form, "DFileList")})
-            QCOMPARE(list->selectionMode(), QAbstractItemView::ExtendedSelection);
-        for (QLineEdit* figure : {ui::field(form, "Prog"), ui::field(form, "NowCount")}) {
-            QCOMPARE(figure->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
-            QCOMPARE(figure->font().pointSizeF(), 11.25);
-            QCOMPARE(figure->focusPolicy(), Qt::NoFocus);
-            QCOMPARE(figure->palette().color(QPalette::Text), figure->palette().color(QPalette::Highlight));
-        }
-        QCOMPARE(ui::textBox(form, "Msg")->focusPolicy(), Qt::NoFocus);
-        for (QLabel* label :
-             {ui::label(form, "TempFree"), ui::label(form, "FreeSpace"), ui::label(form, "SelectFileSize")}) {
-            QVERIFY(label->text().isEmpty());
-            QCOMPARE(label->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
-        }
-    }
-
-    void typingIntoAFolderFieldChangesNothing() {
+    // What typing does to each kind of field: the folder fields change only through their buttons, so
+    // no key, paste or deletion reaches them; the playlist name and box take what is typed, and Tab
+    // leaves the box rather than putting a tab into it.
+    void typingReachesOnlyTheEditableFields() {
         MainForm form(program.info, dialogs);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QApplication::clipboard()->setText(QStringLiteral("/pasted"));
+        for (QLineEdit* field : ui::fields(form, "SelectFolderText")) {
+            const QString before = field->text();
+            field->setFocus();
+            QTest::keyClicks(field, QStringLiteral("xyz"));
+            QTest::keyClick(field, Qt::Key_Backspace);
+            QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+            QTest::keyClick(field, Qt::Key_X, Qt::ControlModifier);
+            QCOMPARE(field->text(), before);
+        }
+
+        QLineEdit* name = ui::field(form, "PlayListName");
+        name->setFocus();
+        name->end(false);
+        QTest::keyClick(name, Qt::Key_Backspace);
+        QTest::keyClicks(name, QStringLiteral("8"));
+        QCOMPARE(name->text(), QStringLiteral("MP3LIST.M38"));
+
+        QPlainTextEdit* box = ui::textBox(form, "M3UText");
+        box->setFocus();
+        QTest::keyClicks(box, QStringLiteral("a.mp3"));
+        QTest::keyClick(box, Qt::Key_Return);
+        QTest::keyClicks(box, QStringLiteral("b.mp3"));
+        QTest::keyClick(box, Qt::Key_Tab);
+        QCOMPARE(box->toPlainText(), QStringLiteral("a.mp3\nb.mp3"));
+        QVERIFY(!box->hasFocus());
+    }
+
+    // The three file lists select as a file manager does: a click selects one entry, Shift extends
+    // to a range, Ctrl adds or takes out one entry.
+    void listsSelectRangesAndSingleEntries() {
+        MainForm form(program.info, dialogs);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        for (const char* name : {"SFileList", "SelectList", "DFileList"}) {
+            QListWidget* list = ui::list(form, name);
+            list->addItems(
+                {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d")});
+            const auto clickRow = [list](int row, Qt::KeyboardModifiers modifiers = {}) {
+                QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers,
+                                  list->visualItemRect(list->item(row)).center());
+            };
+            const auto selectedRows = [list] {
+                QList<int> rows;
+                for (int i = 0; i < list->count(); ++i)
+                    if (list->item(i)->isSelected())
+                        rows.append(i);
+                return rows;
+            };
+            clickRow(0);
+            clickRow(2, Qt::ShiftModifier);
+            QCOMPARE(selectedRows(), (QList<int>{0, 1, 2}));
+            clickRow(1, Qt::ControlModifier);
+            QCOMPARE(selectedRows(), (QList<int>{0, 2}));
+            clickRow(3);
+            QCOMPARE(selectedRows(), (QList<int>{3}));
+        }
+    }
+
+    // The progress figures and the size labels start empty and show their figures against the right
+    // edge, the figures in the highlight colour; a click on a display field gives it no focus, so
+    // nothing typed afterwards reaches it.
+    void figuresStandAtTheRightAndTakeNoInput() {
+        MainForm form(program.info, dialogs);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        for (QWidget* shown : QList<QWidget*>{ui::field(form, "Prog"), ui::field(form, "NowCount"),
+                                              ui::label(form, "TempFree"), ui::label(form, "FreeSpace"),
+                                              ui::label(form, "SelectFileSize")}) {
+            QVERIFY2(inkColumns(shown).isEmpty(), qPrintable(shown->objectName()));
+            shown->setProperty("text", QStringLiteral("1"));
+            const QList<int> ink = inkColumns(shown);
+            QVERIFY2(!ink.isEmpty() && ink.first() > shown->width() * 3 / 4, qPrintable(shown->objectName()));
+        }
+        const QImage figure = ui::field(form, "Prog")->grab().toImage();
+        const QColor highlight = ui::field(form, "Prog")->palette().color(QPalette::Highlight);
+        QVERIFY(hasPixelNear(figure, highlight));
+
         ui::field(form, "SelectFolderText", 2)->setFocus();
-        QTest::keyClicks(ui::field(form, "SelectFolderText", 2), QStringLiteral("xyz"));
-        QCOMPARE(ui::field(form, "SelectFolderText", 2)->text(), QStringLiteral("C:\\"));
+        for (QWidget* display : QList<QWidget*>{ui::field(form, "Prog"), ui::field(form, "NowCount"),
+                                                ui::textBox(form, "Msg")}) {
+            QTest::mouseClick(display, Qt::LeftButton);
+            QVERIFY2(!display->hasFocus(), qPrintable(display->objectName()));
+        }
     }
 
     void optionArraysAreExclusiveGroups() {
         MainForm form(program.info, dialogs);
-        // The window definition's own selections.
+        // The selections the window starts with.
         QVERIFY(ui::option(form, "Bits", 6)->isChecked());
         QVERIFY(ui::option(form, "Stereo", 1)->isChecked());
         QVERIFY(ui::option(form, "ListSort", 0)->isChecked());
@@ -219,9 +311,21 @@ class TestMainForm : public QObject {
         QVERIFY2(!lookIn->text().contains(QStringLiteral("Look")), qPrintable(lookIn->text()));
     }
 
+    // The caption carries the version the build was configured with, each part a number of its own.
     void captionRule() {
+        const QString built = QStringLiteral("%1.%2.%3")
+                                  .arg(MP3RECAST_VERSION_MAJOR)
+                                  .arg(MP3RECAST_VERSION_MINOR)
+                                  .arg(MP3RECAST_VERSION_PATCH);
         QCOMPARE(program.info.mainCaption(),
-                 QStringLiteral("MP3Recast Version 0.9.5         Copyright (C) 2026 MP3Recast developers"));
+                 QStringLiteral("MP3Recast Version ") + built +
+                     QStringLiteral("         Copyright (C) 2026 MP3Recast developers"));
+        ProgramInfo other = program.info;
+        other.versionMajor = 1;
+        other.versionMinor = 10;
+        other.versionRevision = 0;
+        QCOMPARE(other.mainCaption(),
+                 QStringLiteral("MP3Recast Version 1.10.0         Copyright (C) 2026 MP3Recast developers"));
     }
 };
 

@@ -327,9 +327,9 @@ class TestSettings : public QObject {
         QCOMPARE(readBack(QStringLiteral("日本語ﾃｽﾄ").toUtf8()), QStringLiteral("日本語ﾃｽﾄ"));
         QCOMPARE(readBack("\x95\x5C\x83\x5C"), QStringLiteral("表ソ"));
         QCOMPARE(readBack("\xC0\xAF"), QStringLiteral("ﾀｯ")); // an overlong "/" is no UTF-8
-        QCOMPARE(cp932ByteCount(QStringLiteral("C:\\a.mp3")), 8);
-        QCOMPARE(cp932ByteCount(QStringLiteral("ﾊﾞｲﾄ")), 4);
-        QCOMPARE(cp932ByteCount(QStringLiteral("表é😀")), 6); // a surrogate pair is one character
+        QCOMPARE(core::cp932ByteCount(QStringLiteral("C:\\a.mp3")), 8);
+        QCOMPARE(core::cp932ByteCount(QStringLiteral("ﾊﾞｲﾄ")), 4);
+        QCOMPARE(core::cp932ByteCount(QStringLiteral("表é😀")), 6); // a surrogate pair is one character
     }
 };
 

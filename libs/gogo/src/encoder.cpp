@@ -1,5 +1,6 @@
 // One encoding at a time, driven frame by frame by the caller, over LAME.
 #include "gogo.h"
+#include "gogo_bitrates.h"
 #include "info_frame.h"
 #include "wav_reader.h"
 
@@ -20,11 +21,6 @@ namespace {
 constexpr int kVersion = 100;
 constexpr std::int64_t kSamplesPerFrame = 1152; // MPEG-1 Layer III
 constexpr int kConstantRateQuality = 4;
-
-bool validBitRate(int kbps) {
-    static const int rates[] = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
-    return std::find(std::begin(rates), std::end(rates), kbps) != std::end(rates);
-}
 
 void silent(const char*, va_list) {}
 
@@ -80,7 +76,7 @@ class Encoding {
             settings_.gain > 6000) {
             return ME_BAD_VBR;
         }
-        if (settings_.vbrQuality < 0 && !validBitRate(settings_.bitRate)) {
+        if (settings_.vbrQuality < 0 && !isBitRate(settings_.bitRate)) {
             return ME_BAD_BITRATE;
         }
         if (settings_.mode < 0 || settings_.mode > 2) {

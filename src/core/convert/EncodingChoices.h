@@ -2,20 +2,18 @@
 // line's -b and -m and the worker protocol all stand on these lists.
 #pragma once
 
+#include "gogo_bitrates.h"
+
 #include <QString>
 #include <QStringList>
-#include <algorithm>
 #include <array>
 
 namespace core {
 
-// kbit/s, in the order of the window's bit-rate options.
-inline constexpr std::array<int, 14> BitRates = {32,  40,  48,  56,  64,  80,  96,
-                                                 112, 128, 160, 192, 224, 256, 320};
+// kbit/s, in the order of the window's bit-rate options: every rate the encoder takes.
+inline constexpr std::array<int, gogo::BitRates.size()> BitRates = gogo::BitRates;
 
-inline constexpr bool isBitRate(int kbps) {
-    return std::find(BitRates.begin(), BitRates.end(), kbps) != BitRates.end();
-}
+using gogo::isBitRate;
 
 // The channel modes as the encoder numbers them (0 mono, 1 stereo, 2 joint stereo), named as the command
 // line spells them.

@@ -1,15 +1,8 @@
 #include "core/models/ConversionQueue.h"
 
-#include "core/text/TextWidth.h"
-
 #include <QFileInfo>
 
 namespace core {
-
-int queueExtentFor(const QString& path) {
-    constexpr int TwipsPerPixel = 15;
-    return (cp932ByteCount(path) * 90 + 180) / TwipsPerPixel;
-}
 
 qint64 fileSizeOrZero(const QString& path) {
     const QFileInfo info(path);
@@ -21,7 +14,6 @@ bool ConversionQueue::add(const QString& path) {
         return false;
     m_paths.append(path);
     m_queued.insert(path);
-    m_extent = qMax(m_extent, queueExtentFor(path));
     m_bytes += fileSizeOrZero(path);
     emit added(path);
     return true;
@@ -53,7 +45,6 @@ void ConversionQueue::clear() {
     m_paths.clear();
     m_queued.clear();
     m_bytes = 0;
-    m_extent = 0;
     emit reset();
 }
 

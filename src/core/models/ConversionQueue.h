@@ -1,5 +1,5 @@
 // The conversion queue: the full paths of the files the next run converts, in order, each once, with
-// their byte total and the horizontal scroll range their entries need.
+// their byte total.
 #pragma once
 
 #include <QList>
@@ -20,9 +20,6 @@ class ConversionQueue : public QObject {
     int count() const { return int(m_paths.size()); }
     // The sizes of the files as they were when each was queued.
     qint64 bytes() const { return m_bytes; }
-    // Pixels: the widest entry queued since the queue was last emptied (taking entries out never
-    // narrows it). 0 for an empty queue.
-    int extent() const { return m_extent; }
     // Exact, case-sensitive comparison of the paths.
     bool contains(const QString& path) const { return m_queued.contains(path); }
 
@@ -34,7 +31,7 @@ class ConversionQueue : public QObject {
     void clear();
 
   signals:
-    // The path was appended (the total and the extent follow it).
+    // The path was appended (the total follows it).
     void added(const QString& path);
     // Entries were taken out: the paths are to be shown afresh.
     void reset();
@@ -43,11 +40,7 @@ class ConversionQueue : public QObject {
     QStringList m_paths;
     QSet<QString> m_queued;
     qint64 m_bytes = 0;
-    int m_extent = 0;
 };
-
-// The horizontal scroll range, in pixels, that a queue entry needs: (CP932 bytes × 90 + 180) twips.
-int queueExtentFor(const QString& path);
 
 // The file's size in bytes, or 0 when it cannot be read (the file vanished meanwhile).
 qint64 fileSizeOrZero(const QString& path);

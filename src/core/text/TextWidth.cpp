@@ -2,6 +2,8 @@
 
 #include <QList>
 
+namespace core {
+
 int cp932CharBytes(char32_t codePoint) {
     if (codePoint < 0x80 || (codePoint >= 0xFF61 && codePoint <= 0xFF9F))
         return 1;
@@ -14,3 +16,5 @@ int cp932ByteCount(const QString& text) {
         count += cp932CharBytes(codePoint);
     return count;
 }
+
+} // namespace core

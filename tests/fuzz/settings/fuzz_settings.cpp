@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     for (const char* key : {"Bits", "InPath", "PlayList", "Other"}) {
         const QString read = file.read(Section, QString::fromLatin1(key), QStringLiteral("D"));
-        check(cp932ByteCount(read) <= MaxProfileValueBytes);
+        check(core::cp932ByteCount(read) <= MaxProfileValueBytes);
     }
 
     const QString value = valueFrom(bytes);
