@@ -14,6 +14,6 @@ bool cFile::MakeDirs(QString& path) {
     const QString folder = QDir::fromNativeSeparators(path);
     if (folder.contains(QChar(0)))
         return false;
-    core::makeDestinationFolder(folder);
+    static_cast<void>(core::makeDestinationFolder(folder));
     return QFileInfo(folder).isDir();
 }

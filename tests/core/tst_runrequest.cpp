@@ -75,7 +75,8 @@ class TestRunRequest : public QObject {
         for (const bool stopRule : {true, false}) {
             Library library;
             QStringList files;
-            for (const QString& name : {QStringLiteral("1.mp3"), QStringLiteral("2.mp3"), QStringLiteral("3.mp3")})
+            for (const QString& name :
+                 {QStringLiteral("1.mp3"), QStringLiteral("2.mp3"), QStringLiteral("3.mp3")})
                 files << library.add(name, sample);
             const QString blocked = QDir(library.destination).filePath(QStringLiteral("1.mp3"));
             // A folder of the output's name: no file can take its place, whoever runs the test.
@@ -95,7 +96,8 @@ class TestRunRequest : public QObject {
             QCOMPARE(run.stopRequested(), stopRule);
             QCOMPARE(result.end, stopRule ? core::RunResult::End::Stopped : core::RunResult::End::Finished);
             QCOMPARE(failures.size(), stopRule ? 1 : 3);
-            QCOMPARE(QFileInfo::exists(QDir(library.destination).filePath(QStringLiteral("3.mp3"))), !stopRule);
+            QCOMPARE(QFileInfo::exists(QDir(library.destination).filePath(QStringLiteral("3.mp3"))),
+                     !stopRule);
             QCOMPARE(result.summary.failed, 1);
             QCOMPARE(result.summary.converted, stopRule ? 0 : 2);
             QVERIFY(QFileInfo(blocked + QStringLiteral("/kept")).isDir());
@@ -128,14 +130,15 @@ class TestRunRequest : public QObject {
 
         QStringList listed;
         for (const core::PreviewEntry& entry : preview.entries())
-            listed << QStringLiteral("%1 %2").arg(int(entry.action)).arg(QFileInfo(entry.destination).fileName());
+            listed << QStringLiteral("%1 %2")
+                          .arg(int(entry.action))
+                          .arg(QFileInfo(entry.destination).fileName());
         listed.sort();
         using A = core::PreviewEntry::Action;
-        QStringList expected{QStringLiteral("%1 a.mp3").arg(int(A::UpToDate)),
-                             QStringLiteral("%1 b.mp3").arg(int(A::Convert)),
-                             QStringLiteral("%1 c.mp3").arg(int(A::Convert)),
-                             QStringLiteral("%1 d.mp3").arg(int(A::Skip)),
-                             QStringLiteral("%1 gone.mp3").arg(int(A::Delete))};
+        QStringList expected{
+            QStringLiteral("%1 a.mp3").arg(int(A::UpToDate)), QStringLiteral("%1 b.mp3").arg(int(A::Convert)),
+            QStringLiteral("%1 c.mp3").arg(int(A::Convert)), QStringLiteral("%1 d.mp3").arg(int(A::Skip)),
+            QStringLiteral("%1 gone.mp3").arg(int(A::Delete))};
         expected.sort();
         QCOMPARE(listed, expected);
         QCOMPARE(preview.bytesToRead, qint64(other.size() + sample.size()));
@@ -168,7 +171,8 @@ class TestRunRequest : public QObject {
     void oneRunFolderForEveryFile() {
         for (const int workers : {1, 2}) {
             Library library;
-            for (const QString& name : {QStringLiteral("1.mp3"), QStringLiteral("2.mp3"), QStringLiteral("3.mp3")})
+            for (const QString& name :
+                 {QStringLiteral("1.mp3"), QStringLiteral("2.mp3"), QStringLiteral("3.mp3")})
                 library.add(name, sample);
             QVERIFY(QDir(library.work).mkdir(QStringLiteral("MP3Recast.1.0")));
             fixtures::writeFile(library.work + QStringLiteral("/MP3Recast.1.0/Temp.tmp"), "left over");

@@ -28,7 +28,8 @@ RunResult refused(RunResult result, const QString& reason) {
 
 } // namespace
 
-LibraryRun::LibraryRun(RunRequest request, QObject* parent) : QObject(parent), m_request(std::move(request)) {}
+LibraryRun::LibraryRun(RunRequest request, QObject* parent)
+    : QObject(parent), m_request(std::move(request)) {}
 
 LibraryRun::~LibraryRun() = default;
 
@@ -86,7 +87,8 @@ RunResult LibraryRun::run() {
             // FAT keeps times to 2 s: an output there never shows its source's exact time, and setting it
             // again would touch every up-to-date output of every run. Only a time further off is set.
             if (m_request.options.keepDates && !m_request.dryRun &&
-                qAbs(QFileInfo(job.destination).lastModified().msecsTo(QFileInfo(job.source).lastModified())) >
+                qAbs(
+                    QFileInfo(job.destination).lastModified().msecsTo(QFileInfo(job.source).lastModified())) >
                     FatTimeResolutionMs)
                 // An output whose time stays off is compared by its content on the next run; nothing is lost.
                 static_cast<void>(copyModificationTime(job.source, job.destination));

@@ -152,8 +152,8 @@ RunPreview previewPlan(RunPlan plan, const RunRequest& request) {
         switch (decision.action) {
         case SyncAction::Convert:
         case SyncAction::Copy:
-            entry.action =
-                decision.action == SyncAction::Copy ? PreviewEntry::Action::Copy : PreviewEntry::Action::Convert;
+            entry.action = decision.action == SyncAction::Copy ? PreviewEntry::Action::Copy
+                                                               : PreviewEntry::Action::Convert;
             entry.bytes = QFileInfo(job.source).size();
             preview.bytesToRead += entry.bytes;
             break;
@@ -162,8 +162,8 @@ RunPreview previewPlan(RunPlan plan, const RunRequest& request) {
             break;
         case SyncAction::Foreign:
             entry.action = PreviewEntry::Action::Skip;
-            entry.reason =
-                QStringLiteral("%1 was not made by mp3recast-cli (--overwrite replaces it)").arg(job.destination);
+            entry.reason = QStringLiteral("%1 was not made by mp3recast-cli (--overwrite replaces it)")
+                               .arg(job.destination);
             break;
         }
         preview.decided << entry;
@@ -197,7 +197,8 @@ QList<PreviewEntry> RunPreview::entries() const {
 QList<ConversionJob> RunPreview::jobsToRun() const {
     QList<ConversionJob> jobs;
     for (qsizetype i = 0; i < decided.size(); ++i) {
-        if (decided[i].action == PreviewEntry::Action::Convert || decided[i].action == PreviewEntry::Action::Copy)
+        if (decided[i].action == PreviewEntry::Action::Convert ||
+            decided[i].action == PreviewEntry::Action::Copy)
             jobs << plan.jobs[i];
     }
     return jobs;
@@ -205,7 +206,8 @@ QList<ConversionJob> RunPreview::jobsToRun() const {
 
 int RunPreview::count(PreviewEntry::Action action) const {
     const QList<PreviewEntry> all = entries();
-    return int(std::count_if(all.begin(), all.end(), [action](const PreviewEntry& e) { return e.action == action; }));
+    return int(std::count_if(all.begin(), all.end(),
+                             [action](const PreviewEntry& e) { return e.action == action; }));
 }
 
 } // namespace core
