@@ -201,7 +201,9 @@ void ConversionPanel::ConvertStart_Click() {
                                  .arg(ExtractFileName(source));
                 emit fileDone(run.jobs()[index].destination, outcome.converted());
             });
-    [[maybe_unused]] const core::RunResult result = run.run();
+    // A refusal has been said in the message boxes of the files it concerns; the summary says the rest.
+    const core::RunResult result = run.run();
+    emit runEnded(result.summary);
 
     if (!run.stopRequested())
         emit queueConverted();

@@ -3,6 +3,7 @@
 #include "core/convert/EncodingChoices.h"
 #include "core/models/DestinationListing.h"
 #include "core/run/RunRequest.h"
+#include "core/run/RunSummary.h"
 #include "ui/Panel.h"
 
 #include <QObject>
@@ -62,6 +63,8 @@ class ConversionPanel : public QObject {
     void fileDone(const QString& destination, bool placed);
     // The run went through the whole queue without a request to stop.
     void queueConverted();
+    // A run that started is over, stopped or not: what it did.
+    void runEnded(const core::RunSummary& summary);
 
   private:
     void SelctFolder_Click();

@@ -12,8 +12,10 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLockFile>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QStatusBar>
 
 // The icons are resources of this static window library, which Qt registers only when asked to.
 static void registerResources() {
@@ -34,7 +36,6 @@ MainForm::MainForm(const ProgramInfo& program, Dialogs& dialogs, QWidget* parent
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(ClientWidth, ClientHeight);
     registerResources();
     // The original 16-pixel icon for the title bar, larger drawings for task bars and switchers.
     QIcon icon;
@@ -47,13 +48,24 @@ MainForm::MainForm(const ProgramInfo& program, Dialogs& dialogs, QWidget* parent
         QCoreApplication::exit(0);
     };
 
+    // The controls keep the places of the layout table inside a client area of their own; the window
+    // grows by the menu bar above it and the status bar below it.
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("ClientArea"));
     createControls();
     applyTabOrder();
     connectPanels();
+    createMenus();
+    const int menuHeight = m_menuBar->sizeHint().height();
+    const int statusHeight = m_statusBar->sizeHint().height();
+    m_menuBar->setGeometry(0, 0, ClientWidth, menuHeight);
+    m_client->setGeometry(0, menuHeight, ClientWidth, ClientHeight);
+    m_statusBar->setGeometry(0, menuHeight + ClientHeight, ClientWidth, statusHeight);
+    setFixedSize(ClientWidth, menuHeight + ClientHeight + statusHeight);
 
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect available = screen->availableGeometry();
-        move(available.center() - QPoint(ClientWidth / 2, ClientHeight / 2));
+        move(available.center() - QPoint(width() / 2, height() / 2));
     }
 }
 
@@ -122,6 +134,7 @@ void MainForm::EnableControls(bool enabled) {
     m_busy = !enabled;
     for (QWidget* control : m_busyControls)
         control->setEnabled(enabled);
+    setMenusEnabled(enabled);
 
     if (enabled && m_focusBeforeBusy) {
         if (m_focusBeforeBusy->isEnabled() && m_focusBeforeBusy->isVisible())
@@ -133,6 +146,7 @@ void MainForm::EnableControls(bool enabled) {
 void MainForm::runHandler(const std::function<void()>& handler) {
     if (m_ended)
         return;
+    clearRunSummary();
     ui::runGuarded(m_dialogs, this, m_program.title, handler, [this] { EnableControls(true); });
 }
 

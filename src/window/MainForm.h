@@ -15,10 +15,17 @@ class DestinationPanel;
 class Dialogs;
 class PlaylistPanel;
 class SourcePanel;
+class QAction;
 class QLockFile;
+class QMenuBar;
 class QPushButton;
+class QStatusBar;
 namespace core {
 class ConversionQueue;
+struct RunSummary;
+} // namespace core
+namespace options {
+struct Choice;
 }
 
 // The program's only top-level window. It lays out the controls from its layout table (MainFormLayout.cpp)
@@ -73,6 +80,14 @@ class MainForm : public QWidget, public BusyState {
     int workers() const;
     static constexpr int MaxJobs = 64;
 
+    // The area the controls are laid out in, below the menu bar and above the status bar.
+    QWidget* clientArea() const { return m_client; }
+    // --- Menus and status bar (MainFormMenus.cpp) ---
+    // The options in force and the files converted at once, as the options dialog shows them.
+    options::Choice optionsChoice() const;
+    // Takes a choice of the options dialog: kept in the settings and used by the next run.
+    void applyOptions(const options::Choice& choice);
+
   protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -85,6 +100,15 @@ class MainForm : public QWidget, public BusyState {
     void Form_Unload();
     void ProgExit_Click();
     void closeWhenIdle();
+    void createMenus();
+    void setMenusEnabled(bool enabled);
+    void showOptionsDialog();
+    void showLibrarySync();
+    void showGuide();
+    void showAbout();
+    void showIdleStatus();
+    void showRunSummary(const core::RunSummary& summary);
+    void clearRunSummary();
 
     ProgramInfo m_program;
     Dialogs& m_dialogs;
@@ -93,6 +117,14 @@ class MainForm : public QWidget, public BusyState {
     std::unique_ptr<DestinationPanel> m_destination;
     std::unique_ptr<PlaylistPanel> m_playlist;
     QPushButton* ProgExit = nullptr;
+    QWidget* m_client = nullptr;
+    QMenuBar* m_menuBar = nullptr;
+    QStatusBar* m_statusBar = nullptr;
+    QAction* m_syncAction = nullptr;
+    QAction* m_optionsAction = nullptr;
+    QAction* m_exitAction = nullptr;
+    // A run's or a sync's summary is on the status bar (until the next action).
+    bool m_summaryShown = false;
 
     // The controls the busy state disables, in the order it switches them.
     std::vector<QWidget*> m_busyControls;

@@ -275,7 +275,7 @@ QByteArray optionName(const char* base, int index) {
 
 void MainForm::createControls() {
     for (const ControlSpec& spec : kControls) {
-        QWidget* parent = spec.parent ? findChild<QWidget*>(QString::fromLatin1(spec.parent)) : this;
+        QWidget* parent = spec.parent ? findChild<QWidget*>(QString::fromLatin1(spec.parent)) : m_client;
         Q_ASSERT(parent);
         QWidget* widget = createWidget(spec, parent);
         widget->setObjectName(QString::fromLatin1(spec.name));
