@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,6 +29,21 @@ namespace {
 
 constexpr int SourceRole = Qt::UserRole;
 constexpr int DestinationRole = Qt::UserRole + 1;
+constexpr int ReasonRole = Qt::UserRole + 2;
+
+// The core's reasons in the dialog's language; one it has no wording for here is shown as it is.
+QString reasonText(const QString& reason) {
+    static const QHash<QString, QString> words{
+        {QStringLiteral("new"), QStringLiteral("新しいファイル")},
+        {QStringLiteral("source changed"), QStringLiteral("元のファイルが変わった")},
+        {QStringLiteral("settings changed"), QStringLiteral("設定が変わった")},
+        {QStringLiteral("up to date"), QStringLiteral("最新")},
+        {QStringLiteral("its source is gone"), QStringLiteral("元のファイルがない")},
+        {QStringLiteral("not made by mp3recast-cli"),
+         QStringLiteral("このプログラムで作ったファイルではない")},
+    };
+    return words.value(reason, reason);
+}
 
 QString actionText(core::PreviewEntry::Action action) {
     switch (action) {
@@ -130,7 +146,10 @@ LibrarySyncDialog::LibrarySyncDialog(const SyncChoice& initial, int bitRate, int
     m_progress = new QProgressBar;
     m_progress->setObjectName(QStringLiteral("Progress"));
     m_progress->setFormat(QStringLiteral("%v / %m（%p%）"));
+    // Without a list there is no count to show yet.
+    m_progress->setRange(0, 1);
     m_progress->setValue(0);
+    m_progress->setTextVisible(false);
     m_timeLeft = new QLabel;
     m_timeLeft->setObjectName(QStringLiteral("TimeLeft"));
     auto* progressRow = new QHBoxLayout;
@@ -218,6 +237,9 @@ bool LibrarySyncDialog::preview() {
     const core::RunRequest asked = request();
     m_preview = core::previewRun(asked);
     showEntries(*m_preview);
+    m_progress->setRange(0, qMax(1, int(m_preview->jobsToRun().size())));
+    m_progress->setValue(0);
+    m_progress->setTextVisible(true);
     const int vbr = asked.options.vbrQuality;
     for (const core::PreviewEntry& entry : m_preview->entries())
         m_bytesToWrite += estimatedBytes(entry, asked.bitRate, vbr);
@@ -254,10 +276,11 @@ void LibrarySyncDialog::showEntries(const core::RunPreview& preview) {
         // A deletion has no source: its copy is named by its place in the destination.
         const QString file = entry.source.isEmpty() ? destination.relativeFilePath(entry.destination)
                                                     : source.relativeFilePath(entry.source);
-        auto* item =
-            new QTreeWidgetItem({actionText(entry.action), QDir::toNativeSeparators(file), entry.reason});
+        auto* item = new QTreeWidgetItem(
+            {actionText(entry.action), QDir::toNativeSeparators(file), reasonText(entry.reason)});
         item->setData(0, SourceRole, entry.source);
         item->setData(0, DestinationRole, entry.destination);
+        item->setData(0, ReasonRole, entry.reason);
         item->setToolTip(1, entry.source.isEmpty() ? entry.destination : entry.source);
         items << item;
     }

@@ -92,7 +92,8 @@ class TestLibrarySync : public QObject {
             const QString source = item->data(0, Qt::UserRole).toString();
             const QString destination = item->data(0, Qt::UserRole + 1).toString();
             if (item->text(0) == QStringLiteral("変換"))
-                lines << QStringLiteral("convert %1 -> %2 (%3)").arg(source, destination, item->text(2));
+                lines << QStringLiteral("convert %1 -> %2 (%3)")
+                             .arg(source, destination, item->data(0, Qt::UserRole + 2).toString());
             else if (item->text(0) == QStringLiteral("削除"))
                 lines << QStringLiteral("prune ") + destination;
             else if (item->text(0) == QStringLiteral("最新"))
