@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFont>
+#include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPixmap>
@@ -111,7 +112,11 @@ int main(int argc, char* argv[]) {
     form.show();
     QApplication::processEvents();
 
-    if (!form.grab().save(QString::fromLocal8Bit(argv[1]))) {
+    if (!form.clientArea()
+             ->grab()
+             .toImage()
+             .convertToFormat(QImage::Format_RGB32)
+             .save(QString::fromLocal8Bit(argv[1]))) {
         std::fprintf(stderr, "cannot write %s\n", argv[1]);
         return 1;
     }

@@ -43,6 +43,8 @@ class ConversionPanel : public QObject {
     // The number alone, as the settings give it.
     void setWorkerCount(int jobs) { m_jobs = jobs; }
     int workers() const { return m_jobs; }
+    // The program the workers run; empty: the command line program beside this one.
+    QString workerProgram() const { return m_workerProgram; }
 
     // What the window's runs are asked for beyond the bit rate and the channel mode; at the defaults a
     // run makes exactly the plain files.

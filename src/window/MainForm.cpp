@@ -26,6 +26,8 @@ namespace {
 
 constexpr int ClientWidth = 1018; // 15270 twips
 constexpr int ClientHeight = 691; // 10365 twips
+constexpr int MenuBarHeight = 24;
+constexpr int StatusBarHeight = 22;
 
 } // namespace
 
@@ -56,8 +58,10 @@ MainForm::MainForm(const ProgramInfo& program, Dialogs& dialogs, QWidget* parent
     applyTabOrder();
     connectPanels();
     createMenus();
-    const int menuHeight = m_menuBar->sizeHint().height();
-    const int statusHeight = m_statusBar->sizeHint().height();
+    // Fixed heights, unless the font needs more: the controls then sit at the same place on every desktop,
+    // and scripts that click them by position know where.
+    const int menuHeight = qMax(MenuBarHeight, m_menuBar->sizeHint().height());
+    const int statusHeight = qMax(StatusBarHeight, m_statusBar->sizeHint().height());
     m_menuBar->setGeometry(0, 0, ClientWidth, menuHeight);
     m_client->setGeometry(0, menuHeight, ClientWidth, ClientHeight);
     m_statusBar->setGeometry(0, menuHeight + ClientHeight, ClientWidth, statusHeight);

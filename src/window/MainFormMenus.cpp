@@ -5,7 +5,9 @@
 #include "window/MainForm.h"
 
 #include "conversion/ConversionPanel.h"
+#include "core/convert/EncodingChoices.h"
 #include "core/run/ConversionRun.h"
+#include "librarysync/LibrarySyncDialog.h"
 #include "notify/DesktopNotice.h"
 #include "options/AboutText.h"
 #include "options/GuidePath.h"
@@ -124,4 +126,28 @@ void MainForm::clearRunSummary() {
 }
 
 void MainForm::showLibrarySync() {
+    const librarysync::SyncChoice initial{m_settings.syncSource(), m_settings.syncDestination(),
+                                          m_settings.syncPrune(), optionsChoice()};
+    const int bits = m_conversion->bitRateIndex();
+    librarysync::LibrarySyncDialog dialog(initial, bits >= 0 ? core::BitRates[bits] : core::BitRates[8],
+                                          qMax(0, m_conversion->channelModeIndex()),
+                                          m_conversion->workerProgram(), this);
+    qint64 syncElapsedMs = -1;
+    core::RunSummary summary;
+    connect(&dialog, &librarysync::LibrarySyncDialog::syncFinished, this,
+            [&](const core::RunSummary& done, qint64 elapsedMs) {
+                summary = done;
+                syncElapsedMs = elapsedMs;
+            });
+    dialog.exec();
+    // The folders and the options chosen there are the next sync's, whether it ran or not.
+    const librarysync::SyncChoice chosen = dialog.choice();
+    m_settings.setSyncSource(chosen.source);
+    m_settings.setSyncDestination(chosen.destination);
+    m_settings.setSyncPrune(chosen.prune);
+    applyOptions(chosen.options);
+    if (syncElapsedMs >= 0) {
+        summary.elapsedMs = syncElapsedMs;
+        showRunSummary(summary);
+    }
 }

@@ -83,6 +83,7 @@ bool MainForm::Form_Load() {
     // How many files a run converts at once, each in a worker process (1: in the window's own process).
     m_conversion->setWorkerCount(m_settings.jobs());
     m_conversion->setRunOptions(m_settings.runOptions());
+    showIdleStatus();
 
     GetDiskFree();
     EnableControls(true);

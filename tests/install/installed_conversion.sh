@@ -73,9 +73,10 @@ window_shown() { [ -n "$(main_window)" ]; }
 wait_for 60 "main window" window_shown
 window=$(main_window)
 
-# The window is fixed at 1018x691; the buttons' centres from its layout table (twips / 15).
-xdotool mousemove --window "$window" 542 42 click 1   # ">>": queue every file of the source folder
-xdotool mousemove --window "$window" 508 338 click 1  # "変換開始"
+# The client area is fixed at 1018x691 below a 24-pixel menu bar; the buttons' centres from its layout
+# table (twips / 15), 24 pixels down.
+xdotool mousemove --window "$window" 542 66 click 1   # ">>": queue every file of the source folder
+xdotool mousemove --window "$window" 508 362 click 1  # "変換開始"
 
 # The copy into the destination comes before the caption returns from "コンバート中 [1/1]", so both
 # together mean the run is over.

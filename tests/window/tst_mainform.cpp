@@ -99,7 +99,11 @@ class TestMainForm : public QObject {
 
     void windowFrameAndFixedSize() {
         MainForm form(program.info, dialogs);
-        QCOMPARE(form.size(), QSize(1018, 691));
+        // The controls' client area keeps its size between the menu bar and the status bar, which the
+        // window grows by.
+        QCOMPARE(form.clientArea()->size(), QSize(1018, 691));
+        QCOMPARE(form.size(), QSize(1018, 691 + 24 + 22));
+        QCOMPARE(form.clientArea()->pos(), QPoint(0, 24));
         QCOMPARE(form.minimumSize(), form.maximumSize());
         QVERIFY(form.windowFlags() & Qt::WindowMinimizeButtonHint);
         QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
