@@ -1,4 +1,5 @@
 #include "cli/BatchRun.h"
+#include "core/run/RunSummary.h"
 
 #include "cli/CliOptions.h"
 #include "cli/TerminalProgress.h"
@@ -17,17 +18,6 @@ namespace {
 void printOut(const QString& line) {
     std::fputs((line + QLatin1Char('\n')).toLocal8Bit().constData(), stdout);
     std::fflush(stdout);
-}
-
-// The audio duration of a source for the time left: estimated from its first frames, else from its size
-// at 128 kbit/s.
-qint64 audioMs(const QString& source) {
-    try {
-        if (const auto estimate = codecs::Decoder().estimateFileInfo(source))
-            return estimate->durationMs;
-    } catch (const std::exception&) {
-    }
-    return QFileInfo(source).size() / 16;
 }
 
 // The audio done and to do, and the time since the run started, for the time left on the bar.
@@ -92,7 +82,7 @@ int runBatch(const Options& options) {
     QString name;
     QObject::connect(&run, &core::LibraryRun::jobsReady, [&](int count) {
         for (const core::ConversionJob& job : run.jobs()) {
-            clock.durations << audioMs(job.source);
+            clock.durations << core::audioDurationMs(job.source);
             clock.total += clock.durations.last();
         }
         bar.setTotal(count);

@@ -1,4 +1,5 @@
 #include "librarysync/LibrarySyncDialog.h"
+#include "core/run/RunSummary.h"
 
 #include "codecs/decoder.h"
 #include "core/run/ConversionRun.h"
@@ -59,16 +60,6 @@ QString actionText(core::PreviewEntry::Action action) {
         return QStringLiteral("削除");
     }
     return {};
-}
-
-// The time left on the bar: the audio done and to do, as the command line's bar tells it.
-qint64 audioMs(const QString& source) {
-    try {
-        if (const auto estimate = codecs::Decoder().estimateFileInfo(source))
-            return estimate->durationMs;
-    } catch (const std::exception&) {
-    }
-    return QFileInfo(source).size() / 16;
 }
 
 } // namespace
@@ -301,7 +292,7 @@ void LibrarySyncDialog::start() {
     QElapsedTimer clock;
     connect(&run, &core::LibraryRun::jobsReady, this, [&](int count) {
         for (const core::ConversionJob& job : run.jobs()) {
-            durations << audioMs(job.source);
+            durations << core::audioDurationMs(job.source);
             total += durations.last();
         }
         m_progress->setRange(0, qMax(1, count));

@@ -1,4 +1,5 @@
 #include "librarysync/SyncEstimate.h"
+#include "core/run/RunSummary.h"
 
 #include "codecs/decoder.h"
 
@@ -24,20 +25,6 @@ int vbrAverageKbps(int quality) {
     return known.back().second;
 }
 
-namespace {
-
-// As the command line's time left: the duration from the first frames, else the size at 128 kbit/s.
-qint64 durationMs(const QString& source) {
-    try {
-        if (const auto estimate = codecs::Decoder().estimateFileInfo(source))
-            return estimate->durationMs;
-    } catch (const std::exception&) {
-    }
-    return QFileInfo(source).size() / 16;
-}
-
-} // namespace
-
 qint64 estimatedBytes(const core::PreviewEntry& entry, int bitRate, int vbrQuality) {
     switch (entry.action) {
     case core::PreviewEntry::Action::Copy:
@@ -45,7 +32,7 @@ qint64 estimatedBytes(const core::PreviewEntry& entry, int bitRate, int vbrQuali
     case core::PreviewEntry::Action::Convert: {
         const int kbps = vbrQuality >= 0 ? vbrAverageKbps(vbrQuality) : bitRate;
         // kbit/s × ms / 8 is bytes.
-        return durationMs(entry.source) * kbps / 8;
+        return core::audioDurationMs(entry.source) * kbps / 8;
     }
     default:
         return 0;

@@ -1,5 +1,10 @@
 #include "core/run/RunSummary.h"
 
+#include "codecs/codec_error.h"
+#include "codecs/decoder.h"
+
+#include <QFileInfo>
+
 #include <QLocale>
 #include <algorithm>
 
@@ -32,6 +37,16 @@ QString clockText(qint64 ms) {
     if (seconds >= 3600)
         return QStringLiteral("%1:%2:%3").arg(seconds / 3600).arg(two(seconds / 60 % 60), two(seconds % 60));
     return QStringLiteral("%1:%2").arg(seconds / 60).arg(two(seconds % 60));
+}
+
+qint64 audioDurationMs(const QString& source) {
+    try {
+        if (const auto estimate = codecs::Decoder().estimateFileInfo(source))
+            return estimate->durationMs;
+    } catch (const codecs::CodecError&) {
+        // The decoder library cannot be loaded: the size gives an estimate good enough for a time left.
+    }
+    return QFileInfo(source).size() / 16;
 }
 
 } // namespace core

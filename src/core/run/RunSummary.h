@@ -24,6 +24,10 @@ struct RunSummary {
 // -1 while too little is done to tell.
 qint64 timeLeftMs(qint64 doneAudioMs, qint64 totalAudioMs, qint64 elapsedMs);
 
+// A source's audio duration for the time left: estimated from its first frames, else from its size at
+// 128 kbit/s.
+[[nodiscard]] qint64 audioDurationMs(const QString& source);
+
 // "0:42", "12:05", "1:02:03".
 QString clockText(qint64 ms);
 
