@@ -4,9 +4,14 @@
 #include <QtEndian>
 #include <algorithm>
 #include <cmath>
+#include <ebur128.h>
 #include <vector>
 
 namespace core {
+
+struct EbuState {
+    ebur128_state* handle = nullptr;
+};
 
 constexpr qint64 FramesPerRead = 1 << 15;
 
@@ -36,8 +41,10 @@ bool readWavHeader(QFile& file, WavFormat& format) {
 LoudnessMeter::LoudnessMeter(bool truePeak) : m_truePeak(truePeak) {}
 
 LoudnessMeter::~LoudnessMeter() {
-    if (m_state)
-        ebur128_destroy(&m_state);
+    if (m_state) {
+        ebur128_destroy(&m_state->handle);
+        delete m_state;
+    }
 }
 
 bool LoudnessMeter::measureWav(const QString& path) {
@@ -57,11 +64,13 @@ bool LoudnessMeter::follow(const QString& path, bool complete) {
             return fail();
         // The histogram keeps the state small however long the audio is; its resolution (0.1 LU) is far
         // below what anyone hears.
-        m_state = ebur128_init(unsigned(format.channels), unsigned(format.rate),
-                               EBUR128_MODE_I | EBUR128_MODE_HISTOGRAM |
-                                   (m_truePeak ? EBUR128_MODE_TRUE_PEAK : EBUR128_MODE_SAMPLE_PEAK));
-        if (!m_state)
+        ebur128_state* made =
+            ebur128_init(unsigned(format.channels), unsigned(format.rate),
+                         EBUR128_MODE_I | EBUR128_MODE_HISTOGRAM |
+                             (m_truePeak ? EBUR128_MODE_TRUE_PEAK : EBUR128_MODE_SAMPLE_PEAK));
+        if (!made)
             return fail();
+        m_state = new EbuState{made};
         m_frameBytes = qint64(format.channels) * 2;
         m_samples.resize(size_t(FramesPerRead * format.channels));
     }
@@ -76,7 +85,7 @@ bool LoudnessMeter::follow(const QString& path, bool complete) {
             for (qint16& sample : m_samples)
                 sample = qFromLittleEndian(sample);
         }
-        if (ebur128_add_frames_short(m_state, m_samples.data(), size_t(want)) != EBUR128_SUCCESS)
+        if (ebur128_add_frames_short(m_state->handle, m_samples.data(), size_t(want)) != EBUR128_SUCCESS)
             return fail();
         m_frames += want;
         left -= want;
@@ -94,22 +103,22 @@ bool LoudnessMeter::fail() {
 
 double LoudnessMeter::integrated() const {
     double loudness = -HUGE_VAL;
-    if (!m_state || ebur128_loudness_global(m_state, &loudness) != EBUR128_SUCCESS)
+    if (!m_state || ebur128_loudness_global(m_state->handle, &loudness) != EBUR128_SUCCESS)
         return -HUGE_VAL;
     return loudness;
 }
 
 double LoudnessMeter::durationSeconds() const {
-    return m_state ? double(m_frames) / m_state->samplerate : 0.0;
+    return m_state ? double(m_frames) / m_state->handle->samplerate : 0.0;
 }
 
 double LoudnessMeter::peak() const {
     double highest = 0.0;
     const bool truePeak = m_truePeak;
-    for (unsigned channel = 0; m_state && channel < m_state->channels; ++channel) {
+    for (unsigned channel = 0; m_state && channel < m_state->handle->channels; ++channel) {
         double peak = 0.0;
-        const int result = truePeak ? ebur128_true_peak(m_state, channel, &peak)
-                                    : ebur128_sample_peak(m_state, channel, &peak);
+        const int result = truePeak ? ebur128_true_peak(m_state->handle, channel, &peak)
+                                    : ebur128_sample_peak(m_state->handle, channel, &peak);
         if (result == EBUR128_SUCCESS)
             highest = std::max(highest, peak);
     }
@@ -120,7 +129,7 @@ double LoudnessMeter::combined(const QList<const LoudnessMeter*>& meters) {
     std::vector<ebur128_state*> states;
     for (const LoudnessMeter* meter : meters) {
         if (meter->m_state)
-            states.push_back(meter->m_state);
+            states.push_back(meter->m_state->handle);
     }
     double loudness = -HUGE_VAL;
     if (states.empty() ||

@@ -6,7 +6,6 @@
 #include <QList>
 #include <QString>
 #include <cmath>
-#include <ebur128.h>
 #include <optional>
 #include <vector>
 
@@ -59,7 +58,8 @@ class LoudnessMeter {
     [[nodiscard]] bool fail();
 
     const bool m_truePeak;
-    ebur128_state* m_state = nullptr;
+    // libebur128's state, kept opaque so that its header stays inside the loudness code.
+    struct EbuState* m_state = nullptr;
     QFile m_file;
     qint64 m_frameBytes = 0;
     std::vector<qint16> m_samples;
