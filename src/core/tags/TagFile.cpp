@@ -60,7 +60,7 @@ TagSaveResult TagFile::save(const TagValues& values) const {
         return result;
     }
     const QString path = TagLibraryPath(m_path);
-    MakePlainWritable(path);
+    makePlainWritable(path);
 
     codecs::TagRecord record;
     record.title = values.title;
