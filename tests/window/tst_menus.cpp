@@ -10,6 +10,10 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDateTime>
+#include <QDoubleSpinBox>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -36,6 +40,21 @@ void answerOptionsDialog() {
         dialog->findChild<QCheckBox*>(QStringLiteral("Id3v23Check"))->setChecked(true);
         dialog->findChild<QCheckBox*>(QStringLiteral("VbrCheck"))->setChecked(true);
         dialog->findChild<QSpinBox*>(QStringLiteral("VbrQualitySpin"))->setValue(2);
+        dialog->findChild<QSpinBox*>(QStringLiteral("JobsSpin"))->setValue(1);
+        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("OkButton")), Qt::LeftButton);
+    });
+}
+
+// Every other option, as a user keeping a copy for a car would set them.
+void answerWithEveryOtherOption() {
+    QTimer::singleShot(0, [] {
+        auto* dialog = qobject_cast<options::OptionsDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        for (const char* name : {"UpdateCheck", "NoUpscaleCheck", "KeepDatesCheck", "CoverCheck"})
+            dialog->findChild<QCheckBox*>(QString::fromLatin1(name))->setChecked(true);
+        dialog->findChild<QSpinBox*>(QStringLiteral("CoverMaxSpin"))->setValue(300);
+        dialog->findChild<QComboBox*>(QStringLiteral("NormalizeCombo"))->setCurrentIndex(1);
+        dialog->findChild<QDoubleSpinBox*>(QStringLiteral("TargetLufsSpin"))->setValue(-18.0);
         dialog->findChild<QSpinBox*>(QStringLiteral("JobsSpin"))->setValue(1);
         QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("OkButton")), Qt::LeftButton);
     });
@@ -106,6 +125,49 @@ class TestMenus : public QObject {
         QVERIFY(again.Form_Load());
         QVERIFY(again.optionsChoice().run == chosen);
         QCOMPARE(statusText(again), shown);
+    }
+
+    // The keeping-in-step options through the window: the same bytes and date as the command line, and
+    // a second run finds the output up to date.
+    void syncOptionsMatchTheCommandLine() {
+        ConversionSetup setup;
+        fixtures::writeFile(setup.program.info.settingsFilePath(),
+                            QStringLiteral("[Setting]\nInPath=%1\nTempPath=%2\nOutPath=%3\n")
+                                .arg(setup.sourceFolder, setup.workFolder, setup.destinationFolder)
+                                .toUtf8());
+        QVERIFY(setup.form->Form_Load());
+        const QString source = setup.addSource(QStringLiteral("loud.mp3"), fixtures::makeMp3({}).bytes);
+        {
+            QFile file(source); // an old date to keep
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(QDateTime::fromSecsSinceEpoch(1000000000),
+                                     QFileDevice::FileModificationTime));
+        }
+        setup.choose(5, 1); // 80 kbit/s: below the source, so it is re-encoded
+        answerWithEveryOtherOption();
+        action(*setup.form, "OptionsAction")->trigger();
+        ui::click(*setup.form, "ConvertStart");
+        QVERIFY2(setup.dialogs.shown.isEmpty(), qPrintable(setup.dialogs.messageTexts().join(u'|')));
+        const QString made = setup.destinationFolder + QStringLiteral("/loud.mp3");
+
+        const QString cliOut = setup.program.root.filePath(QStringLiteral("cli"));
+        const CliResult cli =
+            runCli({QStringLiteral("-b"), QStringLiteral("80"), QStringLiteral("-m"),
+                    QStringLiteral("stereo"), QStringLiteral("--update"), QStringLiteral("--no-upscale"),
+                    QStringLiteral("--keep-dates"), QStringLiteral("--cover-max"), QStringLiteral("300"),
+                    QStringLiteral("--normalize=track"), QStringLiteral("--target"), QStringLiteral("-18"),
+                    QStringLiteral("-j"), QStringLiteral("1"), QStringLiteral("-o"), cliOut, source});
+        QCOMPARE(cli.exitCode, 0);
+        QVERIFY(fixtures::readFile(made) == fixtures::readFile(cliOut + QStringLiteral("/loud.mp3")));
+        QCOMPARE(QFileInfo(made).lastModified(), QFileInfo(source).lastModified());
+
+        // The record the output carries makes it up to date for the window's next run.
+        const QByteArray before = fixtures::readFile(made);
+        setup.form->queue().add(source);
+        ui::click(*setup.form, "ConvertStart");
+        QVERIFY2(statusText(*setup.form).contains(QStringLiteral("スキップ 1")),
+                 qPrintable(statusText(*setup.form)));
+        QVERIFY(fixtures::readFile(made) == before);
     }
 
     void busyWindowOffersNoRunMenus() {
