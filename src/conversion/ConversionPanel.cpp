@@ -25,6 +25,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
+#include <algorithm>
 
 namespace {
 
@@ -76,10 +77,10 @@ bool destinationAgreed(const PanelContext& context, const core::RunRequest& requ
                           ready.reason());
         return false;
     }
-    // Planned as if replacing were not allowed: the plan then names the sources that would be replaced.
-    core::RunRequest asking = request;
-    asking.inPlace = false;
-    if (!core::planRun(asking).inPlace.isEmpty())
+    // The queue's outputs all go into the destination folder itself, so a source there would be replaced;
+    // no plan of the whole run is needed to tell.
+    const auto inDestination = [&](const QString& source) { return core::isFolderOf(folder, source); };
+    if (std::any_of(request.sources.cbegin(), request.sources.cend(), inDestination))
         return context.dialogs.confirm(
             &context.window, context.program.title,
             QStringLiteral(

@@ -60,6 +60,15 @@ void answerWithEveryOtherOption() {
     });
 }
 
+// Starts the window on a settings file that names the setup's folders.
+bool loadWithFolders(ConversionSetup& setup) {
+    fixtures::writeFile(setup.program.info.settingsFilePath(),
+                        QStringLiteral("[Setting]\nInPath=%1\nTempPath=%2\nOutPath=%3\n")
+                            .arg(setup.sourceFolder, setup.workFolder, setup.destinationFolder)
+                            .toUtf8());
+    return setup.form->Form_Load();
+}
+
 } // namespace
 
 class TestMenus : public QObject {
@@ -68,11 +77,7 @@ class TestMenus : public QObject {
   private slots:
     void optionsReachTheOutputAndTheSettingsFile() {
         ConversionSetup setup;
-        fixtures::writeFile(setup.program.info.settingsFilePath(),
-                            QStringLiteral("[Setting]\nInPath=%1\nTempPath=%2\nOutPath=%3\n")
-                                .arg(setup.sourceFolder, setup.workFolder, setup.destinationFolder)
-                                .toUtf8());
-        QVERIFY(setup.form->Form_Load());
+        QVERIFY(loadWithFolders(setup));
         QCOMPARE(statusText(*setup.form), QString()); // no option on: nothing to say
         const QByteArray source =
             fixtures::id3v2Tag(4, {fixtures::id3v2Frame(4, "TIT2",
@@ -131,11 +136,7 @@ class TestMenus : public QObject {
     // a second run finds the output up to date.
     void syncOptionsMatchTheCommandLine() {
         ConversionSetup setup;
-        fixtures::writeFile(setup.program.info.settingsFilePath(),
-                            QStringLiteral("[Setting]\nInPath=%1\nTempPath=%2\nOutPath=%3\n")
-                                .arg(setup.sourceFolder, setup.workFolder, setup.destinationFolder)
-                                .toUtf8());
-        QVERIFY(setup.form->Form_Load());
+        QVERIFY(loadWithFolders(setup));
         const QString source = setup.addSource(QStringLiteral("loud.mp3"), fixtures::makeMp3({}).bytes);
         {
             QFile file(source); // an old date to keep
