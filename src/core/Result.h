@@ -13,21 +13,27 @@ namespace core {
 // A failure on its way into a Result or an Expected<T>: `return Error{reason};`.
 struct Error {
     QString reason;
+    int systemError = 0; // the errno behind it, when a system call failed; 0 otherwise
 };
 
 class [[nodiscard]] Result {
   public:
     Result() = default; // success
-    Result(Error error) : m_failed(true), m_reason(std::move(error.reason)) {}
+    Result(Error error)
+        : m_failed(true), m_reason(std::move(error.reason)), m_systemError(error.systemError) {}
 
     bool ok() const { return !m_failed; }
     explicit operator bool() const { return ok(); }
     // Why it failed; empty on success.
     const QString& reason() const { return m_reason; }
+    // The errno of the system call that failed, for a caller that words some causes its own way; 0 when
+    // it succeeded or no system call was to blame.
+    int systemError() const { return m_systemError; }
 
   private:
     bool m_failed = false;
     QString m_reason;
+    int m_systemError = 0;
 };
 
 template <typename T> class [[nodiscard]] Expected {

@@ -46,28 +46,27 @@ QByteArray ui::playListFileBytes(const QString& boxText) {
     return (text + core::CRLF).toUtf8();
 }
 
-QString ui::writePlayListFile(const QString& folderText, const QString& name, const QByteArray& bytes) {
+core::Result ui::writePlayListFile(const QString& folderText, const QString& name, const QByteArray& bytes) {
     if (name.isEmpty())
-        return QStringLiteral("ﾌﾟﾚｲﾘｽﾄﾌｧｲﾙ名が入力されていません。");
+        return core::Error{QStringLiteral("ﾌﾟﾚｲﾘｽﾄﾌｧｲﾙ名が入力されていません。")};
     if (!isUsableFileName(name))
-        return QStringLiteral("ﾌﾟﾚｲﾘｽﾄﾌｧｲﾙ名に使えない文字が含まれています。");
+        return core::Error{QStringLiteral("ﾌﾟﾚｲﾘｽﾄﾌｧｲﾙ名に使えない文字が含まれています。")};
 
     const QString folder = QDir::fromNativeSeparators(AddPathSep(folderText));
     if (folderText.isEmpty() || !QFileInfo(folder).isDir())
-        return QStringLiteral("変換先ﾌｫﾙﾀﾞが見つかりません。");
+        return core::Error{QStringLiteral("変換先ﾌｫﾙﾀﾞが見つかりません。")};
 
     const QString path = folder + name;
     const QFileInfo existing(path);
     if (existing.exists() || existing.isSymLink()) {
         if (existing.isDir())
-            return QStringLiteral("同じ名前のﾌｫﾙﾀﾞがあります。");
+            return core::Error{QStringLiteral("同じ名前のﾌｫﾙﾀﾞがあります。")};
         // Renaming a new file over a write-protected one would silently defeat its protection.
         if (!(existing.permissions() & QFileDevice::WriteOwner))
-            return QStringLiteral("ﾌｧｲﾙが読み取り専用です。");
+            return core::Error{QStringLiteral("ﾌｧｲﾙが読み取り専用です。")};
     }
 
-    const core::WriteResult written = core::writeFileAtomically(path, bytes);
-    if (!written.ok)
-        return cannotWrite(written.cause());
+    if (const core::Result written = core::writeFileAtomically(path, bytes); !written)
+        return core::Error{cannotWrite(written.reason()), written.systemError()};
     return {};
 }

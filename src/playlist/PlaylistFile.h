@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Result.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -16,8 +18,8 @@ QString playListText(const QStringList& entries, const QString& prefix);
 QByteArray playListFileBytes(const QString& boxText);
 
 // Writes `bytes` as the file `name` in `folderText` (a folder field's text), replacing an existing file of
-// that name only once the new contents are completely on disk. Returns an empty text on success, else the
-// reason in words for the user; on failure every existing file is left exactly as it was.
-QString writePlayListFile(const QString& folderText, const QString& name, const QByteArray& bytes);
+// that name only once the new contents are completely on disk. A failure gives the reason in words for
+// the user and leaves every existing file exactly as it was.
+core::Result writePlayListFile(const QString& folderText, const QString& name, const QByteArray& bytes);
 
 } // namespace ui

@@ -66,15 +66,15 @@ void PlaylistPanel::MakePlayList_Click() {
 }
 
 void PlaylistPanel::SavePlayList_Click() {
-    QString failure;
+    core::Result saved;
     QString path;
     {
         BusyScope busy(m_context.busy);
         path = AddPathSep(m_destinationFolder) + PlayListName->text();
-        failure = ui::writePlayListFile(m_destinationFolder, PlayListName->text(),
-                                        ui::playListFileBytes(M3UText->toPlainText()));
+        saved = ui::writePlayListFile(m_destinationFolder, PlayListName->text(),
+                                      ui::playListFileBytes(M3UText->toPlainText()));
     }
     // Told after the window is usable again, so nothing is left disabled behind the message.
-    if (!failure.isEmpty())
-        m_context.showError(QStringLiteral("ﾌﾟﾚｲﾘｽﾄの保存に失敗しました。\r%1\r%2").arg(path, failure));
+    if (!saved)
+        m_context.showError(QStringLiteral("ﾌﾟﾚｲﾘｽﾄの保存に失敗しました。\r%1\r%2").arg(path, saved.reason()));
 }

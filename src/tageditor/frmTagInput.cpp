@@ -71,19 +71,16 @@ void frmTagInput::cmdReg_Click() {
     values.trackNumber =
         chkSelVer[1]->isChecked() && !trackText.trimmed().isEmpty() ? TrackNumberValue(trackText) : -1;
 
-    const core::TagSaveResult result = m_file.save(values);
-    switch (result.kind) {
-    case core::TagSaveResult::Kind::Written:
-        accept();
-        break;
-    case core::TagSaveResult::Kind::FileGone:
-        break; // nothing to write into: the window stays as it is
-    case core::TagSaveResult::Kind::Refused:
+    // A file that is gone leaves nothing to write into: the window stays as it is.
+    if (!m_file.isFound())
+        return;
+    if (const core::Result saved = m_file.save(values); !saved) {
         // The edits stay in the window, so that the user can try again once the cause is gone.
-        m_dialogs.message(this, m_title, core::tagWriteFailedText() + QLatin1Char('\r') + result.reason,
+        m_dialogs.message(this, m_title, core::tagWriteFailedText() + QLatin1Char('\r') + saved.reason(),
                           Dialogs::Icon::Critical);
-        break;
+        return;
     }
+    accept();
 }
 
 void frmTagInput::cmdCancel_Click() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Result.h"
 #include "ui/Panel.h"
 #include "ui/ProgramInfo.h"
 #include "window/ProgramSettings.h"
@@ -54,7 +55,7 @@ class MainForm : public QWidget, public BusyState {
     // The window's load event. Returns false when the program must end (another instance runs).
     bool Form_Load();
     // Writes the settings from the controls; empty when they are saved, else the message that says why not.
-    QString WriteSettings();
+    core::Result WriteSettings();
     // From here on SIGTERM, SIGHUP and SIGINT (a logout, a shutdown, a closed terminal) and a session
     // manager's requests end the program as the close box does (see requestShutdown).
     void watchForShutdown();

@@ -246,11 +246,8 @@ void ProgramSettings::writeTo(ProfileFile& file) const {
     }
 }
 
-SaveResult ProgramSettings::save(const QString& path) const {
+core::Result ProgramSettings::save(const QString& path) const {
     ProfileFile file = ProfileFile::load(path);
     writeTo(file);
-    QString cause;
-    if (file.save(path, &cause))
-        return {};
-    return {false, cause};
+    return file.save(path);
 }

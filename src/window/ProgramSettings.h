@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Result.h"
 #include "core/run/RunOptions.h"
 
 #include <QString>
@@ -17,12 +18,6 @@ struct SettingDefaults {
 };
 
 // How writing the settings file ended: ok, or one line that names the cause.
-struct [[nodiscard]] SaveResult {
-    bool ok = true;
-    QString cause;
-    explicit operator bool() const { return ok; }
-};
-
 // Every setting the program keeps from one start to the next, with its key, its default, and its
 // reading and writing in one table (ProgramSettings.cpp). Section "Setting" holds the window's eight keys
 // and Jobs; section "Options" the conversion options and the library sync's folders.
@@ -47,7 +42,7 @@ class ProgramSettings {
 
     // Reads the file again, so that lines edited by hand meanwhile survive, writes the settings into it
     // and saves it atomically (not at all when nothing changed).
-    SaveResult save(const QString& path) const;
+    core::Result save(const QString& path) const;
     void writeTo(ProfileFile& file) const;
 
     // --- Section "Setting" ---

@@ -241,31 +241,25 @@ QByteArray ProfileFile::toBytes() const {
     return bytes;
 }
 
-bool ProfileFile::save(const QString& path, QString* why) const {
-    const auto fail = [why](const QString& cause) {
-        if (why)
-            *why = cause;
-        return false;
-    };
-    if (m_refused && m_changed)
-        return fail(QStringLiteral("設定ファイルが読み書きできる普通のファイルではありません。"));
+core::Result ProfileFile::save(const QString& path) const {
+    const auto fail = [](const QString& cause) { return core::Error{cause}; };
     if (m_refused)
-        return false;
+        return fail(QStringLiteral("設定ファイルが読み書きできる普通のファイルではありません。"));
     if (!m_changed)
-        return true;
+        return {};
     const QFileInfo info(path);
     const QFileInfo folder(info.path());
     // A read-only settings file stays as it is, as the profile functions leave it.
     if (info.exists() && !info.isWritable())
         return fail(QStringLiteral("設定ファイルが書き込み禁止になっています。"));
-    const core::WriteResult written = core::writeFileAtomically(path, toBytes());
-    if (written.ok)
-        return true;
+    const core::Result written = core::writeFileAtomically(path, toBytes());
+    if (written)
+        return {};
     if (!folder.isDir())
         return fail(QStringLiteral("設定ファイルのフォルダが見つかりません。"));
-    if (written.error == EACCES || written.error == EPERM)
+    if (written.systemError() == EACCES || written.systemError() == EPERM)
         return fail(QStringLiteral("設定ファイルのフォルダに書き込む権限がありません。"));
-    return fail(written.cause());
+    return written;
 }
 
 QString cutToCp932Bytes(const QString& value, int maxBytes) {

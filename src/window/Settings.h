@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Result.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -51,9 +53,9 @@ class ProfileFile {
 
     // Writes the file when something changed and the file may be written: a file that was refused on
     // reading, or that exists without write permission, is left alone. The file is replaced only once
-    // the new text is completely written. True when the file holds the text; otherwise `why`, when given,
-    // gets one line naming the cause.
-    [[nodiscard]] bool save(const QString& path, QString* why = nullptr) const;
+    // the new text is completely written. Succeeds when the file holds the text (or nothing changed);
+    // a failure names the cause in one line.
+    core::Result save(const QString& path) const;
 
     [[nodiscard]] bool isChanged() const { return m_changed; }
     // False when the file was there but is not one the program reads or writes.

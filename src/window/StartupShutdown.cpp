@@ -25,9 +25,10 @@ static_assert(ProgramSettings::MaxJobs == MainForm::MaxJobs);
 namespace {
 
 // A message for the terminal, when the program ends where no one reads a message box.
-void printProblem(QString text) {
-    if (text.isEmpty())
+void printProblem(const core::Result& result) {
+    if (result)
         return;
+    QString text = result.reason();
     text.replace(QLatin1Char('\r'), QStringLiteral(": "));
     std::fputs(qPrintable(QStringLiteral("MP3Recast: ") + text + QLatin1Char('\n')), stderr);
 }
@@ -97,12 +98,11 @@ void MainForm::Form_QueryUnload(bool& cancel) {
 }
 
 void MainForm::Form_Unload() {
-    const QString problem = WriteSettings();
-    if (!problem.isEmpty())
-        m_dialogs.message(this, m_program.title, problem, Dialogs::Icon::Critical);
+    if (const core::Result saved = WriteSettings(); !saved)
+        m_dialogs.message(this, m_program.title, saved.reason(), Dialogs::Icon::Critical);
 }
 
-QString MainForm::WriteSettings() {
+core::Result MainForm::WriteSettings() {
     // The options and the sync folders stay as start-up or the dialogs left them; the rest comes from the
     // controls.
     m_settings.setBitRateIndex(m_conversion->bitRateIndex());
@@ -115,11 +115,11 @@ QString MainForm::WriteSettings() {
     m_settings.setPlayListPathSetting(m_playlist->pathSetting());
     m_settings.setJobs(m_conversion->workers());
     const QString path = m_program.settingsFilePath();
-    const SaveResult saved = m_settings.save(path);
+    const core::Result saved = m_settings.save(path);
     if (saved)
         return {};
-    return QStringLiteral("設定を保存できませんでした。\r") + QDir::toNativeSeparators(path) +
-           QLatin1Char('\r') + saved.cause;
+    return core::Error{QStringLiteral("設定を保存できませんでした。\r") + QDir::toNativeSeparators(path) +
+                       QLatin1Char('\r') + saved.reason()};
 }
 
 void MainForm::watchForShutdown() {

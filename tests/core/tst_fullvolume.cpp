@@ -54,18 +54,17 @@ class TestFullVolume : public QObject {
         ProfileFile settings = ProfileFile::load(ini);
         settings.write(QStringLiteral("Setting"), QStringLiteral("Bits"), QStringLiteral("13"));
         settings.write(QStringLiteral("Setting"), QStringLiteral("InPath"), QString(4096, QLatin1Char('x')));
-        QString why;
-        QVERIFY(!settings.save(ini, &why));
-        QCOMPARE(why, core::DiskSpaceHint);
+        const core::Result saved = settings.save(ini);
+        QVERIFY(!saved);
+        QCOMPARE(saved.reason(), core::DiskSpaceHint);
         QCOMPARE(fixtures::readFile(ini), oldSettings);
 
-        const QString failure = ui::writePlayListFile(m_volume->path(), QStringLiteral("MP3LIST.M3U"),
-                                                      ui::playListFileBytes(QString(8192, QLatin1Char('y'))));
-        QVERIFY(failure.contains(core::DiskSpaceHint));
+        const core::Result failure = ui::writePlayListFile(
+            m_volume->path(), QStringLiteral("MP3LIST.M3U"), ui::playListFileBytes(QString(8192, QLatin1Char('y'))));
+        QVERIFY(failure.reason().contains(core::DiskSpaceHint));
         QCOMPARE(fixtures::readFile(list), oldList);
         // A new playlist that cannot be written is no empty file either.
-        QVERIFY(!ui::writePlayListFile(m_volume->path(), QStringLiteral("NEW.M3U"), QByteArray(8192, 'z'))
-                     .isEmpty());
+        QVERIFY(!ui::writePlayListFile(m_volume->path(), QStringLiteral("NEW.M3U"), QByteArray(8192, 'z')));
         QVERIFY(!QFile::exists(m_volume->filePath(QStringLiteral("NEW.M3U"))));
         QCOMPARE(
             leftovers(m_volume->path(), {QStringLiteral("MP3Recast.INI"), QStringLiteral("MP3LIST.M3U")}),
@@ -87,9 +86,9 @@ class TestFullVolume : public QObject {
         QCOMPARE(fixtures::readFile(output), old);
         QVERIFY(!CopyFileChecked(finished, m_volume->filePath(QStringLiteral("new.mp3")), false));
         QVERIFY(!QFile::exists(m_volume->filePath(QStringLiteral("new.mp3"))));
-        const core::WriteResult written = core::copyFileAtomically(finished, output);
-        QVERIFY(!written.ok);
-        QCOMPARE(written.error, ENOSPC);
+        const core::Result written = core::copyFileAtomically(finished, output);
+        QVERIFY(!written);
+        QCOMPARE(written.systemError(), ENOSPC);
         QCOMPARE(leftovers(m_volume->path(), {QStringLiteral("song.mp3")}), QStringList());
     }
 

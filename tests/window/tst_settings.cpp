@@ -38,7 +38,7 @@ QString IniRead(const QString& section, const QString& key, const QString& defau
 bool IniWrite(const QString& section, const QString& key, const QString& value, const QString& file) {
     ProfileFile profile = ProfileFile::load(file);
     profile.write(section, key, value);
-    return profile.save(file);
+    return profile.save(file).ok();
 }
 const QByteArray Kanji300 = QString(100, QChar(0x3042)).toUtf8(); // "あ" × 100: 300 bytes of UTF-8
 

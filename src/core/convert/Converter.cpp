@@ -292,11 +292,11 @@ void Converter::measureLoudness() {
         m_gain = normalizingGain(m_job.albumLoudness + m_job.albumLoss, m_job.albumPeak, m_job.targetLufs);
         return;
     }
-    const std::optional<TrackGain> track =
-        trackGain(m_wav, m_job.targetLufs, m_follower.get(), lossOfEncoding());
+    const Expected<TrackGain> track = trackGain(m_wav, m_job.targetLufs, m_follower.get(), lossOfEncoding());
     m_follower.reset();
+    // Inside a phase a failure is thrown: the phase's handler turns it into the file's outcome.
     if (!track)
-        throw std::runtime_error("the decoded audio could not be read to measure its loudness");
+        throw std::runtime_error(track.reason().toStdString());
     m_loudness = track->loudness;
     m_gain = track->gain;
     if (!std::isfinite(m_loudness))

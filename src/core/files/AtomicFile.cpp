@@ -74,55 +74,8 @@ mode_t targetMode(const QString& target, mode_t fallback) {
     return fallback & ~mask;
 }
 
-// Runs `fill` on the temporary file, then flushes, closes and renames it over the target.
-template <typename Fill> WriteResult replaceWith(const QString& path, mode_t mode, Fill fill) {
-    // A link to a file is written through, as an editor saves it: the link stays a link.
-    const QFileInfo info(path);
-    const QString target = info.isSymLink() && info.isFile() ? info.canonicalFilePath() : path;
-    WriteResult result;
-    QByteArray temporary;
-    const int fd = createTemporary(target, mode, temporary);
-    if (fd < 0) {
-        result.error = errno;
-        return result;
-    }
-    bool written = fill(fd) && ::fsync(fd) == 0;
-    int error = written ? 0 : errno;
-    if (::close(fd) != 0 && written) {
-        written = false;
-        error = errno;
-    }
-    if (written && ::rename(temporary.constData(), encoded(target).constData()) != 0) {
-        written = false;
-        error = errno;
-    }
-    if (!written) {
-        ::unlink(temporary.constData());
-        result.error = error;
-        return result;
-    }
-    // The new file is in place and nothing is left to undo: a folder that cannot be flushed only risks the
-    // rename on a power loss this very moment, which no result could prevent.
-    static_cast<void>(syncFolder(QFileInfo(target).path()));
-    result.ok = true;
-    return result;
-}
-
-bool processGone(const QString& pidText) {
-    bool ok = false;
-    const qint64 pid = pidText.toLongLong(&ok);
-    if (!ok || pid <= 0)
-        return false;
-    if (pid == QCoreApplication::applicationPid())
-        return false;
-    return ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
-}
-
-} // namespace
-
-QString WriteResult::cause() const {
-    if (ok)
-        return {};
+// One line for the user naming the cause of a failed write.
+QString causeOf(int error) {
     switch (error) {
     case ENOSPC:
     case EDQUOT:
@@ -143,23 +96,67 @@ QString WriteResult::cause() const {
     }
 }
 
-WriteResult writeFileAtomically(const QString& path, const QByteArray& bytes) {
+Error failure(int error) {
+    return Error{causeOf(error), error};
+}
+
+// Runs `fill` on the temporary file, then flushes, closes and renames it over the target.
+template <typename Fill> Result replaceWith(const QString& path, mode_t mode, Fill fill) {
+    // A link to a file is written through, as an editor saves it: the link stays a link.
+    const QFileInfo info(path);
+    const QString target = info.isSymLink() && info.isFile() ? info.canonicalFilePath() : path;
+    QByteArray temporary;
+    const int fd = createTemporary(target, mode, temporary);
+    if (fd < 0)
+        return failure(errno);
+    bool written = fill(fd) && ::fsync(fd) == 0;
+    int error = written ? 0 : errno;
+    if (::close(fd) != 0 && written) {
+        written = false;
+        error = errno;
+    }
+    if (written && ::rename(temporary.constData(), encoded(target).constData()) != 0) {
+        written = false;
+        error = errno;
+    }
+    if (!written) {
+        ::unlink(temporary.constData());
+        return failure(error);
+    }
+    // The new file is in place and nothing is left to undo: a folder that cannot be flushed only risks the
+    // rename on a power loss this very moment, which no result could prevent.
+    static_cast<void>(syncFolder(QFileInfo(target).path()));
+    return {};
+}
+
+bool processGone(const QString& pidText) {
+    bool ok = false;
+    const qint64 pid = pidText.toLongLong(&ok);
+    if (!ok || pid <= 0)
+        return false;
+    if (pid == QCoreApplication::applicationPid())
+        return false;
+    return ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
+}
+
+} // namespace
+
+Result writeFileAtomically(const QString& path, const QByteArray& bytes) {
     return replaceWith(path, targetMode(path, 0666),
                        [&bytes](int fd) { return writeAll(fd, bytes.constData(), bytes.size()); });
 }
 
-WriteResult copyFileAtomically(const QString& source, const QString& destination) {
-    WriteResult result;
+Result copyFileAtomically(const QString& source, const QString& destination) {
     const int in = ::open(encoded(source).constData(), O_RDONLY | O_CLOEXEC);
     struct stat st {};
     if (in < 0 || ::fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
-        result.error = in < 0 ? errno : EINVAL;
+        const int error = in < 0 ? errno : EINVAL;
         if (in >= 0)
             ::close(in);
-        return result;
+        return failure(error);
     }
     int readError = 0;
-    result = replaceWith(destination, st.st_mode & 07777, [&](int fd) {
+    Result result = replaceWith(destination, st.st_mode & 07777, [&](int fd) {
         QByteArray buffer(1 << 20, Qt::Uninitialized);
         qint64 copied = 0;
         for (;;) {
@@ -184,8 +181,8 @@ WriteResult copyFileAtomically(const QString& source, const QString& destination
         return true;
     });
     ::close(in);
-    if (!result.ok && readError != 0)
-        result.error = readError;
+    if (!result && readError != 0)
+        return failure(readError);
     return result;
 }
 

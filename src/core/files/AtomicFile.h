@@ -7,25 +7,23 @@
 // behind; removeStaleTemporaries() takes away those whose process is gone, never those of a living one.
 #pragma once
 
+#include "core/Result.h"
+
 #include <QByteArray>
 #include <QString>
 
 namespace core {
 
-struct WriteResult {
-    bool ok = false;
-    int error = 0; // errno of the step that failed, 0 when it was no system error
-    // One line for the user naming the cause, empty on success.
-    [[nodiscard]] QString cause() const;
-};
+// A failure's reason is one line for the user naming the cause (a full disk, no permission, ...); its
+// systemError() is the errno of the step that failed.
 
 // Replaces (or creates) `path` with `bytes`. On failure the target is exactly as it was and no temporary
 // file is left. The new file keeps the old one's permission bits (a new one gets 0666 less the umask).
-[[nodiscard]] WriteResult writeFileAtomically(const QString& path, const QByteArray& bytes);
+Result writeFileAtomically(const QString& path, const QByteArray& bytes);
 
 // Copies `source` into `destination` the same way, streaming; the copy takes the source's permission
 // bits. False (and the destination untouched) on any failure, a short read of the source included.
-[[nodiscard]] WriteResult copyFileAtomically(const QString& source, const QString& destination);
+Result copyFileAtomically(const QString& source, const QString& destination);
 
 // Flushes a folder's entries (a rename or a new link inside it) to disk; true when it worked or the file
 // system cannot do it.

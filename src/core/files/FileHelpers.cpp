@@ -23,7 +23,7 @@ bool copyThroughTemporary(const QString& source, const QString& destination) {
     // Replacing a write-protected file would defeat its protection.
     if (target.exists() && (!target.isFile() || !(target.permissions() & QFileDevice::WriteOwner)))
         return false;
-    return core::copyFileAtomically(source, destination).ok;
+    return core::copyFileAtomically(source, destination).ok();
 }
 
 } // namespace

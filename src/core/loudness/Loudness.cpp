@@ -148,12 +148,13 @@ double normalizingGain(double loudness, double truePeak, double target) {
     return std::clamp(gain, -60.0, 60.0);
 }
 
-std::optional<TrackGain> trackGain(const QString& wavPath, double target, LoudnessMeter* followed,
-                                   double encodingLoss) {
+Expected<TrackGain> trackGain(const QString& wavPath, double target, LoudnessMeter* followed,
+                              double encodingLoss) {
+    const Error unreadable{QStringLiteral("the decoded audio could not be read to measure its loudness")};
     LoudnessMeter own(false);
     LoudnessMeter& meter = followed ? *followed : own;
     if (!meter.measureWav(wavPath))
-        return std::nullopt;
+        return unreadable;
     TrackGain result;
     result.loudness = meter.integrated();
     const double afterEncoding = result.loudness + encodingLoss;
@@ -162,7 +163,7 @@ std::optional<TrackGain> trackGain(const QString& wavPath, double target, Loudne
         // The sample peak leaves too little room: the true peak decides.
         LoudnessMeter exact(true);
         if (!exact.measureWav(wavPath))
-            return std::nullopt;
+            return unreadable;
         result.gain = normalizingGain(afterEncoding, exact.peak(), target);
     }
     return result;

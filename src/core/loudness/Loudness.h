@@ -2,6 +2,8 @@
 // the gain that brings a file or a folder to a target loudness without going past a true-peak ceiling.
 #pragma once
 
+#include "core/Result.h"
+
 #include <QFile>
 #include <QList>
 #include <QString>
@@ -77,12 +79,11 @@ struct TrackGain {
 };
 
 // The gain of one decoded file (a WAV work file) for normalizing it to `target`; the true peak is measured
-// only where the sample peak leaves too little room. nullopt when the file cannot be read.
+// only where the sample peak leaves too little room. Fails when the file cannot be read.
 // `followed`: a meter that has followed the decoding so far (it is completed here). `encodingLoss`: what
 // the encoding will take away (LU, negative), made up for by the gain as far as the true peak allows.
-[[nodiscard]] std::optional<TrackGain> trackGain(const QString& wavPath, double target,
-                                                 LoudnessMeter* followed = nullptr,
-                                                 double encodingLoss = 0.0);
+Expected<TrackGain> trackGain(const QString& wavPath, double target, LoudnessMeter* followed = nullptr,
+                              double encodingLoss = 0.0);
 
 // The text of the TXXX frame that records the gain an output got (see the README).
 [[nodiscard]] QString gainRecord(double gain, bool album, double loudness, double target);

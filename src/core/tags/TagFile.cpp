@@ -53,12 +53,13 @@ std::optional<TagValues> TagFile::load() const {
     return values;
 }
 
-TagSaveResult TagFile::save(const TagValues& values) const {
-    TagSaveResult result;
-    if (!isVisibleFile(m_path)) {
-        result.kind = TagSaveResult::Kind::FileGone;
-        return result;
-    }
+bool TagFile::isFound() const {
+    return isVisibleFile(m_path);
+}
+
+Result TagFile::save(const TagValues& values) const {
+    if (!isFound())
+        return Error{QStringLiteral("ファイルが見つかりません。")};
     const QString path = TagLibraryPath(m_path);
     makePlainWritable(path);
 
@@ -73,14 +74,11 @@ TagSaveResult TagFile::save(const TagValues& values) const {
     record.trackNumber = values.trackNumber;
     // The library pads every text with blanks to its field.
     codecs::Decoder decoder;
-    if (!decoder.setTagInfo(path, record)) {
-        result.kind = TagSaveResult::Kind::Refused;
-        // The library's own reason when it gives one; otherwise what the folder tells of the cause.
-        const int code = decoder.lastTagError();
-        result.reason =
-            code > 0 ? tagWriteFailureReason(code) : writeFailureCause(QFileInfo(path).absolutePath());
-    }
-    return result;
+    if (decoder.setTagInfo(path, record))
+        return {};
+    // The library's own reason when it gives one; otherwise what the folder tells of the cause.
+    const int code = decoder.lastTagError();
+    return Error{code > 0 ? tagWriteFailureReason(code) : writeFailureCause(QFileInfo(path).absolutePath())};
 }
 
 } // namespace core

@@ -2,6 +2,8 @@
 // that says whether it was written and, when not, why. Nothing is shown from here.
 #pragma once
 
+#include "core/Result.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -18,17 +20,6 @@ struct TagValues {
     int trackNumber = -1; // -1: a version 1.0 tag, without a track number
 };
 
-struct TagSaveResult {
-    enum class Kind {
-        Written,
-        FileGone, // the file is no longer there (or hidden): nothing was attempted
-        Refused,  // the library did not write the tag: `reason` says why
-    };
-    Kind kind = Kind::Written;
-    QString reason;
-    [[nodiscard]] bool written() const { return kind == Kind::Written; }
-};
-
 class TagFile {
   public:
     // `path` as the user chose it; blanks at either end are kept only when a file of exactly that name
@@ -40,9 +31,12 @@ class TagFile {
     [[nodiscard]] static QStringList genreItems();
     // The file's tag, or nothing when the file has none (or cannot be read).
     [[nodiscard]] std::optional<TagValues> load() const;
+    // Whether a search for the file would find it: it exists and is not hidden. Nothing is written into a
+    // file that is not found.
+    [[nodiscard]] bool isFound() const;
     // Writes the values as the file's tag. A write-protected file is made writable for good first, so
-    // that the tag can go in.
-    [[nodiscard]] TagSaveResult save(const TagValues& values) const;
+    // that the tag can go in. Fails with the library's reason, or the folder's, when the tag did not go in.
+    core::Result save(const TagValues& values) const;
 
   private:
     QString m_path;
