@@ -7,6 +7,6 @@ namespace cli {
 struct Options;
 
 // 0 when every file was converted or skipped, 1 when any failed.
-int runBatch(const Options& options);
+[[nodiscard]] int runBatch(const Options& options);
 
 } // namespace cli

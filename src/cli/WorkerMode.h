@@ -4,6 +4,6 @@
 
 namespace cli {
 
-int runWorker();
+[[nodiscard]] int runWorker();
 
 } // namespace cli

@@ -61,7 +61,7 @@ class LibrarySyncDialog : public QDialog {
   public slots:
     // 「確認」: previews the request and shows every entry, the counts and the space needed. False when
     // the run cannot start (nothing to sync, a field empty, too little space).
-    bool preview();
+    [[nodiscard]] bool preview();
     // 「開始」: checks again as 「確認」 does, then runs; returns when the run has ended.
     void start();
     // 「中止」: the file under way is given up, nothing later starts, nothing is pruned.

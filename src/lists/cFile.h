@@ -9,5 +9,5 @@ class cFile {
     // (appended when it had none), whatever the result. True when every level exists afterwards; false
     // as soon as one level cannot be created (invalid name, a file in the way, no access, no such
     // volume). Levels created before such a failure stay.
-    bool MakeDirs(QString& path);
+    [[nodiscard]] bool MakeDirs(QString& path);
 };

@@ -12,13 +12,13 @@ namespace notify {
 constexpr qint64 NoticeAfterMs = 30'000;
 
 // Whether a run that took elapsedMs deserves a notice: it was long and the window is not the active one.
-bool shouldNotify(qint64 elapsedMs, bool windowActive);
+[[nodiscard]] bool shouldNotify(qint64 elapsedMs, bool windowActive);
 
 // Sends org.freedesktop.Notifications.Notify on the session bus (app "MP3Recast", icon "mp3recast").
 // False, sending nothing, when there is no session bus or nothing owns the name; each call on the bus
 // waits a fraction of a second at most, so a desktop without a notification service never holds the window.
-bool notifyDesktop(const QString& title, const QString& body);
+[[nodiscard]] bool notifyDesktop(const QString& title, const QString& body);
 // The same on the given bus.
-bool notifyDesktop(const QDBusConnection& bus, const QString& title, const QString& body);
+[[nodiscard]] bool notifyDesktop(const QDBusConnection& bus, const QString& title, const QString& body);
 
 } // namespace notify

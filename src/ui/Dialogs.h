@@ -18,24 +18,25 @@ class Dialogs {
     virtual void message(QWidget* owner, const QString& title, const QString& text, Icon icon) = 0;
 
     // A Yes/No confirmation with the exclamation icon and No as the default button; true for Yes.
-    virtual bool confirm(QWidget* owner, const QString& title, const QString& text) = 0;
+    [[nodiscard]] virtual bool confirm(QWidget* owner, const QString& title, const QString& text) = 0;
 
     // A one-line input box; std::nullopt when the user cancels.
-    virtual std::optional<QString> input(QWidget* owner, const QString& title, const QString& prompt,
+    [[nodiscard]] virtual std::optional<QString> input(QWidget* owner, const QString& title, const QString& prompt,
                                          const QString& defaultText) = 0;
 
     // A folder chooser that starts at startFolder; an empty text when the user cancels.
-    virtual QString chooseFolder(QWidget* owner, const QString& title, const QString& startFolder) = 0;
+    [[nodiscard]] virtual QString chooseFolder(QWidget* owner, const QString& title, const QString& startFolder) = 0;
 };
 
 // The real dialogs, built on QMessageBox, QInputDialog and QFileDialog.
 class QtDialogs final : public Dialogs {
   public:
     void message(QWidget* owner, const QString& title, const QString& text, Icon icon) override;
-    bool confirm(QWidget* owner, const QString& title, const QString& text) override;
-    std::optional<QString> input(QWidget* owner, const QString& title, const QString& prompt,
-                                 const QString& defaultText) override;
-    QString chooseFolder(QWidget* owner, const QString& title, const QString& startFolder) override;
+    [[nodiscard]] bool confirm(QWidget* owner, const QString& title, const QString& text) override;
+    [[nodiscard]] std::optional<QString> input(QWidget* owner, const QString& title, const QString& prompt,
+                                               const QString& defaultText) override;
+    [[nodiscard]] QString chooseFolder(QWidget* owner, const QString& title,
+                                       const QString& startFolder) override;
 };
 
 namespace ui {

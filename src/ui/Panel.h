@@ -48,7 +48,7 @@ struct PanelContext {
 
     // A click on a folder field's "…": the chooser opens at the field's folder and a chosen folder
     // replaces the field's text. Afterwards the focus is back on the button. True when one was chosen.
-    bool chooseFolder(QLineEdit* field, QAbstractButton* button) const;
+    [[nodiscard]] bool chooseFolder(QLineEdit* field, QAbstractButton* button) const;
 
     // A message box with the program's title.
     void showError(const QString& text) const;

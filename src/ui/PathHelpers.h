@@ -8,4 +8,4 @@ QString AddPathSep(const QString& path);
 
 // True when the path names an existing folder or file that is not hidden. Never fails: an invalid
 // or unreachable path simply gives false.
-bool FolderExists(const QString& path);
+[[nodiscard]] bool FolderExists(const QString& path);

@@ -5,4 +5,4 @@ class QCoreApplication;
 // Loads Qt's own Japanese texts (the buttons of message boxes, the folder chooser, the input box) so
 // that no English shows in the Japanese window. False when the translation file is not installed; the
 // program then runs with Qt's English texts.
-bool installTranslations(QCoreApplication& app);
+[[nodiscard]] bool installTranslations(QCoreApplication& app);

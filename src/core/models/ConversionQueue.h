@@ -23,7 +23,8 @@ class ConversionQueue : public QObject {
     // Exact, case-sensitive comparison of the paths.
     bool contains(const QString& path) const { return m_queued.contains(path); }
 
-    // Appends the path unless it is queued already; true when it was added.
+    // Appends the path unless it is queued already (a second one is left out, not refused); true when it
+    // was added.
     bool add(const QString& path);
     // Takes out the entries at these rows; the others keep their order. Taking out the last entry empties
     // the queue as clear() does.
