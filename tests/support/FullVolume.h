@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <sys/mount.h>
 #include <unistd.h>
@@ -28,6 +29,16 @@ class FullVolume {
     bool isMounted() const { return m_mounted; }
     QString path() const { return m_dir.path(); }
     QString filePath(const QString& name) const { return QDir(m_dir.path()).filePath(name); }
+
+    // The entries of the volume besides the filler and the `expected` names, hidden ones included.
+    QStringList leftovers(const QStringList& expected = {}) const {
+        QStringList names =
+            QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        names.removeAll(QStringLiteral(".filler"));
+        for (const QString& name : expected)
+            names.removeAll(name);
+        return names;
+    }
 
     // Takes every free byte of the volume: files can still be created, but a write into one fails with
     // ENOSPC, as on a full stick.

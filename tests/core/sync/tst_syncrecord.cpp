@@ -1,5 +1,4 @@
-// The record an output carries of its making, the content hash behind it, and the time left of a run.
-#include "core/run/RunSummary.h"
+// The record an output carries of its making, and the content hash behind it.
 #include "core/sync/SyncRecord.h"
 
 #include <QFile>
@@ -56,14 +55,6 @@ class TestSyncRecord : public QObject {
             changed[at] = 'x';
             QVERIFY2(hashOf(changed) != original, qPrintable(QString::number(at)));
         }
-    }
-
-    void timeLeftFollowsTheAudio() {
-        QCOMPARE(core::timeLeftMs(500, 10000, 5000), qint64(-1)); // too little done to tell
-        QCOMPARE(core::timeLeftMs(60000, 240000, 30000), qint64(90000));
-        QCOMPARE(core::timeLeftMs(240000, 240000, 30000), qint64(0));
-        QCOMPARE(core::clockText(90000), QStringLiteral("1:30"));
-        QCOMPARE(core::clockText(3723000), QStringLiteral("1:02:03"));
     }
 };
 

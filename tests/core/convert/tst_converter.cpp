@@ -1,11 +1,10 @@
 // The conversion core without a window: each way a file's conversion ends, that no work file outlives a
-// failure, that a failed write names its cause, and the worker protocol's round trip.
+// failure, and that a failed write names its cause.
 
 #include "codecs/encoder.h"
 #include "codecs/functions.h"
 #include "core/convert/Converter.h"
 #include "core/convert/OutcomeText.h"
-#include "core/run/WorkerProtocol.h"
 #include "mp3_fixtures.h"
 
 #include <QDir>
@@ -206,45 +205,6 @@ class TestConverter : public QObject {
         const core::Outcome denied = core::Converter(folders.job(), sink).run();
         QVERIFY(core::outcomeMessage(denied, job.source)
                     .text.contains(QStringLiteral("書き込む権限がありません")));
-    }
-
-    void protocolCarriesAnyText() {
-        core::ConversionJob job;
-        job.source = QStringLiteral("/曲/a\tb\nc \"引用\".mp3");
-        job.workFolder = QStringLiteral("/作業/1");
-        job.bitRate = 320;
-        job.channelMode = 2;
-        job.syncRecord = QStringLiteral("1 size=5 mtime=6 hash=ab copied=1 settings=b=320 m=joint");
-        job.copySource = true;
-        const QByteArray line = core::protocol::jobLine(job);
-        QCOMPARE(line.count('\n'), 1);
-        const auto parsed = core::protocol::parseJobLine(line);
-        QVERIFY(parsed);
-        QCOMPARE(parsed->source, job.source);
-        QCOMPARE(parsed->workFolder, job.workFolder);
-        QCOMPARE(parsed->bitRate, 320);
-        QCOMPARE(parsed->channelMode, 2);
-        QCOMPARE(parsed->syncRecord, job.syncRecord);
-        QVERIFY(parsed->copySource);
-        QVERIFY(!core::protocol::parseJobLine("not json\n"));
-        // Only the fourteen rates and three modes reach the encoder.
-        job.bitRate = 129;
-        QVERIFY(!core::protocol::parseJobLine(core::protocol::jobLine(job)));
-        job.bitRate = 32;
-        job.channelMode = 3;
-        QVERIFY(!core::protocol::parseJobLine(core::protocol::jobLine(job)));
-
-        core::Outcome outcome;
-        outcome.failure = core::Failure::TagFault;
-        outcome.reason = QStringLiteral("理由\r二行目");
-        const auto event = core::protocol::parseWorkerLine(core::protocol::outcomeLine(outcome));
-        QCOMPARE(event.kind, core::protocol::WorkerEvent::Finished);
-        QCOMPARE(event.outcome, outcome);
-        const auto song =
-            core::protocol::parseWorkerLine(core::protocol::decodingLine(QStringLiteral("a\r\nb")));
-        QCOMPARE(song.songText, QStringLiteral("a\r\nb"));
-        QCOMPARE(core::protocol::parseWorkerLine("outcome {\"failure\": 99}").kind,
-                 core::protocol::WorkerEvent::Unknown);
     }
 };
 

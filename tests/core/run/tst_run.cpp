@@ -1,7 +1,10 @@
 // The conversion run without a window: its signals follow the queue, a stop asked for at any point ends
-// it without touching later files, and workers give the same bytes as converting in this process.
+// it without touching later files, workers give the same bytes as converting in this process, the worker
+// protocol's round trip, and the time left of a run.
 
 #include "core/run/ConversionRun.h"
+#include "core/run/RunSummary.h"
+#include "core/run/WorkerProtocol.h"
 #include "mp3_fixtures.h"
 
 #include <QDir>
@@ -155,6 +158,53 @@ class TestRun : public QObject {
 
         settings.workerProgram = workers.root.filePath(QStringLiteral("missing"));
         QVERIFY(!core::ConversionRun(workers.jobs(files), settings).usesWorkers());
+    }
+
+    void protocolCarriesAnyText() {
+        core::ConversionJob job;
+        job.source = QStringLiteral("/曲/a\tb\nc \"引用\".mp3");
+        job.workFolder = QStringLiteral("/作業/1");
+        job.bitRate = 320;
+        job.channelMode = 2;
+        job.syncRecord = QStringLiteral("1 size=5 mtime=6 hash=ab copied=1 settings=b=320 m=joint");
+        job.copySource = true;
+        const QByteArray line = core::protocol::jobLine(job);
+        QCOMPARE(line.count('\n'), 1);
+        const auto parsed = core::protocol::parseJobLine(line);
+        QVERIFY(parsed);
+        QCOMPARE(parsed->source, job.source);
+        QCOMPARE(parsed->workFolder, job.workFolder);
+        QCOMPARE(parsed->bitRate, 320);
+        QCOMPARE(parsed->channelMode, 2);
+        QCOMPARE(parsed->syncRecord, job.syncRecord);
+        QVERIFY(parsed->copySource);
+        QVERIFY(!core::protocol::parseJobLine("not json\n"));
+        // Only the fourteen rates and three modes reach the encoder.
+        job.bitRate = 129;
+        QVERIFY(!core::protocol::parseJobLine(core::protocol::jobLine(job)));
+        job.bitRate = 32;
+        job.channelMode = 3;
+        QVERIFY(!core::protocol::parseJobLine(core::protocol::jobLine(job)));
+
+        core::Outcome outcome;
+        outcome.failure = core::Failure::TagFault;
+        outcome.reason = QStringLiteral("理由\r二行目");
+        const auto event = core::protocol::parseWorkerLine(core::protocol::outcomeLine(outcome));
+        QCOMPARE(event.kind, core::protocol::WorkerEvent::Finished);
+        QCOMPARE(event.outcome, outcome);
+        const auto song =
+            core::protocol::parseWorkerLine(core::protocol::decodingLine(QStringLiteral("a\r\nb")));
+        QCOMPARE(song.songText, QStringLiteral("a\r\nb"));
+        QCOMPARE(core::protocol::parseWorkerLine("outcome {\"failure\": 99}").kind,
+                 core::protocol::WorkerEvent::Unknown);
+    }
+
+    void timeLeftFollowsTheAudio() {
+        QCOMPARE(core::timeLeftMs(500, 10000, 5000), qint64(-1)); // too little done to tell
+        QCOMPARE(core::timeLeftMs(60000, 240000, 30000), qint64(90000));
+        QCOMPARE(core::timeLeftMs(240000, 240000, 30000), qint64(0));
+        QCOMPARE(core::clockText(90000), QStringLiteral("1:30"));
+        QCOMPARE(core::clockText(3723000), QStringLiteral("1:02:03"));
     }
 };
 
