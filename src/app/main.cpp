@@ -84,7 +84,7 @@ int main(int argc, char* argv[]) {
                                             .arg(identity.versionMinor)
                                             .arg(identity.versionRevision));
     // Without the translation file Qt's own buttons stay English; the program is otherwise the same.
-    static_cast<void>(installTranslations(app));
+    static_cast<void>(ui::installTranslations(app));
 
     // Japanese captions need a CJK face; the system's sans-serif for Japanese at dialog size.
     QFont font(QStringLiteral("Noto Sans CJK JP"));

@@ -2,6 +2,7 @@
 #include "codecs/functions.h"
 #include "codecs/library_loader.h"
 #include "codecs/required.h"
+#include "codecs/tag_layout.h"
 
 #include <QFile>
 

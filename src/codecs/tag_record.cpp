@@ -1,4 +1,4 @@
-#include "codecs/tag_record.h"
+#include "codecs/tag_layout.h"
 
 #include <cstring>
 

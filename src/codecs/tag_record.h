@@ -1,7 +1,6 @@
-// The program's side of the records exchanged with the decoder library, and their byte layouts.
+// The program's side of the records exchanged with the decoder library. Their byte layouts, which need
+// the library's header, are in tag_layout.h, for the bindings alone.
 #pragma once
-
-#include "vbmp3.h"
 
 #include <QByteArray>
 #include <QString>
@@ -37,15 +36,5 @@ struct InputInfo {
 QByteArray packText(const QString& text, int fieldSize);
 // Text of a field the library filled: up to the first NUL (or the whole field), as UTF-8. Not trimmed.
 QString unpackText(const char* field, int fieldSize);
-
-// Byte layouts of a record. Texts are blank-padded to their fields, empty ones included; a null text (one
-// nobody set, as in a default-constructed record) leaves its field all NUL, so a default-constructed record
-// packs to all zero bytes. The genre name is written only when it is not empty.
-void packTagRecord(const TagRecord& record, VBMP3_TAG_INFO& layout);
-TagRecord unpackTagRecord(const VBMP3_TAG_INFO& layout);
-void packShortTagRecord(const TagRecord& record, VBMP3_SHORT_TAG_INFO& layout);
-// The track number of the result is 0: the short record has none.
-TagRecord unpackShortTagRecord(const VBMP3_SHORT_TAG_INFO& layout);
-InputInfo unpackInputInfo(const VBMP3_INPUT_INFO& layout);
 
 } // namespace codecs

@@ -94,15 +94,15 @@ bool destinationAgreed(const PanelContext& context, const core::RunRequest& requ
 
 ConversionPanel::ConversionPanel(const PanelContext& context, const core::ConversionQueue& queue)
     : m_context(context), m_queue(queue),
-      SelectFolderText(childNamed<QLineEdit>(&context.window, "SelectFolderText(1)")),
-      SelctFolder(childNamed<QPushButton>(&context.window, "SelctFolder(1)")),
-      Bits(childrenNamed<QRadioButton, core::BitRates.size()>(&context.window, "Bits")),
-      Stereo(childrenNamed<QRadioButton, core::ChannelModeCount>(&context.window, "Stereo")),
-      TempFree(childNamed<QLabel>(&context.window, "TempFree")),
-      Msg(childNamed<QPlainTextEdit>(&context.window, "Msg")),
-      Prog(childNamed<QLineEdit>(&context.window, "Prog")),
-      NowCount(childNamed<QLineEdit>(&context.window, "NowCount")),
-      ConvertStart(childNamed<QPushButton>(&context.window, "ConvertStart")) {
+      SelectFolderText(ui::childNamed<QLineEdit>(&context.window, "SelectFolderText(1)")),
+      SelctFolder(ui::childNamed<QPushButton>(&context.window, "SelctFolder(1)")),
+      Bits(ui::childrenNamed<QRadioButton, core::BitRates.size()>(&context.window, "Bits")),
+      Stereo(ui::childrenNamed<QRadioButton, core::ChannelModeCount>(&context.window, "Stereo")),
+      TempFree(ui::childNamed<QLabel>(&context.window, "TempFree")),
+      Msg(ui::childNamed<QPlainTextEdit>(&context.window, "Msg")),
+      Prog(ui::childNamed<QLineEdit>(&context.window, "Prog")),
+      NowCount(ui::childNamed<QLineEdit>(&context.window, "NowCount")),
+      ConvertStart(ui::childNamed<QPushButton>(&context.window, "ConvertStart")) {
     m_context.onClick(SelctFolder, this, [this] { SelctFolder_Click(); });
     m_context.onClick(ConvertStart, this, [this] { ConvertStart_Click(); });
 }

@@ -20,13 +20,13 @@
 #include <QShortcut>
 
 DestinationPanel::DestinationPanel(const PanelContext& context)
-    : m_context(context), SelectFolderText(childNamed<QLineEdit>(&context.window, "SelectFolderText(2)")),
-      SelctFolder(childNamed<QPushButton>(&context.window, "SelctFolder(2)")),
-      MakeNewDir(childNamed<QPushButton>(&context.window, "MakeNewDir")),
-      DFileList(childNamed<QListWidget>(&context.window, "DFileList")),
-      DeleteFile(childNamed<QPushButton>(&context.window, "DeleteFile")),
-      ListSort(childrenNamed<QRadioButton, 2>(&context.window, "ListSort")),
-      FreeSpace(childNamed<QLabel>(&context.window, "FreeSpace")) {
+    : m_context(context), SelectFolderText(ui::childNamed<QLineEdit>(&context.window, "SelectFolderText(2)")),
+      SelctFolder(ui::childNamed<QPushButton>(&context.window, "SelctFolder(2)")),
+      MakeNewDir(ui::childNamed<QPushButton>(&context.window, "MakeNewDir")),
+      DFileList(ui::childNamed<QListWidget>(&context.window, "DFileList")),
+      DeleteFile(ui::childNamed<QPushButton>(&context.window, "DeleteFile")),
+      ListSort(ui::childrenNamed<QRadioButton, 2>(&context.window, "ListSort")),
+      FreeSpace(ui::childNamed<QLabel>(&context.window, "FreeSpace")) {
     m_context.onClick(SelctFolder, this, [this] { SelctFolder_Click(); });
     m_context.onClick(MakeNewDir, this, [this] { MakeNewDir_Click(); });
     m_context.onClick(DeleteFile, this, [this] { DeleteFile_Click(); });

@@ -15,15 +15,15 @@
 #include <QScrollBar>
 
 SourcePanel::SourcePanel(const PanelContext& context)
-    : m_context(context), SelectFolderText(childNamed<QLineEdit>(&context.window, "SelectFolderText(0)")),
-      SelctFolder(childNamed<QPushButton>(&context.window, "SelctFolder(0)")),
-      SFileList(childNamed<QListWidget>(&context.window, "SFileList")),
-      AllSelect(childNamed<QPushButton>(&context.window, "AllSelect")),
-      OneSelect(childNamed<QPushButton>(&context.window, "OneSelect")),
-      OneRemove(childNamed<QPushButton>(&context.window, "OneRemove")),
-      AllRemove(childNamed<QPushButton>(&context.window, "AllRemove")),
-      SelectFileSize(childNamed<QLabel>(&context.window, "SelectFileSize")),
-      SelectList(childNamed<QListWidget>(&context.window, "SelectList")) {
+    : m_context(context), SelectFolderText(ui::childNamed<QLineEdit>(&context.window, "SelectFolderText(0)")),
+      SelctFolder(ui::childNamed<QPushButton>(&context.window, "SelctFolder(0)")),
+      SFileList(ui::childNamed<QListWidget>(&context.window, "SFileList")),
+      AllSelect(ui::childNamed<QPushButton>(&context.window, "AllSelect")),
+      OneSelect(ui::childNamed<QPushButton>(&context.window, "OneSelect")),
+      OneRemove(ui::childNamed<QPushButton>(&context.window, "OneRemove")),
+      AllRemove(ui::childNamed<QPushButton>(&context.window, "AllRemove")),
+      SelectFileSize(ui::childNamed<QLabel>(&context.window, "SelectFileSize")),
+      SelectList(ui::childNamed<QListWidget>(&context.window, "SelectList")) {
     m_context.onClick(SelctFolder, this, [this] { SelctFolder_Click(); });
     m_context.onClick(OneSelect, this, [this] { OneSelect_Click(); });
     m_context.onClick(AllSelect, this, [this] { AllSelect_Click(); });

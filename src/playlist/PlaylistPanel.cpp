@@ -14,11 +14,11 @@
 
 PlaylistPanel::PlaylistPanel(const PanelContext& context, const core::DestinationListing& destination)
     : m_context(context), m_destination(destination),
-      PlayListName(childNamed<QLineEdit>(&context.window, "PlayListName")),
-      M3UText(childNamed<QPlainTextEdit>(&context.window, "M3UText")),
-      MakePlayList(childNamed<QPushButton>(&context.window, "MakePlayList")),
-      SetPathCheck(childNamed<QCheckBox>(&context.window, "SetPathCheck")),
-      SavePlayList(childNamed<QPushButton>(&context.window, "SavePlayList")) {
+      PlayListName(ui::childNamed<QLineEdit>(&context.window, "PlayListName")),
+      M3UText(ui::childNamed<QPlainTextEdit>(&context.window, "M3UText")),
+      MakePlayList(ui::childNamed<QPushButton>(&context.window, "MakePlayList")),
+      SetPathCheck(ui::childNamed<QCheckBox>(&context.window, "SetPathCheck")),
+      SavePlayList(ui::childNamed<QPushButton>(&context.window, "SavePlayList")) {
     m_context.onClick(MakePlayList, this, [this] { MakePlayList_Click(); });
     m_context.onClick(SavePlayList, this, [this] { SavePlayList_Click(); });
     // A stored 2 shows the partly checked state; the user's click only ever checks or clears the box.
@@ -76,5 +76,6 @@ void PlaylistPanel::SavePlayList_Click() {
     }
     // Told after the window is usable again, so nothing is left disabled behind the message.
     if (!saved)
-        m_context.showError(QStringLiteral("ﾌﾟﾚｲﾘｽﾄの保存に失敗しました。\r%1\r%2").arg(path, saved.reason()));
+        m_context.showError(
+            QStringLiteral("ﾌﾟﾚｲﾘｽﾄの保存に失敗しました。\r%1\r%2").arg(path, saved.reason()));
 }

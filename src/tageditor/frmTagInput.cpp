@@ -66,10 +66,10 @@ void frmTagInput::cmdReg_Click() {
     QStringList genreItems;
     for (int i = 0; i < cbGenre->count(); ++i)
         genreItems.append(cbGenre->itemText(i));
-    values.genre = GenreIndexOfText(cbGenre->currentText(), genreItems);
+    values.genre = core::genreIndexOfText(cbGenre->currentText(), genreItems);
     const QString trackText = txtTrackNo->text();
     values.trackNumber =
-        chkSelVer[1]->isChecked() && !trackText.trimmed().isEmpty() ? TrackNumberValue(trackText) : -1;
+        chkSelVer[1]->isChecked() && !trackText.trimmed().isEmpty() ? core::trackNumberValue(trackText) : -1;
 
     // A file that is gone leaves nothing to write into: the window stays as it is.
     if (!m_file.isFound())

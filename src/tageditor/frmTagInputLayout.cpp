@@ -23,8 +23,8 @@ struct ControlSpec {
     int left, top, width, height; // twips
 };
 
-constexpr int ClientWidth = 5070 / TwipsPerPixel;
-constexpr int ClientHeight = 3135 / TwipsPerPixel;
+constexpr int ClientWidth = 5070 / ui::TwipsPerPixel;
+constexpr int ClientHeight = 3135 / ui::TwipsPerPixel;
 
 // clang-format off
 const ControlSpec kControls[] = {
@@ -99,28 +99,28 @@ void frmTagInput::createControls() {
     for (const ControlSpec& spec : kControls) {
         QWidget* widget = createWidget(spec, this);
         widget->setObjectName(QString::fromLatin1(spec.name));
-        widget->setGeometry(twipsToPixels(spec.left, spec.top, spec.width, spec.height));
+        widget->setGeometry(ui::twipsToPixels(spec.left, spec.top, spec.width, spec.height));
     }
 
-    FileNameText = childNamed<QLineEdit>(this, "FileNameText");
-    txtArtist = childNamed<QLineEdit>(this, "txtArtist");
-    txtTrack = childNamed<QLineEdit>(this, "txtTrack");
-    txtAlbum = childNamed<QLineEdit>(this, "txtAlbum");
-    txtYYYYMM = childNamed<QLineEdit>(this, "txtYYYYMM");
-    cbGenre = childNamed<QComboBox>(this, "cbGenre");
-    txtComment = childNamed<QLineEdit>(this, "txtComment");
-    txtTrackNo = childNamed<QLineEdit>(this, "txtTrackNo");
-    chkSelVer[0] = childNamed<QRadioButton>(this, "chkSelVer(0)");
-    chkSelVer[1] = childNamed<QRadioButton>(this, "chkSelVer(1)");
-    cmdReg = childNamed<QPushButton>(this, "cmdReg");
-    cmdCancel = childNamed<QPushButton>(this, "cmdCancel");
+    FileNameText = ui::childNamed<QLineEdit>(this, "FileNameText");
+    txtArtist = ui::childNamed<QLineEdit>(this, "txtArtist");
+    txtTrack = ui::childNamed<QLineEdit>(this, "txtTrack");
+    txtAlbum = ui::childNamed<QLineEdit>(this, "txtAlbum");
+    txtYYYYMM = ui::childNamed<QLineEdit>(this, "txtYYYYMM");
+    cbGenre = ui::childNamed<QComboBox>(this, "cbGenre");
+    txtComment = ui::childNamed<QLineEdit>(this, "txtComment");
+    txtTrackNo = ui::childNamed<QLineEdit>(this, "txtTrackNo");
+    chkSelVer[0] = ui::childNamed<QRadioButton>(this, "chkSelVer(0)");
+    chkSelVer[1] = ui::childNamed<QRadioButton>(this, "chkSelVer(1)");
+    cmdReg = ui::childNamed<QPushButton>(this, "cmdReg");
+    cmdCancel = ui::childNamed<QPushButton>(this, "cmdCancel");
 
     // Enter presses "更新" unless another button has the focus; Esc closes the window as "閉じる" does.
     cmdReg->setDefault(true);
 }
 
 void frmTagInput::applyTabOrder() {
-    ::applyTabOrder(this, kTabOrder);
+    ui::applyTabOrder(this, kTabOrder);
     // The first control in that order is the one with the focus when the window opens.
     txtArtist->setFocus();
 }

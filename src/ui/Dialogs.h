@@ -21,11 +21,12 @@ class Dialogs {
     [[nodiscard]] virtual bool confirm(QWidget* owner, const QString& title, const QString& text) = 0;
 
     // A one-line input box; std::nullopt when the user cancels.
-    [[nodiscard]] virtual std::optional<QString> input(QWidget* owner, const QString& title, const QString& prompt,
-                                         const QString& defaultText) = 0;
+    [[nodiscard]] virtual std::optional<QString> input(QWidget* owner, const QString& title,
+                                                       const QString& prompt, const QString& defaultText) = 0;
 
     // A folder chooser that starts at startFolder; an empty text when the user cancels.
-    [[nodiscard]] virtual QString chooseFolder(QWidget* owner, const QString& title, const QString& startFolder) = 0;
+    [[nodiscard]] virtual QString chooseFolder(QWidget* owner, const QString& title,
+                                               const QString& startFolder) = 0;
 };
 
 // The real dialogs, built on QMessageBox, QInputDialog and QFileDialog.

@@ -33,10 +33,10 @@ class TabStopKeeper : public QObject {
 
 } // namespace
 
-void applyTabOrder(QWidget* root, std::span<const char* const> names) {
+void ui::applyTabOrder(QWidget* root, std::span<const char* const> names) {
     QWidget* previous = nullptr;
     for (const char* name : names) {
-        QWidget* widget = childNamed<QWidget>(root, name);
+        QWidget* widget = ui::childNamed<QWidget>(root, name);
         if (!widget || widget->focusPolicy() == Qt::NoFocus)
             continue;
         if (previous)
@@ -45,7 +45,7 @@ void applyTabOrder(QWidget* root, std::span<const char* const> names) {
     }
 }
 
-void keepTabStopOnChecked(QButtonGroup* group) {
+void ui::keepTabStopOnChecked(QButtonGroup* group) {
     auto* keeper = new TabStopKeeper(group);
     for (QAbstractButton* button : group->buttons())
         button->installEventFilter(keeper);

@@ -7,6 +7,10 @@
 
 // Shared by the windows that are built from layout tables in twips, the units the windows were designed in.
 
+class QButtonGroup;
+
+namespace ui {
+
 // Twips, 1/1440 inch, are 15 to a pixel at 96 dots per inch; Qt scales logical pixels for other screens.
 constexpr int TwipsPerPixel = 15;
 
@@ -23,8 +27,6 @@ template <typename T> T* childNamed(QWidget* root, const char* name) {
 // fields) are passed over.
 void applyTabOrder(QWidget* root, std::span<const char* const> names);
 
-class QButtonGroup;
-
 // Tab enters an option group at its checked option and the arrow keys move (and check) within it. Qt
 // itself makes whichever option last had focus the group's tab stop, which leaves the checked one
 // unreachable by Tab once another option had focus (or from the start, when the first one takes it).
@@ -37,3 +39,5 @@ template <typename T, std::size_t N> std::array<T*, N> childrenNamed(QWidget* ro
         found[i] = root->findChild<T*>(QStringLiteral("%1(%2)").arg(QLatin1String(base)).arg(i));
     return found;
 }
+
+} // namespace ui

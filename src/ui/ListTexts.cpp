@@ -31,7 +31,7 @@ QString workFreeText(qint64 freeBytes) {
 }
 
 int queueExtentFor(const QString& path) {
-    return (core::cp932ByteCount(path) * 90 + 180) / TwipsPerPixel;
+    return (core::cp932ByteCount(path) * 90 + 180) / ui::TwipsPerPixel;
 }
 
 } // namespace ui

@@ -26,17 +26,17 @@ std::optional<QString> decodeCp932(const QByteArray& bytes) {
 
 } // namespace
 
-bool isValidUtf8(const QByteArray& bytes) {
+bool legacytext::isValidUtf8(const QByteArray& bytes) {
     return legacytext::isValidUtf8(std::string_view(bytes.constData(), size_t(bytes.size())));
 }
 
-QString decodeCp932Text(const QByteArray& bytes) {
+QString legacytext::decodeCp932Text(const QByteArray& bytes) {
     if (std::optional<QString> text = decodeCp932(bytes))
         return *text;
     return QString::fromLatin1(bytes);
 }
 
-std::optional<QByteArray> encodeCp932(const QString& text) {
+std::optional<QByteArray> legacytext::encodeCp932(const QString& text) {
     // Several characters share one CP932 code with another (〜 U+301C and ～ U+FF5E are both 81 60):
     // written so, they would come back as the other one, a folder that does not exist. Text whose bytes
     // do not read back as itself counts as text CP932 cannot hold.

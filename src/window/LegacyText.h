@@ -11,6 +11,8 @@
 // from such a system CP932, and nothing in the bytes says which; UTF-8 is tried first because a CP932 text
 // with any non-ASCII character is almost never valid UTF-8, while the reverse is common.
 
+namespace legacytext {
+
 // True when the bytes form well-formed UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF).
 [[nodiscard]] bool isValidUtf8(const QByteArray& bytes);
 
@@ -19,3 +21,5 @@
 
 // The text in CP932; nothing when a character has no CP932 form.
 [[nodiscard]] std::optional<QByteArray> encodeCp932(const QString& text);
+
+} // namespace legacytext

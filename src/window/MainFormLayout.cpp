@@ -279,36 +279,36 @@ void MainForm::createControls() {
         Q_ASSERT(parent);
         QWidget* widget = createWidget(spec, parent);
         widget->setObjectName(QString::fromLatin1(spec.name));
-        widget->setGeometry(twipsToPixels(spec.left, spec.top, spec.width, spec.height));
+        widget->setGeometry(ui::twipsToPixels(spec.left, spec.top, spec.width, spec.height));
         if (spec.toolTip[0] != '\0')
             widget->setToolTip(QString::fromUtf8(spec.toolTip));
     }
 
-    ProgExit = childNamed<QPushButton>(this, "ProgExit");
+    ProgExit = ui::childNamed<QPushButton>(this, "ProgExit");
     for (const char* name : kBusyControls)
-        m_busyControls.push_back(childNamed<QWidget>(this, name));
+        m_busyControls.push_back(ui::childNamed<QWidget>(this, name));
 
     // Each option array is one exclusive group, whatever frame it sits in.
     // The selections the window starts with; start-up replaces them with the settings.
     for (const auto& [base, count, selected] : kOptionArrays) {
         auto* buttonGroup = new QButtonGroup(this);
         for (int i = 0; i < count; ++i)
-            buttonGroup->addButton(childNamed<QRadioButton>(this, optionName(base, i).constData()));
-        keepTabStopOnChecked(buttonGroup);
-        childNamed<QRadioButton>(this, optionName(base, selected).constData())->setChecked(true);
+            buttonGroup->addButton(ui::childNamed<QRadioButton>(this, optionName(base, i).constData()));
+        ui::keepTabStopOnChecked(buttonGroup);
+        ui::childNamed<QRadioButton>(this, optionName(base, selected).constData())->setChecked(true);
     }
 
     // The bit-rate options are captioned with the rates they choose.
     for (std::size_t i = 0; i < core::BitRates.size(); ++i)
-        childNamed<QRadioButton>(this, optionName("Bits", int(i)).constData())
+        ui::childNamed<QRadioButton>(this, optionName("Bits", int(i)).constData())
             ->setText(QString::number(core::BitRates[i]));
 
     // The progress figures are drawn over the status text's upper right corner, and the queue's labels
     // over the queue's top edge, which they overlap by a pixel.
     for (const char* name : {"Prog", "NowCount", "Label3", "SelectFileSize"})
-        childNamed<QWidget>(this, name)->raise();
+        ui::childNamed<QWidget>(this, name)->raise();
 }
 
 void MainForm::applyTabOrder() {
-    ::applyTabOrder(this, kTabOrder);
+    ui::applyTabOrder(this, kTabOrder);
 }

@@ -43,7 +43,7 @@ bool isAscii(const QByteArray& bytes) {
 // file's own byte order mark, before its first line, is no part of the text.
 QString decodeValue(const QByteArray& bytes, bool legacy) {
     if (legacy)
-        return decodeCp932Text(bytes);
+        return legacytext::decodeCp932Text(bytes);
     QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
     return utf8.decode(bytes);
 }
@@ -106,7 +106,7 @@ ProfileFile ProfileFile::fromBytes(const QByteArray& bytes) {
         start = 3;
     }
     // One encoding for the whole file: CP932 when any of its bytes are not valid UTF-8.
-    file.m_legacy = !isValidUtf8(bytes.mid(start));
+    file.m_legacy = !legacytext::isValidUtf8(bytes.mid(start));
     while (start < bytes.size()) {
         const qsizetype newline = bytes.indexOf('\n', start);
         Line line;
@@ -184,7 +184,7 @@ QString ProfileFile::read(const QString& section, const QString& key, const QStr
     const std::optional<QString> found = value(section, key);
     if (!found || found->isEmpty())
         return defaultValue;
-    return TrimNull(cutToCp932Bytes(*found, MaxProfileValueBytes));
+    return TrimNull(legacytext::cutToCp932Bytes(*found, MaxProfileValueBytes));
 }
 
 void ProfileFile::write(const QString& section, const QString& key, const QString& value) {
@@ -220,12 +220,12 @@ void ProfileFile::write(const QString& section, const QString& key, const QStrin
 QByteArray ProfileFile::encodeLine(const QString& line) {
     if (!m_legacy)
         return line.toUtf8();
-    if (const std::optional<QByteArray> bytes = encodeCp932(line))
+    if (const std::optional<QByteArray> bytes = legacytext::encodeCp932(line))
         return *bytes;
     // A text CP932 cannot hold: the whole file becomes UTF-8, each line keeping its text, so that it never
     // mixes two encodings.
     for (Line& existing : m_lines)
-        existing.text = decodeCp932Text(existing.text).toUtf8();
+        existing.text = legacytext::decodeCp932Text(existing.text).toUtf8();
     m_legacy = false;
     return line.toUtf8();
 }
@@ -262,7 +262,7 @@ core::Result ProfileFile::save(const QString& path) const {
     return written;
 }
 
-QString cutToCp932Bytes(const QString& value, int maxBytes) {
+QString legacytext::cutToCp932Bytes(const QString& value, int maxBytes) {
     int used = 0;
     qsizetype end = 0;
     while (end < value.size()) {

@@ -87,5 +87,9 @@ class ProfileFile {
 // the first NUL that remains.
 [[nodiscard]] QString TrimNull(const QString& text);
 
+namespace legacytext {
+
 // The longest start of value whose CP932 byte count (by the width rule) is at most maxBytes.
 [[nodiscard]] QString cutToCp932Bytes(const QString& value, int maxBytes);
+
+} // namespace legacytext

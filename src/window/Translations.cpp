@@ -5,7 +5,7 @@
 #include <QLocale>
 #include <QTranslator>
 
-bool installTranslations(QCoreApplication& app) {
+bool ui::installTranslations(QCoreApplication& app) {
     auto* translator = new QTranslator(&app);
     // Japanese whatever the user's locale: every text of the program's own is Japanese too.
     if (!translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),

@@ -4,6 +4,7 @@
 #include "codecs/encoder.h"
 #include "codecs/functions.h"
 #include "codecs/library_loader.h"
+#include "codecs/tag_layout.h"
 
 #include <QCoreApplication>
 #include <QDir>

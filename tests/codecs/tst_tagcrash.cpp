@@ -2,6 +2,7 @@
 // the real libvbmp3: once the library touches the file or its folder again, every name of the file gives
 // the old version or the new one, never part of each, and no journal or copy is left behind.
 #include "codecs/decoder.h"
+#include "codecs/tag_layout.h"
 #include "mp3_fixtures.h"
 #include "tagcrash_record.h"
 

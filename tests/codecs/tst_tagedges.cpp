@@ -3,6 +3,7 @@
 // two ID3v2 tags in a row.
 #include "codecs/decoder.h"
 #include "mp3_fixtures.h"
+#include "vbmp3.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -4,6 +4,7 @@
 #include "codec_runs.h"
 #include "codecs/decoder.h"
 #include "mp3_fixtures.h"
+#include "vbmp3.h"
 
 #include <QProcess>
 #include <QTemporaryDir>

@@ -14,11 +14,11 @@ class TestTagFields : public QObject {
     void genreIndexOfTypedText() {
         const QStringList items{QStringLiteral("000 - Blues"), QStringLiteral("001 - Classic Rock"),
                                 QStringLiteral("002 - Country"), QStringLiteral("003 - ")};
-        QCOMPARE(GenreIndexOfText(QStringLiteral("classic rock"), items), 1);
-        QCOMPARE(GenreIndexOfText(QStringLiteral(" 002 - COUNTRY "), items), 2);
-        QCOMPARE(GenreIndexOfText(QStringLiteral("003 - "), items), 3);
-        QCOMPARE(GenreIndexOfText(QStringLiteral("Rock"), items), -1);
-        QCOMPARE(GenreIndexOfText(QStringLiteral("  "), items), -1);
+        QCOMPARE(core::genreIndexOfText(QStringLiteral("classic rock"), items), 1);
+        QCOMPARE(core::genreIndexOfText(QStringLiteral(" 002 - COUNTRY "), items), 2);
+        QCOMPARE(core::genreIndexOfText(QStringLiteral("003 - "), items), 3);
+        QCOMPARE(core::genreIndexOfText(QStringLiteral("Rock"), items), -1);
+        QCOMPARE(core::genreIndexOfText(QStringLiteral("  "), items), -1);
     }
 
     void trackNumberValue_data() {
@@ -57,7 +57,7 @@ class TestTagFields : public QObject {
     void trackNumberValue() {
         QFETCH(QString, text);
         QFETCH(int, value);
-        QCOMPARE(TrackNumberValue(text), value);
+        QCOMPARE(core::trackNumberValue(text), value);
     }
 
     void genreItemText_data() {
@@ -75,7 +75,7 @@ class TestTagFields : public QObject {
         QFETCH(int, number);
         QFETCH(QString, name);
         QFETCH(QString, item);
-        QCOMPARE(GenreItemText(number, name), item);
+        QCOMPARE(core::genreItemText(number, name), item);
     }
 
     void libraryPathIsTrimmedUnlessTheExactNameExists() {
@@ -85,11 +85,11 @@ class TestTagFields : public QObject {
         QFile(plain).open(QIODevice::WriteOnly);
         QFile(blank).open(QIODevice::WriteOnly);
 
-        QCOMPARE(TagLibraryPath(plain), plain);
-        QCOMPARE(TagLibraryPath(QStringLiteral("  ") + plain + QStringLiteral(" ")), plain);
+        QCOMPARE(core::tagLibraryPath(plain), plain);
+        QCOMPARE(core::tagLibraryPath(QStringLiteral("  ") + plain + QStringLiteral(" ")), plain);
         // A name that really ends in a blank is that file, not another one.
-        QCOMPARE(TagLibraryPath(blank), blank);
-        QCOMPARE(TagLibraryPath(folder.filePath(QStringLiteral("gone.mp3 "))),
+        QCOMPARE(core::tagLibraryPath(blank), blank);
+        QCOMPARE(core::tagLibraryPath(folder.filePath(QStringLiteral("gone.mp3 "))),
                  folder.filePath(QStringLiteral("gone.mp3")));
     }
 };

@@ -303,7 +303,7 @@ class TestMainForm : public QObject {
         const QString translations = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
         if (!QFile::exists(translations + QStringLiteral("/qtbase_ja.qm")))
             QSKIP("Qt's Japanese translations are not installed");
-        QVERIFY(installTranslations(*QCoreApplication::instance()));
+        QVERIFY(ui::installTranslations(*QCoreApplication::instance()));
         QMessageBox box(QMessageBox::Warning, QStringLiteral("t"), QStringLiteral("x"),
                         QMessageBox::Yes | QMessageBox::No);
         QVERIFY2(box.button(QMessageBox::Yes)->text().contains(QStringLiteral("はい")),

@@ -182,7 +182,7 @@ class TestSettings : public QObject {
         QCOMPARE(again.read(Setting, QStringLiteral("PlayList"), QString()), QStringLiteral("ﾃｨ.M3U"));
 
         file.write(Setting, QStringLiteral("TempPath"), QStringLiteral("/tmp/é😀"));
-        QVERIFY(isValidUtf8(file.toBytes()));
+        QVERIFY(legacytext::isValidUtf8(file.toBytes()));
         const ProfileFile utf8 = ProfileFile::fromBytes(file.toBytes());
         for (const auto& [key, value] : {std::pair{"PlayList", "ﾃｨ.M3U"}, std::pair{"OutPath", "/音楽"},
                                          std::pair{"InPath", "/曲"}, std::pair{"TempPath", "/tmp/é😀"}})
@@ -205,11 +205,11 @@ class TestSettings : public QObject {
             const ProfileFile again = ProfileFile::fromBytes(file.toBytes());
             QCOMPARE(again.read(Setting, QStringLiteral("InPath"), QString()), folder);
             QCOMPARE(again.read(Setting, QStringLiteral("OutPath"), QString()), QStringLiteral("/音楽"));
-            QVERIFY(isValidUtf8(file.toBytes()));
-            QVERIFY(!encodeCp932(folder));
+            QVERIFY(legacytext::isValidUtf8(file.toBytes()));
+            QVERIFY(!legacytext::encodeCp932(folder));
         }
         // Their CP932 twins stay CP932.
-        QCOMPARE(*encodeCp932(QStringLiteral("～")), QByteArray("\x81\x60"));
+        QCOMPARE(*legacytext::encodeCp932(QStringLiteral("～")), QByteArray("\x81\x60"));
     }
 
     // Each row: one line in [Options], the value it gives, and the line closing writes back for it. A

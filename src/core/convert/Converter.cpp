@@ -261,7 +261,7 @@ Outcome Converter::decode() {
         m_follower = std::make_unique<LoudnessMeter>(false);
     const DecodeResult result =
         decodeToWav(session, m_job.source, m_wav, started, [&](int position, int total) {
-            showPercent(halfPercent(position, total, 0));
+            showPercent(core::halfPercent(position, total, 0));
             // A follower that cannot read the growing file stays failed, and measureLoudness() reports
             // it once the decoding is done; the decoding itself need not stop for it.
             if (m_follower)
@@ -324,7 +324,7 @@ Outcome Converter::encode() {
     }
     bool cancelled = false;
     const Expected<int> frames = encodeFrames(session, [&](int done, int frames) {
-        showPercent(halfPercent(done, frames, 50));
+        showPercent(core::halfPercent(done, frames, 50));
         cancelled = m_sink.cancelRequested();
         return !cancelled;
     });

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdint>
 
-int halfPercent(double part, double whole, double offset) {
+int core::halfPercent(double part, double whole, double offset) {
     if (whole == 0)
         throw ConversionFault("0 で除算しました。");
     // nearbyint rounds in the default mode, to nearest with halves to even.

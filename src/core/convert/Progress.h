@@ -8,6 +8,10 @@ class ConversionFault : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+namespace core {
+
 // part / whole * 100 / 2 + offset, rounded to the nearest integer with halves to even. A whole of 0 or a
 // result beyond the 32-bit range throws ConversionFault.
 [[nodiscard]] int halfPercent(double part, double whole, double offset);
+
+} // namespace core

@@ -28,7 +28,7 @@ bool copyThroughTemporary(const QString& source, const QString& destination) {
 
 } // namespace
 
-void makePlainWritable(const QString& path) {
+void core::makePlainWritable(const QString& path) {
     QFile file(path);
     if (!file.exists())
         return;
@@ -55,7 +55,7 @@ bool CopyFileChecked(const QString& source, const QString& destination, bool fai
         return false;
     if (sourceInfo.size() != destinationInfo.size())
         return false;
-    makePlainWritable(destination);
+    core::makePlainWritable(destination);
     return copied;
 }
 
@@ -63,7 +63,7 @@ bool DeleteFileForced(const QString& path) {
     const QFileInfo info(path);
     if (path.isEmpty() || !info.exists() || info.isDir())
         return false;
-    makePlainWritable(path);
+    core::makePlainWritable(path);
     return QFile::remove(path);
 }
 

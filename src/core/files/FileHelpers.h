@@ -18,9 +18,13 @@
 // Deletes a file whatever its permissions; true when it is gone.
 [[nodiscard]] bool DeleteFileForced(const QString& path);
 
+namespace core {
+
 // Gives the owner read and write permission on an existing file, so that it can be replaced or removed.
 // Best effort with no result: the write or removal that follows fails on its own and reports it.
 void makePlainWritable(const QString& path);
+
+} // namespace core
 
 // The part after the last path separator, or the whole path when it is shorter than 3 characters or holds
 // no separator. On Windows a drive colon counts as a separator too.

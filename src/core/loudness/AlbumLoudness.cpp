@@ -5,6 +5,7 @@
 #include "core/files/SourceFiles.h"
 #include "core/loudness/EncodingLoss.h"
 #include "core/loudness/Loudness.h"
+#include "vbmp3.h"
 
 #include <QDir>
 #include <QFileInfo>

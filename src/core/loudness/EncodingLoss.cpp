@@ -3,6 +3,7 @@
 #include "core/convert/CodecSessions.h"
 #include "core/files/FileHelpers.h"
 #include "core/loudness/Loudness.h"
+#include "vbmp3.h"
 
 #include <QDir>
 #include <QFile>

@@ -57,11 +57,11 @@ double roundHalfToEven(double value) {
 
 } // namespace
 
-QString GenreItemText(int number, const QString& libraryName) {
+QString core::genreItemText(int number, const QString& libraryName) {
     return QStringLiteral("%1 - %2").arg(number, 3, 10, QLatin1Char('0')).arg(libraryName.trimmed());
 }
 
-qint32 TrackNumberValue(const QString& text) {
+qint32 core::trackNumberValue(const QString& text) {
     QString compact;
     for (const QChar c : text) {
         if (!isBlank(c))
@@ -87,14 +87,14 @@ qint32 TrackNumberValue(const QString& text) {
     return static_cast<qint32>(value);
 }
 
-QString TagLibraryPath(const QString& tagFilePath) {
+QString core::tagLibraryPath(const QString& tagFilePath) {
     const QString trimmed = tagFilePath.trimmed();
     if (trimmed != tagFilePath && QFileInfo(tagFilePath).isFile())
         return tagFilePath;
     return trimmed;
 }
 
-int GenreIndexOfText(const QString& text, const QStringList& items) {
+int core::genreIndexOfText(const QString& text, const QStringList& items) {
     const QString wanted = text.trimmed();
     if (wanted.isEmpty())
         return -1;

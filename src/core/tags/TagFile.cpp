@@ -32,13 +32,13 @@ QStringList TagFile::genreItems() {
     QStringList genres;
     genres.reserve(GenreCount);
     for (int number = 0; number < GenreCount; ++number)
-        genres.append(GenreItemText(number, decoder.genreName(number)));
+        genres.append(core::genreItemText(number, decoder.genreName(number)));
     return genres;
 }
 
 std::optional<TagValues> TagFile::load() const {
     codecs::TagRecord record;
-    if (!codecs::Decoder().getFileTagInfo(TagLibraryPath(m_path), record))
+    if (!codecs::Decoder().getFileTagInfo(core::tagLibraryPath(m_path), record))
         return std::nullopt;
     TagValues values;
     // Not trimmed: blanks a field ends in stay visible.
@@ -60,8 +60,8 @@ bool TagFile::isFound() const {
 Result TagFile::save(const TagValues& values) const {
     if (!isFound())
         return Error{QStringLiteral("ファイルが見つかりません。")};
-    const QString path = TagLibraryPath(m_path);
-    makePlainWritable(path);
+    const QString path = core::tagLibraryPath(m_path);
+    core::makePlainWritable(path);
 
     codecs::TagRecord record;
     record.title = values.title;

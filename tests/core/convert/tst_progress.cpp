@@ -14,9 +14,9 @@ namespace {
 QList<int> shownOverOneFile(int samples, int sampleStep, int frames) {
     QList<int> shown;
     for (int position = 0; position <= samples; position += sampleStep)
-        shown << halfPercent(position, samples, 0);
+        shown << core::halfPercent(position, samples, 0);
     for (int done = 0; done <= frames; ++done)
-        shown << halfPercent(done, frames, 50);
+        shown << core::halfPercent(done, frames, 50);
     return shown;
 }
 
@@ -61,7 +61,7 @@ class TestProgress : public QObject {
             for (int part = 0; part <= whole; ++part) {
                 for (double offset : {0.0, 50.0}) {
                     const double exact = double(part) / whole * 100.0 / 2.0 + offset;
-                    const int shown = halfPercent(part, whole, offset);
+                    const int shown = core::halfPercent(part, whole, offset);
                     const double off = shown - exact;
                     QVERIFY2(std::abs(off) <= 0.5 + 1e-9,
                              qPrintable(QStringLiteral("%1/%2").arg(part).arg(whole)));
@@ -73,9 +73,9 @@ class TestProgress : public QObject {
     }
 
     void impossiblePercentagesFail() {
-        QVERIFY_THROWS_EXCEPTION(ConversionFault, static_cast<void>(::halfPercent(10, 0, 0)));
-        QVERIFY_THROWS_EXCEPTION(ConversionFault, static_cast<void>(::halfPercent(1e12, 1, 0)));
-        QVERIFY_THROWS_EXCEPTION(ConversionFault, static_cast<void>(::halfPercent(-1e12, 1, 0)));
+        QVERIFY_THROWS_EXCEPTION(ConversionFault, static_cast<void>(core::halfPercent(10, 0, 0)));
+        QVERIFY_THROWS_EXCEPTION(ConversionFault, static_cast<void>(core::halfPercent(1e12, 1, 0)));
+        QVERIFY_THROWS_EXCEPTION(ConversionFault, static_cast<void>(core::halfPercent(-1e12, 1, 0)));
     }
 };
 

@@ -28,7 +28,8 @@ const QString Section = QStringLiteral("Setting");
 // within the limit. Taken from the input's last bytes so the fuzzer steers it too.
 QString valueFrom(const QByteArray& bytes) {
     const QByteArray tail = bytes.right(48);
-    QString value = isValidUtf8(tail) ? QString::fromUtf8(tail) : decodeCp932Text(tail);
+    QString value =
+        legacytext::isValidUtf8(tail) ? QString::fromUtf8(tail) : legacytext::decodeCp932Text(tail);
     value.remove(QChar(0));
     value.replace(QLatin1Char('\r'), QLatin1Char('_'));
     value.replace(QLatin1Char('\n'), QLatin1Char('_'));
@@ -36,7 +37,7 @@ QString valueFrom(const QByteArray& bytes) {
         value.remove(0, 1);
     while (!value.isEmpty() && (value.back() == QLatin1Char(' ') || value.back() == QLatin1Char('\t')))
         value.chop(1);
-    return value.isEmpty() ? QStringLiteral("x") : cutToCp932Bytes(value, MaxProfileValueBytes);
+    return value.isEmpty() ? QStringLiteral("x") : legacytext::cutToCp932Bytes(value, MaxProfileValueBytes);
 }
 
 int lineCount(const QByteArray& bytes) {
