@@ -300,7 +300,7 @@ class TestSync : public QObject {
         const auto record = core::readSyncRecord(again + QStringLiteral("/a.mp3"));
         QVERIFY(record);
         QCOMPARE(record->sourceSize, QFileInfo(output).size());
-        QCOMPARE(record->sourceHash, core::contentHash(output));
+        QCOMPARE(record->sourceHash, core::contentHash(output).valueOr(QString()));
 
         const QString plain = path(QStringLiteral("plain"));
         QCOMPARE(runCli({QStringLiteral("-o"), plain, output}).exitCode, 0);

@@ -28,9 +28,13 @@ bool sourceUnchanged(const SyncRecord& record, const QString& source, bool check
         return false;
     if (!checksum && info.lastModified().toMSecsSinceEpoch() == record.sourceModifiedMs)
         return true;
-    if (!record.sourceSum.isEmpty())
-        return wholeContentHash(source) == record.sourceSum;
-    return contentHash(source) == record.sourceHash;
+    // A source that cannot be read is not known to be unchanged: the run tries it, and says why it fails.
+    if (!record.sourceSum.isEmpty()) {
+        const Expected<QString> sum = wholeContentHash(source);
+        return sum && *sum == record.sourceSum;
+    }
+    const Expected<QString> hash = contentHash(source);
+    return hash && *hash == record.sourceHash;
 }
 
 bool sameFile(const QString& a, const QString& b) {
@@ -74,7 +78,7 @@ SyncDecision decideJob(ConversionJob& job, const SyncOptions& options) {
     if (job.copySource)
         decision.action = SyncAction::Copy;
     if (options.stampRecord) {
-        const std::optional<SyncRecord> made = recordOfSource(job.source, settings, job.copySource);
+        const Expected<SyncRecord> made = recordOfSource(job.source, settings, job.copySource);
         // A source that cannot be read fails in the run with the usual message.
         job.syncRecord = made ? made->text() : QString();
     }

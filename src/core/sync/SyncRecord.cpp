@@ -96,40 +96,54 @@ QString outputSettings(const ConversionJob& job) {
     return settings;
 }
 
-QString contentHash(const QString& path) {
+namespace {
+
+Error unreadable(const QFile& file) {
+    return Error{QStringLiteral("%1: %2").arg(file.fileName(), file.errorString())};
+}
+
+} // namespace
+
+Expected<QString> contentHash(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return {};
+        return unreadable(file);
     const qint64 size = file.size();
     const qint64 headEnd = std::min(size, audioStart(file) + HashedAudio);
     const qint64 tailBegin = std::max(headEnd, size - HashedTail);
     QCryptographicHash hash(QCryptographicHash::Sha1);
     if (!hashRange(file, 0, headEnd, hash) || !hashRange(file, tailBegin, size, hash))
-        return {};
+        return unreadable(file);
     return QString::fromLatin1(hash.result().toHex());
 }
 
-QString wholeContentHash(const QString& path) {
+Expected<QString> wholeContentHash(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return {};
+        return unreadable(file);
     QCryptographicHash hash(QCryptographicHash::Sha1);
     if (!hash.addData(&file) || file.error() != QFileDevice::NoError)
-        return {};
+        return unreadable(file);
     return QString::fromLatin1(hash.result().toHex());
 }
 
-std::optional<SyncRecord> recordOfSource(const QString& source, const QString& settings, bool copied) {
+Expected<SyncRecord> recordOfSource(const QString& source, const QString& settings, bool copied) {
     const QFileInfo info(source);
+    if (!info.isFile())
+        return Error{QStringLiteral("%1: not a file").arg(source)};
+    const Expected<QString> hash = contentHash(source);
+    if (!hash)
+        return Error{hash.reason()};
+    const Expected<QString> sum = wholeContentHash(source);
+    if (!sum)
+        return Error{sum.reason()};
     SyncRecord record;
     record.sourceSize = info.size();
     record.sourceModifiedMs = info.lastModified().toMSecsSinceEpoch();
-    record.sourceHash = contentHash(source);
-    record.sourceSum = wholeContentHash(source);
+    record.sourceHash = *hash;
+    record.sourceSum = *sum;
     record.settings = settings;
     record.copied = copied;
-    if (!info.isFile() || record.sourceHash.isEmpty() || record.sourceSum.isEmpty())
-        return std::nullopt;
     return record;
 }
 

@@ -3,6 +3,8 @@
 // that shape the output. A later run compares it with the source to tell whether the output is up to date.
 #pragma once
 
+#include "core/Result.h"
+
 #include "core/convert/ConversionJob.h"
 
 #include <QString>
@@ -33,15 +35,14 @@ struct SyncRecord {
 [[nodiscard]] QString outputSettings(const ConversionJob& job);
 
 // A hash of what a change to the file would touch: its ID3v2 tag, the first and last 64 KB of the audio
-// and the tags after it. Empty when the file cannot be read.
-[[nodiscard]] QString contentHash(const QString& path);
+// and the tags after it. Fails when the file cannot be read.
+Expected<QString> contentHash(const QString& path);
 
-// A hash of every byte of the file (tags and audio); empty when the file cannot be read.
-[[nodiscard]] QString wholeContentHash(const QString& path);
+// A hash of every byte of the file (tags and audio); fails when the file cannot be read.
+Expected<QString> wholeContentHash(const QString& path);
 
-// The record of `source` as it is now, for an output made with `settings`; nullopt when it cannot be read.
-[[nodiscard]] std::optional<SyncRecord> recordOfSource(const QString& source, const QString& settings,
-                                                       bool copied);
+// The record of `source` as it is now, for an output made with `settings`; fails when it cannot be read.
+Expected<SyncRecord> recordOfSource(const QString& source, const QString& settings, bool copied);
 
 // The record an output carries; nullopt for a file without one (or one that cannot be read).
 [[nodiscard]] std::optional<SyncRecord> readSyncRecord(const QString& mp3);
