@@ -39,7 +39,7 @@ MainForm::MainForm(const ProgramInfo& program, Dialogs& dialogs, QWidget* parent
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
     registerResources();
-    // The original 16-pixel icon for the title bar, larger drawings for task bars and switchers.
+    // The 16-pixel icon drawn for the title bar, larger drawings for task bars and switchers.
     QIcon icon;
     for (const int size : {16, 32, 48, 64, 128, 256})
         icon.addFile(QStringLiteral(":/mp3recast/icons/mp3recast-%1.png").arg(size), QSize(size, size));

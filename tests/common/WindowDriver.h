@@ -1,4 +1,4 @@
-// Reaches the window's controls by their object names (the window definition's control names, such as
+// Reaches the window's controls by their object names (the control names of the layout tables, such as
 // "SelectFolderText(0)" and "Bits(13)") and does what a user does with them, so that tests depend on
 // what the user sees rather than on how the window is put together.
 #pragma once
