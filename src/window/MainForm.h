@@ -88,6 +88,12 @@ class MainForm : public QWidget, public BusyState {
     options::Choice optionsChoice() const;
     // Takes a choice of the options dialog: kept in the settings and used by the next run.
     void applyOptions(const options::Choice& choice);
+    // How long a run or a sync that just ended is taken to have lasted, from the time it measured (by
+    // default that time): the summary shows it and the desktop notice goes by it. Tests have a short run
+    // stand for a long one with it instead of waiting half a minute.
+    void setRunDuration(std::function<qint64(qint64 measuredMs)> duration) {
+        m_runDuration = std::move(duration);
+    }
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -109,6 +115,7 @@ class MainForm : public QWidget, public BusyState {
     void showAbout();
     void showIdleStatus();
     void showRunSummary(const core::RunSummary& summary);
+    void noticeRunEnd(const core::RunSummary& summary, bool watched);
     void clearRunSummary();
 
     ProgramInfo m_program;
@@ -126,6 +133,7 @@ class MainForm : public QWidget, public BusyState {
     QAction* m_exitAction = nullptr;
     // A run's or a sync's summary is on the status bar (until the next action).
     bool m_summaryShown = false;
+    std::function<qint64(qint64)> m_runDuration = [](qint64 measuredMs) { return measuredMs; };
 
     // The controls the busy state disables, in the order it switches them.
     std::vector<QWidget*> m_busyControls;

@@ -19,6 +19,7 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QUrl>
+#include <optional>
 
 void MainForm::createMenus() {
     m_menuBar = new QMenuBar(this);
@@ -61,8 +62,11 @@ void MainForm::createMenus() {
     m_statusBar = new QStatusBar(this);
     m_statusBar->setObjectName(QStringLiteral("StatusBar"));
     m_statusBar->setSizeGripEnabled(false);
-    connect(m_conversion.get(), &ConversionPanel::runEnded, this,
-            [this](const core::RunSummary& summary) { showRunSummary(summary); });
+    connect(m_conversion.get(), &ConversionPanel::runEnded, this, [this](core::RunSummary summary) {
+        summary.elapsedMs = m_runDuration(summary.elapsedMs);
+        showRunSummary(summary);
+        noticeRunEnd(summary, isActiveWindow());
+    });
 }
 
 void MainForm::setMenusEnabled(bool enabled) {
@@ -108,13 +112,15 @@ void MainForm::showIdleStatus() {
 }
 
 void MainForm::showRunSummary(const core::RunSummary& summary) {
-    const QString text = options::runSummaryStatusText(summary);
-    m_statusBar->showMessage(text);
+    m_statusBar->showMessage(options::runSummaryStatusText(summary));
     m_summaryShown = true;
+}
+
+void MainForm::noticeRunEnd(const core::RunSummary& summary, bool watched) {
     // A long run that ends while the user works elsewhere tells them so; without a notification service
     // nothing is sent.
-    if (notify::shouldNotify(summary.elapsedMs, isActiveWindow()))
-        static_cast<void>(notify::notifyDesktop(m_program.title, text)); // best effort: the bar shows it too
+    if (notify::shouldNotify(summary.elapsedMs, watched)) // best effort: the status bar shows it too
+        static_cast<void>(notify::notifyDesktop(m_program.title, options::runSummaryStatusText(summary)));
 }
 
 void MainForm::clearRunSummary() {
@@ -132,12 +138,14 @@ void MainForm::showLibrarySync() {
     librarysync::LibrarySyncDialog dialog(initial, bits >= 0 ? core::BitRates[bits] : core::BitRates[8],
                                           qMax(0, m_conversion->channelModeIndex()),
                                           m_conversion->workerProgram(), this);
-    qint64 syncElapsedMs = -1;
-    core::RunSummary summary;
+    std::optional<core::RunSummary> summary;
     connect(&dialog, &librarysync::LibrarySyncDialog::syncFinished, this,
             [&](const core::RunSummary& done, qint64 elapsedMs) {
                 summary = done;
-                syncElapsedMs = elapsedMs;
+                summary->elapsedMs = m_runDuration(elapsedMs);
+                // Told when the sync ends, not when its dialog is closed, which may be much later; a user
+                // watching the dialog is at the program too.
+                noticeRunEnd(*summary, isActiveWindow() || dialog.isActiveWindow());
             });
     dialog.exec();
     // The folders and the options chosen there are the next sync's, whether it ran or not.
@@ -146,8 +154,6 @@ void MainForm::showLibrarySync() {
     m_settings.setSyncDestination(chosen.destination);
     m_settings.setSyncPrune(chosen.prune);
     applyOptions(chosen.options);
-    if (syncElapsedMs >= 0) {
-        summary.elapsedMs = syncElapsedMs;
-        showRunSummary(summary);
-    }
+    if (summary)
+        showRunSummary(*summary);
 }

@@ -34,6 +34,23 @@ version=$(dpkg-deb -f "${deb[0]}" Version)
 latest=$(zcat "$doc/changelog.gz" | head -n1)
 [[ $latest == "mp3recast ($version) "* ]] || fail "changelog starts with '$latest', the package is $version"
 grep -q '^License: ' "$doc/copyright" || fail "copyright names no licence"
+# Its comment names every library that a program or a codec library in the package links (the C and C++
+# run-time aside), Qt's by module: a library linked anew comes with its licence.
+comment=$(sed -n '/^Comment:/,/^$/p' "$doc/copyright")
+qt_modules=$(grep -E '^ +Qt 6 ' <<<"$comment" || true)
+needed=$(for elf in usr/bin/MP3Recast usr/bin/mp3recast-cli "usr/$private_libdir/libvbmp3.so" "usr/$private_libdir/libgogo.so"; do
+  readelf -d "$out/tree/$elf" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'
+done | sort -u)
+[ -n "$needed" ] || fail "readelf found no library the programs link"
+for lib in $needed; do
+  name=${lib%%.so*}
+  case $name in
+    libc | libm | libstdc++ | libgcc_s | ld-linux*) ;;
+    libQt6*) grep -qw "${name#libQt6}" <<<"$qt_modules" || fail "copyright does not name Qt 6 ${name#libQt6} ($lib)" ;;
+    libtag) grep -qw TagLib <<<"$comment" || fail "copyright does not name TagLib ($lib)" ;;
+    *) grep -qw -- "$name" <<<"$comment" || fail "copyright does not name $name ($lib)" ;;
+  esac
+done
 
 if command -v lintian >/dev/null; then
   # Info tags are printed for the record; errors and warnings fail.
