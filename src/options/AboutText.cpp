@@ -39,6 +39,7 @@ LibraryVersions libraryVersions() {
     int major = 0, minor = 0, patch = 0;
     ebur128_get_version(&major, &minor, &patch);
     versions.ebur128 = QStringLiteral("%1.%2.%3").arg(major).arg(minor).arg(patch);
+    versions.qt = QString::fromLatin1(qVersion());
     return versions;
 }
 
@@ -54,10 +55,11 @@ QString aboutText(const ProgramInfo& info, const LibraryVersions& versions) {
         << QStringLiteral("　libmpg123 %1（デコード、ビルド時のバージョン）").arg(orUnknown(versions.mpg123))
         << QStringLiteral("　TagLib %1（タグ、ビルド時のバージョン）").arg(orUnknown(versions.taglib))
         << QStringLiteral("　LAME %1（エンコード）").arg(orUnknown(versions.lame))
-        << QStringLiteral("　libebur128 %1（音量の測定）").arg(orUnknown(versions.ebur128)) << QString()
+        << QStringLiteral("　libebur128 %1（音量の測定）").arg(orUnknown(versions.ebur128))
+        << QStringLiteral("　Qt %1（ウィンドウ、デスクトップ通知）").arg(orUnknown(versions.qt)) << QString()
         << QStringLiteral(
                "MIT ライセンス（Expat）で配布しています。各ライブラリはそれぞれのライセンスに従います"
-               "（libmpg123・TagLib・LAME は LGPL、libebur128 は MIT）。");
+               "（libmpg123・TagLib・LAME・Qt は LGPL、libebur128 は MIT）。");
     return lines.join(QLatin1Char('\n'));
 }
 

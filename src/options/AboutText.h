@@ -13,6 +13,7 @@ struct LibraryVersions {
     QString taglib;  // likewise
     QString lame;    // as the encoder library reports it at run time
     QString ebur128; // as the loaded libebur128 reports it
+    QString qt;      // the Qt the program runs on
 };
 
 // The versions for the running program. Loads the encoder library to ask it; a library that cannot be

@@ -249,20 +249,23 @@ class TestOptions : public QObject {
         info.versionMajor = 2;
         info.versionMinor = 10;
         info.versionRevision = 7;
-        const QString text = options::aboutText(
-            info, {QStringLiteral("1.31.2"), QString(), QStringLiteral("3.100"), QStringLiteral("1.2.6")});
+        const QString text =
+            options::aboutText(info, {QStringLiteral("1.31.2"), QString(), QStringLiteral("3.100"),
+                                      QStringLiteral("1.2.6"), QStringLiteral("6.4.2")});
         QVERIFY(text.startsWith(
             QStringLiteral("MP3Recast Version 2.10.7\nCopyright (C) 2026 MP3Recast developers")));
         QVERIFY(text.contains(QStringLiteral("libmpg123 1.31.2")));
         QVERIFY(text.contains(QStringLiteral("TagLib 不明")));
         QVERIFY(text.contains(QStringLiteral("LAME 3.100")));
         QVERIFY(text.contains(QStringLiteral("libebur128 1.2.6")));
+        QVERIFY(text.contains(QStringLiteral("Qt 6.4.2")));
         QVERIFY(text.contains(QStringLiteral("MIT")));
 
         // The running program's own: the encoder library beside the tests reports LAME's version.
         const options::LibraryVersions versions = options::libraryVersions();
         QVERIFY(QRegularExpression(QStringLiteral("^3\\.\\d+")).match(versions.lame).hasMatch());
         QVERIFY(!versions.mpg123.isEmpty() && !versions.taglib.isEmpty() && !versions.ebur128.isEmpty());
+        QCOMPARE(versions.qt, QString::fromLatin1(qVersion()));
     }
 };
 
