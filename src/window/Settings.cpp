@@ -242,23 +242,22 @@ QByteArray ProfileFile::toBytes() const {
 }
 
 core::Result ProfileFile::save(const QString& path) const {
-    const auto fail = [](const QString& cause) { return core::Error{cause}; };
     if (m_refused)
-        return fail(QStringLiteral("設定ファイルが読み書きできる普通のファイルではありません。"));
+        return core::Error{QStringLiteral("設定ファイルが読み書きできる普通のファイルではありません。")};
     if (!m_changed)
         return {};
     const QFileInfo info(path);
     const QFileInfo folder(info.path());
     // A read-only settings file stays as it is, as the profile functions leave it.
     if (info.exists() && !info.isWritable())
-        return fail(QStringLiteral("設定ファイルが書き込み禁止になっています。"));
+        return core::Error{QStringLiteral("設定ファイルが書き込み禁止になっています。")};
     const core::Result written = core::writeFileAtomically(path, toBytes());
     if (written)
         return {};
     if (!folder.isDir())
-        return fail(QStringLiteral("設定ファイルのフォルダが見つかりません。"));
+        return core::Error{QStringLiteral("設定ファイルのフォルダが見つかりません。")};
     if (written.systemError() == EACCES || written.systemError() == EPERM)
-        return fail(QStringLiteral("設定ファイルのフォルダに書き込む権限がありません。"));
+        return core::Error{QStringLiteral("設定ファイルのフォルダに書き込む権限がありません。")};
     return written;
 }
 
